@@ -1,0 +1,39 @@
+# Set-up commands: `make run` (demo database, full update in automatic mode, log printed)
+# and `make test` (every test through ctest). Both install missing Debian packages first.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+PKGS  := cmake g++ make pkg-config qt6-base-dev firebird3.0-server-core firebird3.0-utils \
+         libfbclient2 firebird-dev googletest libgtest-dev faketime
+SUDO  := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build run test screenshot clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PKGS); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing Debian packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+run: build
+	bash hotel_db/run_demo.sh $(BUILD)
+
+screenshot: build
+	mkdir -p screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD)/dph2012_screenshot screenshots
+
+clean:
+	rm -rf $(BUILD) demo screenshots

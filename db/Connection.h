@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace db {
+
+class ResultSet;
+
+// One attachment to a Firebird database, in SQL dialect 1. Every statement runs in a transaction
+// of its own that is committed when the statement completes. A statement sent while the
+// connection is closed opens it first.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Any Firebird connection string: an alias ("QVT"), a path, "host:alias", "host/port:path".
+    void setDatabase(const std::string& database);
+    void setUser(const std::string& user);
+    void setPassword(const std::string& password);
+    const std::string& database() const;
+    const std::string& user() const;
+    const std::string& password() const;
+
+    // Throws EngineError when the engine refuses, Error when the client library is unusable.
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // Runs one statement as sent, without parameters, and commits it. Warnings are not failures.
+    void execute(const std::string& sql);
+    // Runs one statement, fetches every row of its result as text and commits.
+    ResultSet select(const std::string& sql);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace db

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "db/ResultSet.h"
+
+#include <string>
+
+namespace db {
+
+class Connection;
+
+// A statement object bound to a connection: its text is replaced, then executed or opened.
+// The text is sent as it stands; names with a leading colon are not parameters.
+class Query {
+public:
+    explicit Query(Connection& connection) : connection_(connection) {}
+
+    void setSql(const std::string& sql) { sql_ = sql; }
+    const std::string& sql() const { return sql_; }
+
+    void execSql();
+    void open();
+    void close();
+    bool isActive() const { return active_; }
+
+    // The open result; empty when the query is closed.
+    bool eof() const { return rows_.eof(); }
+    void next() { rows_.next(); }
+    std::string fieldText(std::size_t column) const { return rows_.text(column); }
+    std::string fieldText(const std::string& name) const { return rows_.text(name); }
+    std::int64_t fieldInteger(std::size_t column) const { return rows_.integer(column); }
+    std::int64_t fieldInteger(const std::string& name) const { return rows_.integer(name); }
+
+private:
+    Connection& connection_;
+    std::string sql_;
+    ResultSet rows_;
+    bool active_ = false;
+};
+
+} // namespace db

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+#include <functional>
+
+namespace update {
+
+inline const QString kRunLogFileName = QStringLiteral("QVTDPH2012.log");
+
+// The run log beside the program: one entry per WriteLog, the file opened and closed each time.
+class RunLog {
+public:
+    using Clock = std::function<QDateTime()>;
+
+    explicit RunLog(const QString& directory, Clock clock = &QDateTime::currentDateTime,
+                    QLocale locale = QLocale::system());
+
+    // Appends "<timestamp> | <message>" and CR LF; false when anything failed.
+    bool WriteLog(const QString& message) const;
+
+    QString filePath() const { return filePath_; }
+
+    // Short date, a blank and the long time of the locale; the time is left out at exactly midnight.
+    static QString timestamp(const QDateTime& moment, const QLocale& locale);
+
+private:
+    QString filePath_;
+    Clock clock_;
+    QLocale locale_;
+};
+
+} // namespace update

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace db {
+class EngineError;
+class Query;
+}
+
+namespace update {
+
+class RunLog;
+
+inline const QString kFailMarker = QStringLiteral("~FAIL~");
+
+// Every statement of the update goes through here: logged before it is sent, an engine error
+// logged in one line and passed over. Any other error propagates.
+class StatementRunner {
+public:
+    StatementRunner(db::Query& query, const RunLog& log) : query_(query), log_(log) {}
+
+    bool ExecSql(const QString& statement);
+    // First column of the first row as text; empty for no row or NULL; "~FAIL~" on an engine error.
+    QString SelectValue(const QString& statement);
+
+    // How many statements the engine has refused so far.
+    int failureCount() const { return failures_; }
+
+private:
+    void logEngineError(const db::EngineError& error);
+
+    db::Query& query_;
+    const RunLog& log_;
+    int failures_ = 0;
+};
+
+} // namespace update

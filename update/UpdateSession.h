@@ -1,0 +1,42 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/StatementRunner.h"
+
+#include <QString>
+
+namespace update {
+
+// The non-visual parts that the main window owns for the whole run: the connection, the two
+// statement objects, the run log and the statement runner over Q.
+class UpdateSession {
+public:
+    explicit UpdateSession(const QString& programDir, RunLog::Clock clock = &QDateTime::currentDateTime);
+    UpdateSession(const UpdateSession&) = delete;
+    UpdateSession& operator=(const UpdateSession&) = delete;
+
+    void applySettings(const ConnectionSettings& settings);
+    ConnectionSettings settings() const;
+
+    // Opens the connection; false on any failure, whatever its kind. Nothing is logged.
+    bool connect();
+    bool isConnected() const { return Database1.isOpen(); }
+
+    QString programDir() const { return programDir_; }
+    const RunLog& log() const { return log_; }
+    StatementRunner& runner() { return runner_; }
+
+    db::Connection Database1;
+    db::Query Q{Database1};
+    db::Query QueryPobyty{Database1};
+
+private:
+    QString programDir_;
+    RunLog log_;
+    StatementRunner runner_{Q, log_};
+};
+
+} // namespace update
