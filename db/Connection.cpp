@@ -1,0 +1,224 @@
+#include "db/Connection.h"
+
+#include "db/EngineError.h"
+#include "db/EngineErrorFromStatus.h"
+#include "db/FieldReader.h"
+#include "db/FirebirdHandles.h"
+#include "db/ResultSet.h"
+
+#include <vector>
+
+namespace db {
+
+using namespace Firebird;
+using detail::Ref;
+using detail::Status;
+using detail::Transaction;
+
+namespace {
+
+constexpr unsigned kDialect = 1;
+
+// Read committed, and no waiting on locks: a row held by another transaction fails the statement
+// at once instead of hanging an unattended run.
+const unsigned char kTransactionParameters[] = {
+    isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait,
+};
+
+bool isSelect(unsigned statementType)
+{
+    return statementType == isc_info_sql_stmt_select || statementType == isc_info_sql_stmt_select_for_upd;
+}
+
+// A message buffer aligned for every field type.
+class MessageBuffer {
+public:
+    explicit MessageBuffer(unsigned length) : words_((length + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t) + 1) {}
+    unsigned char* data() { return reinterpret_cast<unsigned char*>(words_.data()); }
+
+private:
+    std::vector<std::uint64_t> words_;
+};
+
+} // namespace
+
+struct Connection::Impl {
+    std::string database;
+    std::string user;
+    std::string password;
+    Ref<IAttachment> attachment;
+
+    IMaster* master() const { return fb_get_master_interface(); }
+
+    void attach()
+    {
+        Status status;
+        Ref<IXpbBuilder> dpb(master()->getUtilInterface()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0));
+        dpb->insertString(&status, isc_dpb_user_name, user.c_str());
+        dpb->insertString(&status, isc_dpb_password, password.c_str());
+        dpb->insertInt(&status, isc_dpb_sql_dialect, kDialect);
+        dpb->insertString(&status, isc_dpb_lc_ctype, "UTF8");
+        Ref<IProvider> provider(master()->getDispatcher());
+        attachment.reset(provider->attachDatabase(&status, database.c_str(), dpb->getBufferLength(&status),
+                                                  dpb->getBuffer(&status)));
+    }
+
+    void detach()
+    {
+        if (!attachment)
+            return;
+        try {
+            Status status;
+            attachment->detach(&status); // releases the interface on success
+            (void)attachment.release();
+        } catch (const FbException&) {
+            attachment.reset();
+        }
+    }
+
+    // After the server or the network has gone, the next statement attaches afresh.
+    void forgetIfBroken(const FbException& e)
+    {
+        const ISC_STATUS* errors = e.getStatus()->getErrors();
+        if (errors[0] != isc_arg_gds)
+            return;
+        switch (errors[1]) {
+        case isc_network_error:
+        case isc_net_read_err:
+        case isc_net_write_err:
+        case isc_lost_db_connection:
+        case isc_shutdown:
+        case isc_att_shutdown:
+            attachment.reset();
+            break;
+        default:
+            break;
+        }
+    }
+
+    Transaction begin()
+    {
+        Status status;
+        return Transaction(attachment->startTransaction(&status, sizeof kTransactionParameters, kTransactionParameters));
+    }
+
+    ResultSet run(const std::string& sql, bool keepRows)
+    {
+        if (!attachment)
+            attach();
+        Transaction transaction = begin();
+        Status status;
+        Ref<IStatement> statement(attachment->prepare(&status, transaction.get(), 0, sql.c_str(), kDialect,
+                                                      IStatement::PREPARE_PREFETCH_METADATA));
+        Ref<IMessageMetadata> output(statement->getOutputMetadata(&status));
+        const unsigned type = statement->getType(&status);
+        ResultSet rows;
+        if (isSelect(type)) {
+            Ref<IResultSet> cursor(statement->openCursor(&status, transaction.get(), nullptr, nullptr, output.get(), 0));
+            rows = fetchAll(cursor.get(), output.get(), transaction.get(), keepRows);
+            cursor->close(&status);
+            (void)cursor.release(); // close() released it
+        } else if (output->getCount(&status) > 0) {
+            // EXECUTE PROCEDURE with outputs: one row.
+            MessageBuffer buffer(output->getMessageLength(&status));
+            statement->execute(&status, transaction.get(), nullptr, nullptr, output.get(), buffer.data());
+            if (keepRows)
+                rows = ResultSet(columnNames(output.get()),
+                                 {rowOf(output.get(), buffer.data(), transaction.get())});
+        } else {
+            statement->execute(&status, transaction.get(), nullptr, nullptr, nullptr, nullptr);
+        }
+        statement->free(&status);
+        (void)statement.release(); // free() released it
+        transaction.commit();
+        return rows;
+    }
+
+    static std::vector<std::string> columnNames(IMessageMetadata* metadata)
+    {
+        Status status;
+        std::vector<std::string> names;
+        for (unsigned i = 0; i < metadata->getCount(&status); ++i)
+            names.emplace_back(metadata->getAlias(&status, i));
+        return names;
+    }
+
+    std::vector<std::optional<std::string>> rowOf(IMessageMetadata* metadata, const unsigned char* message,
+                                                  ITransaction* transaction)
+    {
+        Status status;
+        std::vector<std::optional<std::string>> row;
+        for (unsigned i = 0; i < metadata->getCount(&status); ++i)
+            row.push_back(detail::fieldText(metadata, i, message, attachment.get(), transaction));
+        return row;
+    }
+
+    ResultSet fetchAll(IResultSet* cursor, IMessageMetadata* metadata, ITransaction* transaction, bool keepRows)
+    {
+        Status status;
+        MessageBuffer buffer(metadata->getMessageLength(&status));
+        std::vector<std::vector<std::optional<std::string>>> rows;
+        while (cursor->fetchNext(&status, buffer.data()) == IStatus::RESULT_OK) {
+            if (keepRows)
+                rows.push_back(rowOf(metadata, buffer.data(), transaction));
+        }
+        return ResultSet(columnNames(metadata), std::move(rows));
+    }
+};
+
+Connection::Connection() : impl_(std::make_unique<Impl>()) {}
+
+Connection::~Connection()
+{
+    impl_->detach();
+}
+
+void Connection::setDatabase(const std::string& database) { impl_->database = database; }
+void Connection::setUser(const std::string& user) { impl_->user = user; }
+void Connection::setPassword(const std::string& password) { impl_->password = password; }
+const std::string& Connection::database() const { return impl_->database; }
+const std::string& Connection::user() const { return impl_->user; }
+const std::string& Connection::password() const { return impl_->password; }
+
+void Connection::open()
+{
+    if (impl_->attachment)
+        return;
+    try {
+        impl_->attach();
+    } catch (const FbException& e) {
+        throw detail::engineErrorFrom(e);
+    }
+}
+
+void Connection::close()
+{
+    impl_->detach();
+}
+
+bool Connection::isOpen() const
+{
+    return static_cast<bool>(impl_->attachment);
+}
+
+void Connection::execute(const std::string& sql)
+{
+    try {
+        impl_->run(sql, false);
+    } catch (const FbException& e) {
+        impl_->forgetIfBroken(e);
+        throw detail::engineErrorFrom(e);
+    }
+}
+
+ResultSet Connection::select(const std::string& sql)
+{
+    try {
+        return impl_->run(sql, true);
+    } catch (const FbException& e) {
+        impl_->forgetIfBroken(e);
+        throw detail::engineErrorFrom(e);
+    }
+}
+
+} // namespace db

@@ -1,0 +1,27 @@
+#include "db/EngineErrorFromStatus.h"
+
+#include <array>
+
+namespace db::detail {
+
+EngineError engineErrorFrom(const Firebird::FbException& exception)
+{
+    Firebird::IStatus* status = exception.getStatus();
+    const ISC_STATUS* errors = status->getErrors();
+
+    const std::uint16_t code = (errors[0] == isc_arg_gds) ? static_cast<std::uint16_t>(errors[1] & 0xFFFF) : 0;
+    const std::int32_t sqlcode = static_cast<std::int32_t>(isc_sqlcode(errors));
+
+    std::array<char, 2048> buffer{};
+    Firebird::fb_get_master_interface()->getUtilInterface()->formatStatus(
+        buffer.data(), static_cast<unsigned>(buffer.size()), status);
+    std::string message(buffer.data());
+    for (char& c : message)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    while (!message.empty() && message.back() == ' ')
+        message.pop_back();
+    return EngineError(code, sqlcode, message);
+}
+
+} // namespace db::detail

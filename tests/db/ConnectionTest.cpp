@@ -1,0 +1,170 @@
+// The database boundary against a real embedded Firebird database.
+
+#include "db/Connection.h"
+#include "db/EngineError.h"
+#include "db/Query.h"
+
+#include "FreshDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        connection.setPassword("m");
+    }
+
+    std::string value(const std::string& sql)
+    {
+        db::Query query(connection);
+        query.setSql(sql);
+        query.open();
+        return query.fieldText(0);
+    }
+
+    testsupport::FreshDatabase database;
+    db::Connection connection;
+};
+
+TEST_F(ConnectionTest, StatementOnClosedConnectionOpensItFirst)
+{
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_EQ(value("select 1 from rdb$database"), "1");
+    EXPECT_TRUE(connection.isOpen());
+    connection.close();
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_EQ(value("select 2 from rdb$database"), "2");
+}
+
+TEST_F(ConnectionTest, ReadsStatementsInDialectOne)
+{
+    // A double-quoted string is a literal and a day.month.year text converts to a date.
+    EXPECT_EQ(value("select \"14\" from rdb$database"), "14");
+    EXPECT_EQ(value("select cast(\"1.1.2012\" as date) - cast('1.1.2050' as date) from rdb$database"), "-13880");
+    EXPECT_EQ(value("select cast(\"31.12.2011\" as date) from rdb$database"), "31.12.2011");
+    // Dividing two integers does not truncate in dialect 1.
+    EXPECT_EQ(value("select 1/4 from rdb$database"), "0.25");
+    EXPECT_EQ(value("select mon$sql_dialect from mon$database"), "1");
+}
+
+TEST_F(ConnectionTest, ProcedureTextWithColonNamesAndLineBreaksRunsUnchanged)
+{
+    const std::string text =
+        "CREATE OR ALTER PROCEDURE T_TWICE (IVALUE INTEGER)\r\n"
+        "RETURNS (OVALUE INTEGER)\r\n"
+        "AS\r\n"
+        "DECLARE VARIABLE ATEMP INTEGER;\r\n"
+        "BEGIN\r\n"
+        "  ATEMP = :IVALUE * 2;\r\n"
+        "  OVALUE = :ATEMP;\r\n"
+        "  SUSPEND;\r\n"
+        "END";
+    // Every CREATE in dialect 1 warns that DATE is now TIMESTAMP: that is still success.
+    EXPECT_NO_THROW(connection.execute(text));
+    EXPECT_EQ(value("select OVALUE from T_TWICE(21)"), "42");
+    EXPECT_NO_THROW(connection.execute(text)); // CREATE OR ALTER replaces it
+}
+
+TEST_F(ConnectionTest, EachStatementIsCommittedOnItsOwn)
+{
+    connection.execute("create table T_LOG (A integer)");
+    connection.execute("insert into T_LOG values (1)");
+    EXPECT_THROW(connection.execute("insert into T_LOG values ('not a number')"), db::EngineError);
+    EXPECT_THROW(connection.execute("insert into NO_SUCH_TABLE values (1)"), db::EngineError);
+    connection.close();
+
+    // Another connection sees what was committed before the failures.
+    db::Connection other;
+    other.setDatabase(database.path());
+    other.setUser("SYSDBA");
+    db::Query query(other);
+    query.setSql("select count(*), max(A) from T_LOG");
+    query.open();
+    EXPECT_EQ(query.fieldText(0), "1");
+    EXPECT_EQ(query.fieldInteger(1), 1);
+}
+
+TEST_F(ConnectionTest, UnknownTableGivesTheThreeErrorValues)
+{
+    try {
+        connection.execute("update NO_SUCH_TABLE set A = 1");
+        FAIL() << "the statement should have failed";
+    } catch (const db::EngineError& error) {
+        EXPECT_EQ(error.nativeError(), -204);
+        EXPECT_EQ(error.errorCode(), 335544569 & 0xFFFF); // isc_dsql_error
+        EXPECT_NE(error.message().find("NO_SUCH_TABLE"), std::string::npos) << error.message();
+        EXPECT_EQ(error.message().find('\n'), std::string::npos) << "one line: " << error.message();
+    }
+}
+
+TEST_F(ConnectionTest, ResultRowsReadAsTextWithNullAsEmpty)
+{
+    connection.execute("create table T_VALUES (I integer, N numeric(9,2), D double precision, C char(5), "
+                       "V varchar(10), TS date, BIG numeric(15,3))");
+    connection.execute("insert into T_VALUES values (-7, -0.05, 12.5, 'ab', 'Žluť', '31.12.2011 12:30:05', 12.345)");
+    connection.execute("insert into T_VALUES (I) values (null)");
+
+    db::Query query(connection);
+    query.setSql("select * from T_VALUES order by I nulls last");
+    query.open();
+    ASSERT_FALSE(query.eof());
+    EXPECT_EQ(query.fieldText("i"), "-7");
+    EXPECT_EQ(query.fieldText("N"), "-0.05");
+    EXPECT_EQ(query.fieldText("D"), "12.5");
+    EXPECT_EQ(query.fieldText("C"), "ab");
+    EXPECT_EQ(query.fieldText("V"), "Žluť");
+    EXPECT_EQ(query.fieldText("TS"), "31.12.2011 12:30:05");
+    EXPECT_EQ(query.fieldText("BIG"), "12.345");
+    query.next();
+    ASSERT_FALSE(query.eof());
+    for (std::size_t column = 0; column < 7; ++column)
+        EXPECT_EQ(query.fieldText(column), "") << "column " << column;
+    query.next();
+    EXPECT_TRUE(query.eof());
+    EXPECT_EQ(query.fieldText(0), "");
+}
+
+TEST_F(ConnectionTest, ExecuteProcedureWithOutputsGivesOneRow)
+{
+    connection.execute("CREATE PROCEDURE T_PAIR RETURNS (A INTEGER, B VARCHAR(5)) AS BEGIN A = 3; B = 'x'; END");
+    db::Query query(connection);
+    query.setSql("execute procedure T_PAIR");
+    query.open();
+    ASSERT_FALSE(query.eof());
+    EXPECT_EQ(query.fieldInteger("A"), 3);
+    EXPECT_EQ(query.fieldText(1), "x");
+    EXPECT_NO_THROW(connection.execute("execute procedure T_PAIR"));
+}
+
+TEST(ConnectionFailure, AliasThatMapsToNothingIsAnEngineError)
+{
+    db::Connection connection;
+    connection.setDatabase("NO_SUCH_ALIAS_OR_FILE");
+    connection.setUser("SYSDBA");
+    EXPECT_THROW(connection.open(), db::EngineError);
+    EXPECT_FALSE(connection.isOpen());
+    // A statement tries to open the connection and fails with the same kind of error.
+    EXPECT_THROW(connection.execute("select 1 from rdb$database"), db::EngineError);
+}
+
+TEST(ConnectionFailure, RefusedServerFailsAtOnce)
+{
+    db::Connection connection;
+    connection.setDatabase("127.0.0.1/1:QVT");
+    connection.setUser("SYSDBA");
+    connection.setPassword("m");
+    try {
+        connection.open();
+        FAIL() << "port 1 should refuse";
+    } catch (const db::EngineError& error) {
+        EXPECT_NE(error.errorCode(), 0);
+        EXPECT_FALSE(error.message().empty());
+    }
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#include "update/Settings.h"
+
+#include "update/IniFile.h"
+
+#include <QDir>
+
+namespace update {
+
+namespace {
+const QString kSection = QStringLiteral("Params");
+}
+
+ConnectionSettings LoadSettings(const QString& programDir)
+{
+    const IniFile file = IniFile::load(QDir(programDir).filePath(kSettingsFileName));
+    ConnectionSettings settings;
+    settings.alias = file.value(kSection, QStringLiteral("Alias")).value_or(kDefaultAlias);
+    settings.user = file.value(kSection, QStringLiteral("User")).value_or(kDefaultUser);
+    settings.password = file.value(kSection, QStringLiteral("Password")).value_or(kBuiltInPassword);
+    return settings;
+}
+
+QString SettingsNotice(const ConnectionSettings& settings)
+{
+    if (settings.alias == kDefaultAlias)
+        return {};
+    // Line feed before carriage return, as the operators have always seen it.
+    const QString lineBreak = QStringLiteral("\n\r");
+    return QStringLiteral("AliasName = ") + settings.alias + lineBreak + QStringLiteral("User name = ")
+        + settings.user + lineBreak + QStringLiteral("Password = ")
+        + QString(settings.password.size(), QLatin1Char('*'));
+}
+
+} // namespace update

@@ -1,0 +1,46 @@
+#include "update/StatementRunner.h"
+
+#include "db/EngineError.h"
+#include "db/Query.h"
+#include "update/RunLog.h"
+
+namespace update {
+
+bool StatementRunner::ExecSql(const QString& statement)
+{
+    log_.WriteLog(QStringLiteral("EXEC SQL       | ") + statement);
+    try {
+        query_.setSql(statement.toStdString());
+        query_.execSql();
+        return true;
+    } catch (const db::EngineError& error) {
+        logEngineError(error);
+        return false;
+    }
+}
+
+QString StatementRunner::SelectValue(const QString& statement)
+{
+    log_.WriteLog(QStringLiteral("SELECT SQL     | ") + statement);
+    try {
+        query_.setSql(statement.toStdString());
+        query_.open();
+        const QString value = QString::fromStdString(query_.fieldText(0));
+        query_.close();
+        return value;
+    } catch (const db::EngineError& error) {
+        logEngineError(error);
+        return kFailMarker;
+    }
+}
+
+void StatementRunner::logEngineError(const db::EngineError& error)
+{
+    ++failures_;
+    log_.WriteLog(QStringLiteral("ENGINE ERROR   | %1 %2 %3")
+                      .arg(error.errorCode())
+                      .arg(error.nativeError())
+                      .arg(QString::fromStdString(error.message())));
+}
+
+} // namespace update

@@ -1,0 +1,34 @@
+#include "update/UpdateSession.h"
+
+namespace update {
+
+UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock)
+    : programDir_(programDir), log_(programDir, std::move(clock))
+{
+    applySettings(ConnectionSettings());
+}
+
+void UpdateSession::applySettings(const ConnectionSettings& settings)
+{
+    Database1.setDatabase(settings.alias.toStdString());
+    Database1.setUser(settings.user.toStdString());
+    Database1.setPassword(settings.password.toStdString());
+}
+
+ConnectionSettings UpdateSession::settings() const
+{
+    return {QString::fromStdString(Database1.database()), QString::fromStdString(Database1.user()),
+            QString::fromStdString(Database1.password())};
+}
+
+bool UpdateSession::connect()
+{
+    try {
+        Database1.open();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace update
