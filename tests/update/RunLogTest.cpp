@@ -1,0 +1,71 @@
+// The run log's file, entry format and timestamp.
+
+#include "update/RunLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QDateTime kEvening(QDate(2011, 12, 31), QTime(18, 5, 9));
+
+TEST(RunLogTimestamp, ShortDateBlankLongTimeWithoutZone)
+{
+    EXPECT_EQ(update::RunLog::timestamp(kEvening, QLocale(QLocale::Czech, QLocale::Czechia)), "31.12.11 18:05:09");
+    EXPECT_EQ(update::RunLog::timestamp(kEvening, QLocale(QLocale::English, QLocale::UnitedStates)),
+              "12/31/11 6:05:09 PM");
+}
+
+TEST(RunLogTimestamp, TimeLeftOutAtExactlyMidnight)
+{
+    const QLocale czech(QLocale::Czech, QLocale::Czechia);
+    EXPECT_EQ(update::RunLog::timestamp(QDateTime(QDate(2012, 1, 1), QTime(0, 0)), czech), "01.01.12");
+    EXPECT_EQ(update::RunLog::timestamp(QDateTime(QDate(2012, 1, 1), QTime(0, 0, 0, 1)), czech), "01.01.12 0:00:00");
+}
+
+TEST(RunLog, EntriesAppendAcrossRunsWithCrLf)
+{
+    QTemporaryDir dir;
+    const QLocale czech(QLocale::Czech, QLocale::Czechia);
+    {
+        const update::RunLog log(dir.path(), [] { return kEvening; }, czech);
+        EXPECT_EQ(log.filePath(), QDir(dir.path()).filePath("QVTDPH2012.log"));
+        EXPECT_TRUE(log.WriteLog("KROK 1         | "));
+    }
+    const update::RunLog later(dir.path(), [] { return kEvening.addSecs(1); }, czech);
+    EXPECT_TRUE(later.WriteLog("KONEC          | "));
+    EXPECT_EQ(contentOf(later.filePath()),
+              "31.12.11 18:05:09 | KROK 1         | \r\n31.12.11 18:05:10 | KONEC          | \r\n");
+}
+
+TEST(RunLog, EmbeddedLineBreaksAreWrittenAsTheyAre)
+{
+    QTemporaryDir dir;
+    const update::RunLog log(dir.path(), [] { return kEvening; }, QLocale(QLocale::Czech, QLocale::Czechia));
+    EXPECT_TRUE(log.WriteLog("EXEC SQL       | CREATE or ALTER PROCEDURE X\r\nAS\r\nBEGIN\r\nEND\r\n"));
+    EXPECT_EQ(contentOf(log.filePath()),
+              "31.12.11 18:05:09 | EXEC SQL       | CREATE or ALTER PROCEDURE X\r\nAS\r\nBEGIN\r\nEND\r\n\r\n");
+}
+
+TEST(RunLog, FailureToWriteIsReportedAsFalse)
+{
+    QTemporaryDir dir;
+    const update::RunLog missingDirectory(dir.filePath("no/such/dir"));
+    EXPECT_FALSE(missingDirectory.WriteLog("x"));
+
+    // The log's name taken by a directory: cannot be opened, even by root.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
+    const update::RunLog blocked(dir.path());
+    EXPECT_FALSE(blocked.WriteLog("x"));
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+// Reading DPH.ini and the notice for a non-default alias.
+
+#include "update/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    update::ConnectionSettings loadFrom(const QByteArray& content)
+    {
+        QFile file(dir.filePath(QStringLiteral("DPH.ini")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        return update::LoadSettings(dir.path());
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsTest, MissingFileGivesDefaultsAndNoNotice)
+{
+    const auto settings = update::LoadSettings(dir.path());
+    EXPECT_EQ(settings.alias, "QVT");
+    EXPECT_EQ(settings.user, "SYSDBA");
+    EXPECT_EQ(settings.password, update::kBuiltInPassword);
+    EXPECT_EQ(update::kBuiltInPassword.size(), 1);
+    EXPECT_TRUE(update::SettingsNotice(settings).isEmpty());
+}
+
+TEST_F(SettingsTest, UnreadableOrGarbageFileGivesDefaults)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DPH.ini"))); // a directory cannot be read as a file
+    auto settings = update::LoadSettings(dir.path());
+    EXPECT_EQ(settings.alias, "QVT");
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("DPH.ini")));
+
+    settings = loadFrom(QByteArray("\x00\x01\xff\xfe\x80garbage=\n[[[\n=\n", 20));
+    EXPECT_EQ(settings.alias, "QVT");
+    EXPECT_EQ(settings.user, "SYSDBA");
+    EXPECT_EQ(settings.password, update::kBuiltInPassword);
+
+    settings = loadFrom("");
+    EXPECT_EQ(settings.user, "SYSDBA");
+}
+
+TEST_F(SettingsTest, ValuesArriveWholeWithWindowsReaderSemantics)
+{
+    const auto settings = loadFrom("; hotel connection\r\n"
+                                   "[other]\r\nAlias=wrong\r\n"
+                                   " [ params ] \r\n"
+                                   "  ALIAS =  hotelserver:C:\\Firebird\\data\\hotel.fdb  \r\n"
+                                   "user=\"  sysdba \"\r\n"
+                                   "Password=ab,cd;e%PATH%f\\g\r\n"
+                                   "Password=second one is ignored\r\n");
+    EXPECT_EQ(settings.alias, "hotelserver:C:\\Firebird\\data\\hotel.fdb");
+    EXPECT_EQ(settings.user, "  sysdba ");
+    EXPECT_EQ(settings.password, "ab,cd;e%PATH%f\\g");
+}
+
+TEST_F(SettingsTest, PresentButEmptyValueIsAnEmptySetting)
+{
+    const auto settings = loadFrom("[Params]\nAlias=\nUser=\nPassword=\n");
+    EXPECT_EQ(settings.alias, "");
+    EXPECT_EQ(settings.user, "");
+    EXPECT_EQ(settings.password, "");
+    // An empty alias differs from the default, so the operator is told.
+    EXPECT_FALSE(update::SettingsNotice(settings).isEmpty());
+}
+
+TEST_F(SettingsTest, OnlyPasswordSetKeepsDefaultAliasAndNoNotice)
+{
+    const auto settings = loadFrom("[Params]\nPassword=tajne\n");
+    EXPECT_EQ(settings.alias, "QVT");
+    EXPECT_EQ(settings.password, "tajne");
+    EXPECT_TRUE(update::SettingsNotice(settings).isEmpty());
+}
+
+TEST_F(SettingsTest, EncodingsAreRecognised)
+{
+    // "heslořž" in Windows-1250, then in UTF-8 with a BOM.
+    auto settings = loadFrom("[Params]\r\nPassword=heslo\xF8\x9E\r\n");
+    EXPECT_EQ(settings.password, QString::fromUtf8("heslořž"));
+    settings = loadFrom("\xEF\xBB\xBF[Params]\nPassword=heslo\xC5\x99\xC5\xBE\n");
+    EXPECT_EQ(settings.password, QString::fromUtf8("heslořž"));
+}
+
+TEST(SettingsNotice, AliasComparedCaseSensitivelyAndPasswordMasked)
+{
+    update::ConnectionSettings settings;
+    settings.alias = "qvt";
+    settings.user = "KALMOR";
+    settings.password = "s3cr3t";
+    const QString notice = update::SettingsNotice(settings);
+    EXPECT_EQ(notice, QStringLiteral("AliasName = qvt\n\rUser name = KALMOR\n\rPassword = ******"));
+    EXPECT_FALSE(notice.contains(QStringLiteral("s3cr3t")));
+}
+
+} // namespace
