@@ -1,0 +1,68 @@
+/* Basic settings of the stand-in hotel: configuration, cash desks, service catalogue, rates.
+   No guests, accounts or stays. */
+
+/* ---------- configuration ---------- */
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('ChangeNarMena', 'CZK', 'Domaci mena');
+/* the last two characters are the rate type used for conversions */
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('REC_CM_KurzNaKc', 'KurzNB', 'Kurz pro prepocet na Kc');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('REC_ZO_Polozka', '998', 'Sluzba zaokrouhleni');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('REC_CM_Dorovnani', '999', 'Sluzba dorovnani cizi meny');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('REC_CM_KurzRozdil', '997', 'Sluzba kurzoveho rozdilu');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('DPHSazbaSnizena', '10', 'Snizena sazba DPH');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('DPHSazbaUbytovani', '10', 'Sazba DPH ubytovani');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('DPHSazbaZakladni', '20', 'Zakladni sazba DPH');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('DPHSazbaNulova', '0', 'Nulova sazba DPH');
+/* "10" outside the DPHSazba items: must not change */
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('REC_PocetDniHistorie', '10', 'Dny historie uctu');
+INSERT INTO QVT_KONFIG (ITEM, HODNOTACZ, POPIS) VALUES ('NazevHotelu', 'Hotel Kalmor Demo', 'Nazev hotelu');
+
+/* ---------- business units: the lowest positive unit (1) is no reception desk ---------- */
+INSERT INTO QVT_BU (REC_NUM, BU_TYPE, NAZEV) VALUES (1, 'P', 'Restaurace');
+INSERT INTO QVT_BU (REC_NUM, BU_TYPE, NAZEV) VALUES (2, 'R', 'Recepce');
+INSERT INTO QVT_BU (REC_NUM, BU_TYPE, NAZEV) VALUES (3, 'R', 'Recepce wellness');
+INSERT INTO QVT_BU (REC_NUM, BU_TYPE, NAZEV) VALUES (10, 'S', 'Sklad');
+INSERT INTO QVT_BU (REC_NUM, BU_TYPE, NAZEV) VALUES (0, 'X', 'Centrala');
+
+/* ---------- exchange rates (home currency units per unit) ---------- */
+INSERT INTO REC_KURZOVNIK (MENA, TYPKURZU, KURZ) VALUES ('CZK', 'NB', 1);
+INSERT INTO REC_KURZOVNIK (MENA, TYPKURZU, KURZ) VALUES ('EUR', 'NB', 25.0);
+INSERT INTO REC_KURZOVNIK (MENA, TYPKURZU, KURZ) VALUES ('USD', 'NB', 20.0);
+
+/* ---------- service catalogue ----------
+   TYPSLUZBY: 1 accommodation, 2 board, 3 fees, 4 other services, 5 deposits, 9 payments.
+   POCETOSOB serves as the financial type of cash-journal services. */
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (1, 'Ubytovani', 1, 10, 'UB', 1, 'G', 1200, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (2, 'Ubytovani apartma', 1, 10, 'UB', 2, 'G', 2500, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (3, 'Pristylka', 1, 10, 'UB', 1, '', 400, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (10, 'Snidane', 2, 10, 'SN', 1, 'G', 150, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (11, 'Polopenze', 2, 10, 'PP', 1, '', 350, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (20, 'Mestsky poplatek', 3, 0, 'MP', 1, '', 15, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (30, 'Minibar', 4, 20, 'MB', 1, '', 0, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (31, 'Parkovani', 4, 20, 'PA', 1, '', 200, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (32, 'Pradelna', 4, 14, 'PR', 1, '', 100, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (33, 'Wellness', 4, 10, 'WE', 1, 'G', 600, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (34, 'Konferencni salek', 4, 20, 'KS', 1, '', 3000, 'CZK');
+/* no raster code: a service that posts nothing to the cash journal */
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (50, 'Ruzne', 4, 10, NULL, 1, '', 0, 'CZK');
+/* cash-journal services of the carry-over */
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (101, 'Platba hotove', 9, 0, 'HP', 1, '', 0, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (150, 'Platba v cizi mene', 9, 0, 'HC', 2, 'G', 0, NULL);
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (160, 'Platba kartou', 9, 0, 'KK', 3, '', 0, 'CZK');
+/* deposit carry-over between accounts */
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (343, 'Prevod zalohy', 5, 10, 'ZZ', 0, '', 0, NULL);
+/* balancing services */
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (997, 'Kurzovy rozdil', 8, 0, 'KR', 0, '', 0, NULL);
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (998, 'Zaokrouhleni', 8, 0, 'ZO', 0, '', 0, 'CZK');
+INSERT INTO CISSLUZ (CISLOSLUZBY, NAZEV, TYPSLUZBY, DPH, KODRASTRU, POCETOSOB, LOPTION, CENA, MENA) VALUES (999, 'Dorovnani cizi meny', 8, 0, 'DO', 0, '', 0, NULL);
+
+/* ---------- point of sale and food-and-beverage rates ---------- */
+INSERT INTO POS_TAXES (ID_TAX, NAME, PERCENTAGE) VALUES (1, 'Snizena sazba', 10);
+INSERT INTO POS_TAXES (ID_TAX, NAME, PERCENTAGE) VALUES (2, 'Zakladni sazba', 20);
+INSERT INTO POS_TAXES (ID_TAX, NAME, PERCENTAGE) VALUES (3, 'Bez DPH', 0);
+INSERT INTO POS_TAXES (ID_TAX, NAME, PERCENTAGE) VALUES (4, 'Snizena sazba - bar', 10);
+
+INSERT INTO FBS_VAT (ID_VAT, VAT_RATE, NAME) VALUES (1, 0, 'Bez DPH');
+INSERT INTO FBS_VAT (ID_VAT, VAT_RATE, NAME) VALUES (2, 10, 'Snizena');
+INSERT INTO FBS_VAT (ID_VAT, VAT_RATE, NAME) VALUES (3, 20, 'Zakladni');
+
+COMMIT;
