@@ -1,0 +1,91 @@
+#include "ui/D08_Main.h"
+#include "ui/GuardedApplication.h"
+#include "ui/OperatorPrompt.h"
+#include "ui/widgets/GlowButton.h"
+#include "update/AutomaticMode.h"
+#include "update/RunLog.h"
+#include "update/UpdateSession.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+bool displayAvailable()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+void reportUnexpectedError(const QString& programDir, const QString& what)
+{
+    update::RunLog(programDir).WriteLog(QStringLiteral("ERROR          | ") + what);
+    std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
+}
+
+// 0 when the connection opened and the engine refused no statement, 2 otherwise.
+int automaticExitStatus(ui::TFormD08Main& window)
+{
+    update::UpdateSession& session = window.session();
+    return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
+}
+
+int runAutomatic(const QString& programDir)
+{
+    try {
+        ui::TFormD08Main window(programDir);
+        update::setAutomaticMode();
+        window.FormShow();
+        window.AdvGlowButton1->click();
+        return automaticExitStatus(window);
+    } catch (const std::exception& error) {
+        reportUnexpectedError(programDir, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        reportUnexpectedError(programDir, QStringLiteral("unknown error"));
+    }
+    return 1;
+}
+
+int runInteractive(ui::GuardedApplication& application, const QString& programDir)
+{
+    ui::TFormD08Main window(programDir);
+    application.setErrorHandler([&window](const QString& text) { window.prompt().error(text, &window); });
+    window.show();
+    const int status = application.exec();
+    application.setErrorHandler({});
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const bool automatic = argc > 1 && argv[1][0] != '\0';
+    // Unattended runs often have no display; the window is never shown there anyway.
+    if (automatic && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!automatic && !displayAvailable()) {
+        std::fprintf(stderr,
+                     "dph2012: no display for the window (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset).\n"
+                     "Run it on a desktop, or give any argument (for example: dph2012 auto) for the unattended update.\n");
+        return 1;
+    }
+
+    ui::GuardedApplication application(argc, argv);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (automatic)
+        return runAutomatic(programDir);
+    try {
+        return runInteractive(application, programDir);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "dph2012: %s\n", error.what());
+    }
+    return 1;
+}

@@ -1,0 +1,65 @@
+#include "ui/D08_Info.h"
+#include "ui/D08_Main.h"
+#include "ui/RecordingPrompt.h"
+#include "ui/widgets/CircularProgress.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPixmap>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+bool save(const QPixmap& picture, const QDir& directory, const QString& name)
+{
+    const QString path = directory.filePath(name);
+    if (picture.save(path))
+        return true;
+    std::fprintf(stderr, "dph2012_screenshot: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: dph2012_screenshot OUTPUT_DIRECTORY\n");
+        return 2;
+    }
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+    if (!output.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "dph2012_screenshot: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    // A program directory without DPH.ini: default settings, and the run log stays out of sight.
+    const QTemporaryDir programDir;
+    ui::RecordingPrompt prompt;
+    bool written = true;
+    {
+        ui::TFormD08Main window(programDir.path(), prompt);
+        window.show();
+        QApplication::processEvents();
+        written &= save(window.grab(), output, QStringLiteral("main.png"));
+
+        window.AdvCircularProgress1->show();
+        window.AdvCircularProgress1->start();
+        written &= save(window.grab(), output, QStringLiteral("main_indicator.png"));
+    }
+    for (int kind = 1; kind <= 5; ++kind) {
+        ui::TFormD08Info dialog;
+        dialog.setMessage(kind);
+        dialog.show();
+        QApplication::processEvents();
+        written &= save(dialog.grab(), output, QStringLiteral("info_%1.png").arg(kind));
+    }
+    std::printf("Screenshots written to %s\n", qPrintable(output.absolutePath()));
+    return written ? 0 : 1;
+}

@@ -1,0 +1,192 @@
+#include "ui/D08_Main.h"
+
+#include "ui/DialogPrompt.h"
+#include "ui/Fonts.h"
+#include "ui/widgets/CircularProgress.h"
+#include "ui/widgets/GlowButton.h"
+#include "ui/widgets/OfficeRadioGroup.h"
+#include "ui/widgets/ReflectionLabel.h"
+#include "ui/widgets/SmoothProgressBar.h"
+#include "update/Settings.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace ui {
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry, int pixelHeight)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(tahoma(pixelHeight));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    narrowToFit(*label, text, geometry.width());
+    return label;
+}
+
+GlowButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry, int pixelHeight,
+                       bool bold)
+{
+    auto* button = new GlowButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setFont(tahoma(pixelHeight, bold));
+    narrowToFit(*button, text, geometry.width() - 12);
+    return button;
+}
+
+} // namespace
+
+TFormD08Main::TFormD08Main(const QString& programDir, QWidget* parent)
+    : TFormD08Main(programDir, nullptr, parent)
+{
+}
+
+TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt& prompt, QWidget* parent)
+    : TFormD08Main(programDir, &prompt, parent)
+{
+}
+
+TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint),
+      ownPrompt_(prompt ? nullptr : std::make_unique<DialogPrompt>()),
+      prompt_(prompt ? *prompt : *ownPrompt_),
+      session_(programDir)
+{
+    createControls();
+    FormCreate();
+}
+
+TFormD08Main::~TFormD08Main() = default;
+
+void TFormD08Main::createControls()
+{
+    setObjectName(QStringLiteral("FormD08Main"));
+    setWindowTitle(QStringLiteral("Kalmor DPH 2012"));
+    setFixedSize(592, 576);
+    setFont(tahoma(11));
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    setPalette(colours);
+    setAutoFillBackground(true);
+
+    AdvReflectionLabel1 = new ReflectionLabel(this);
+    AdvReflectionLabel1->setObjectName(QStringLiteral("AdvReflectionLabel1"));
+    AdvReflectionLabel1->setGeometry(375, 8, 209, 40);
+    AdvReflectionLabel1->setFont(tahoma(21, true));
+    AdvReflectionLabel1->setReflectionHeight(20);
+    AdvReflectionLabel1->setMarkup(QStringLiteral(R"(<B>Kalmor <FONT color="#FF0000">DPH 2012</FONT></B>)"));
+
+    Label1 = makeLabel(this, "Label1", QStringLiteral("Jednotlivé kroky aktualizace:"), {24, 48, 202, 19}, 16);
+
+    Label10 = makeLabel(this, "Label10", QString(), {392, 51, 168, 16}, 11);
+    Label10->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    QPalette navy = Label10->palette();
+    navy.setColor(QPalette::WindowText, QColor(0x000080));
+    Label10->setPalette(navy);
+
+    Label2 = makeLabel(this, "Label2", QStringLiteral("1. Změna daňové tabulky pro POS"), {52, 73, 194, 16}, 13);
+
+    AdvCircularProgress1 = new CircularProgress(this);
+    AdvCircularProgress1->setObjectName(QStringLiteral("AdvCircularProgress1"));
+    AdvCircularProgress1->setGeometry(500, 73, 60, 60);
+    AdvCircularProgress1->hide();
+
+    Label3 = makeLabel(this, "Label3", QStringLiteral("2. Změna daňové tabulky pro FBS"), {52, 95, 192, 16}, 13);
+    Label4 = makeLabel(this, "Label4", QStringLiteral("3. Změna daňových sazeb u služeb pro REC"), {52, 117, 249, 16}, 13);
+    Label5 = makeLabel(this, "Label5", QStringLiteral("4. Změna základních sazeb DPH v systémových nastaveních"),
+                       {52, 139, 338, 16}, 13);
+    Label6 = makeLabel(this, "Label6", QStringLiteral("5. Přepočet sazby DPH u již pořízených rezervací"),
+                       {52, 161, 277, 16}, 13);
+    Label7 = makeLabel(this, "Label7",
+                       QStringLiteral("6. Aktualizace zpracování hotelových účtů - zajištění správné sazby DPH 2011 / 2012"),
+                       {52, 183, 481, 16}, 13);
+    Label8 = makeLabel(this, "Label8", QStringLiteral("7. Přechod na nový rok 1.1.2012 u ubytovaných hostů"),
+                       {52, 205, 305, 16}, 13);
+
+    AdvOfficeRadioGroup1 = new OfficeRadioGroup(
+        QStringLiteral("Volba pro zpracování bydlících hostů 1.1.2012"),
+        {QStringLiteral("a) Nic nedělat"),
+         QStringLiteral("b) Rozdělení pobytů na dva kdy první končí 31.12.2011"),
+         QStringLiteral("c) Rozdělení pobytů na dva kdy první končí 31.12.2011 a uzavření 1. pobytu"),
+         QStringLiteral("d) uzavření celých pobytů s nastavením DUZP na 31.12.2011")},
+        this);
+    AdvOfficeRadioGroup1->setObjectName(QStringLiteral("AdvOfficeRadioGroup1"));
+    AdvOfficeRadioGroup1->setGeometry(104, 227, 429, 105);
+    AdvOfficeRadioGroup1->setItemIndex(0);
+
+    Label9 = makeLabel(this, "Label9", QStringLiteral("8. Aktualizace systému pro zpracování záloh mezi roky 2011 / 2012"),
+                       {52, 333, 384, 16}, 13);
+
+    AdvGlowButton1 = makeButton(this, "AdvGlowButton1", QStringLiteral("Spusť aktualizaci"), {52, 361, 481, 41}, 16, true);
+    AdvGlowButton3 = makeButton(this, "AdvGlowButton3", QStringLiteral("Spusť pouze krok 7 (lze kdykoli  předem)"),
+                                {52, 408, 481, 41}, 16, false);
+    AdvGlowButton4 = makeButton(this, "AdvGlowButton4",
+                                QStringLiteral("Aktualizace DPH u skladových položek a rautů po 1.1.2012"),
+                                {52, 453, 481, 41}, 16, true);
+
+    AdvProgress1 = new SmoothProgressBar(this);
+    AdvProgress1->setObjectName(QStringLiteral("AdvProgress1"));
+    AdvProgress1->setGeometry(52, 504, 481, 17);
+
+    AdvGlowButton2 = makeButton(this, "AdvGlowButton2", QStringLiteral("Konec"), {204, 527, 174, 41}, 13, false);
+    connect(AdvGlowButton2, &QPushButton::clicked, this, &QWidget::close);
+
+    setTabOrder(AdvGlowButton1, AdvProgress1);
+    setTabOrder(AdvProgress1, AdvOfficeRadioGroup1);
+    setTabOrder(AdvOfficeRadioGroup1, AdvGlowButton2);
+    setTabOrder(AdvGlowButton2, AdvGlowButton3);
+    setTabOrder(AdvGlowButton3, AdvGlowButton4);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TFormD08Main::FormCreate()
+{
+    AdvGlowButton1->setFontColor(QColor(0xFF0000));
+    LoadSettings();
+}
+
+void TFormD08Main::LoadSettings()
+{
+    const update::ConnectionSettings settings = update::LoadSettings(session_.programDir());
+    session_.applySettings(settings);
+    const QString notice = update::SettingsNotice(session_.settings());
+    if (!notice.isEmpty())
+        prompt_.notice(notice, this);
+}
+
+void TFormD08Main::FormShow()
+{
+    if (session_.connect()) {
+        Label10->setText(QStringLiteral("Database connect OK"));
+        return;
+    }
+    Label10->setText(QStringLiteral("Database connect ERROR"));
+    ShowInfo(4);
+}
+
+void TFormD08Main::ShowInfo(int kind)
+{
+    prompt_.info(kind, this);
+}
+
+void TFormD08Main::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (shownBefore_)
+        return;
+    shownBefore_ = true;
+    AdvGlowButton2->setFocus();
+    // Let the window paint before the connection attempt, which may block or open a dialog.
+    QMetaObject::invokeMethod(this, &TFormD08Main::FormShow, Qt::QueuedConnection);
+}
+
+} // namespace ui

@@ -1,0 +1,55 @@
+#include "ui/DialogPrompt.h"
+
+#include "ui/D08_Info.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace ui {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Kalmor DPH 2012");
+
+void writeToStandardError(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    std::fprintf(stderr, "%s\n", lines.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+bool DialogPrompt::platformHasNoScreen()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+void DialogPrompt::info(int kind, QWidget* parent)
+{
+    ShowInfo(kind, parent);
+}
+
+void DialogPrompt::notice(const QString& text, QWidget* parent)
+{
+    if (platformHasNoScreen()) {
+        writeToStandardError(text);
+        return;
+    }
+    QMessageBox::information(parent, kCaption, text);
+}
+
+void DialogPrompt::error(const QString& text, QWidget* parent)
+{
+    if (platformHasNoScreen()) {
+        writeToStandardError(text);
+        return;
+    }
+    QMessageBox::critical(parent, kCaption, text);
+}
+
+} // namespace ui

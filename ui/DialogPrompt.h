@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ui/OperatorPrompt.h"
+
+namespace ui {
+
+// The real dialogs. Where no one can dismiss a box (offscreen or minimal platform) a notice or
+// an error goes to standard error instead of waiting for ever.
+class DialogPrompt final : public OperatorPrompt {
+public:
+    void info(int kind, QWidget* parent) override;
+    void notice(const QString& text, QWidget* parent) override;
+    void error(const QString& text, QWidget* parent) override;
+
+    static bool platformHasNoScreen();
+};
+
+} // namespace ui

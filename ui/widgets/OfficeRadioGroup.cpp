@@ -1,0 +1,51 @@
+#include "ui/widgets/OfficeRadioGroup.h"
+
+#include <QAbstractButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace ui {
+
+OfficeRadioGroup::OfficeRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 6, 8, 6);
+    layout->setSpacing(2);
+    for (int index = 0; index < items.size(); ++index) {
+        auto* button = new QRadioButton(items.at(index), this);
+        buttons_.addButton(button, index);
+        layout->addWidget(button);
+    }
+}
+
+void OfficeRadioGroup::setItemIndex(int index)
+{
+    if (QAbstractButton* button = buttons_.button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    if (QAbstractButton* checked = buttons_.checkedButton()) {
+        buttons_.setExclusive(false);
+        checked->setChecked(false);
+        buttons_.setExclusive(true);
+    }
+}
+
+int OfficeRadioGroup::count() const
+{
+    return static_cast<int>(buttons_.buttons().size());
+}
+
+QString OfficeRadioGroup::itemText(int index) const
+{
+    const QAbstractButton* button = buttons_.button(index);
+    return button ? button->text() : QString();
+}
+
+QRadioButton* OfficeRadioGroup::item(int index) const
+{
+    return qobject_cast<QRadioButton*>(buttons_.button(index));
+}
+
+} // namespace ui
