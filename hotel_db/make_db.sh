@@ -30,6 +30,13 @@ trap 'rm -f "$script" "$log"' EXIT
     if [ "$kind" = demo ]; then
         echo "INPUT '$here/demo_data.sql';"
     fi
+    # fresh selectivity for every index, so that plans reflect the loaded rows
+    echo "SET TERM ^ ;"
+    echo "EXECUTE BLOCK AS DECLARE VARIABLE I VARCHAR(63); BEGIN"
+    echo "  FOR SELECT TRIM(RDB\$INDEX_NAME) FROM RDB\$INDICES WHERE COALESCE(RDB\$SYSTEM_FLAG, 0) = 0 INTO :I DO"
+    echo "    EXECUTE STATEMENT 'SET STATISTICS INDEX ' || I;"
+    echo "END^"
+    echo "SET TERM ; ^"
     echo "COMMIT;"
 } > "$script"
 
