@@ -1,0 +1,136 @@
+#!/bin/bash
+# Builds a large stand-in hotel database for benchmarks: make_large.sh OUT.fdb [GROUPS]
+# The demo hotel plus GROUPS generated clients (default 2000), each with one account (every 7th in EUR),
+# four account items and one payment, and a group of one or two reservations with three lines each and
+# a rooming list; most groups stay over 31.12.2011, every 5th left before it, every 13th is cancelled (8).
+# Generated clients are numbered from 10001; everything else takes its numbers from the generators.
+set -euo pipefail
+
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+    echo "usage: $0 OUT.fdb [GROUPS]" >&2
+    exit 2
+fi
+groups=${2:-2000}
+case $groups in (''|*[!0-9]*) echo "GROUPS must be a whole number" >&2; exit 2;; esac
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+bash "$here/make_db.sh" "$1" demo
+out="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+
+script=$(mktemp /tmp/hotel_large.XXXXXX.sql)
+log=$(mktemp /tmp/hotel_large.XXXXXX.log)
+trap 'rm -f "$script" "$log"' EXIT
+
+cat > "$script" <<SQL
+SET SQL DIALECT 1;
+SET BAIL ON;
+SET TERM ^ ;
+EXECUTE BLOCK AS
+DECLARE VARIABLE I INTEGER = 1;
+DECLARE VARIABLE N INTEGER = $groups;
+DECLARE VARIABLE KLIENT INTEGER;
+DECLARE VARIABLE UCET INTEGER;
+DECLARE VARIABLE REZ INTEGER;
+DECLARE VARIABLE HLAVNI INTEGER;
+DECLARE VARIABLE R INTEGER;
+DECLARE VARIABLE POCETREZ INTEGER;
+DECLARE VARIABLE MENA CHAR(3);
+DECLARE VARIABLE KURZ DOUBLE PRECISION;
+DECLARE VARIABLE PRIJEZD DATE;
+DECLARE VARIABLE ODJEZD DATE;
+DECLARE VARIABLE STAV SMALLINT;
+DECLARE VARIABLE CENA DOUBLE PRECISION;
+DECLARE VARIABLE PLATBA DOUBLE PRECISION;
+BEGIN
+  WHILE (I <= N) DO
+  BEGIN
+    KLIENT = 10000 + I;
+    IF (MOD(I, 7) = 0) THEN BEGIN MENA = 'EUR'; KURZ = 25; END
+    ELSE BEGIN MENA = 'CZK'; KURZ = 1; END
+    INSERT INTO REC_MM_KLIENT (CISLOKLIENTA, JMENOKLIENTA, TYPKLIENTA, CISLOPOKLADNY)
+      VALUES (:KLIENT, 'Host ' || :I, IIF(MOD(:I, 3) = 0, 'PO', 'FO'),
+              IIF(MOD(:I, 4) = 0, NULL, 2 + MOD(:I, 2)));
+
+    UCET = GEN_ID(REC_CHECKHEAD_GEN, 1);
+    INSERT INTO REC_CHECKHEAD (CISLOUCTU, CISLOKLIENTA, JMENOKLIENTA, MENA, STATUS, REC_DUZP, DATUMOTEVRENI,
+        DATUM_POSLOPER, CISLOPOKLADNY, USR)
+      VALUES (:UCET, :KLIENT, 'Host ' || :I, :MENA, MOD(:I, 2), IIF(MOD(:I, 3) = 0, -13881, NULL),
+        '27.12.2011', '30.12.2011', 2, 'RECEPCE');
+    CENA = 100 + MOD(I * 37, 900);
+    INSERT INTO REC_CHECKDTL (ID, CISLOUCTU, CISLOSLUZBY, CISLOPOKLADNY, TYP, DATUMOPERACE, DATUMPLNENI, POCET,
+        POCETPERIOD, TRZBA, TRZBAGAR, MENA, SYSINFO, PUVOD, USR, DPH, KODRASTRU, TYPSLUZBY)
+      VALUES (GEN_ID(REC_CHECKDTL_GEN, 1), :UCET, 10, 2, 0, '28.12.2011', '28.12.2011', 1, 1,
+        :CENA, :CENA / :KURZ, :MENA, '', 'TUZ', 'RECEPCE', 10, 'SN', 2);
+    INSERT INTO REC_CHECKDTL (ID, CISLOUCTU, CISLOSLUZBY, CISLOPOKLADNY, TYP, DATUMOPERACE, DATUMPLNENI, POCET,
+        POCETPERIOD, TRZBA, TRZBAGAR, MENA, SYSINFO, PUVOD, USR, DPH, KODRASTRU, TYPSLUZBY)
+      VALUES (GEN_ID(REC_CHECKDTL_GEN, 1), :UCET, 33, 3, 0, '29.12.2011', '29.12.2011', 1, 1,
+        :CENA * 2, :CENA * 2 / :KURZ, :MENA, '', 'TUZ', 'RECEPCE', 10, 'WE', 4);
+    INSERT INTO REC_CHECKDTL (ID, CISLOUCTU, CISLOSLUZBY, CISLOPOKLADNY, TYP, DATUMOPERACE, DATUMPLNENI, POCET,
+        POCETPERIOD, TRZBA, TRZBAGAR, MENA, SYSINFO, PUVOD, USR, DPH, KODRASTRU, TYPSLUZBY)
+      VALUES (GEN_ID(REC_CHECKDTL_GEN, 1), :UCET, 30, 2, 0, '29.12.2011', '29.12.2011', 1, 1,
+        300, 300 / :KURZ, :MENA, '', 'TUZ', 'RECEPCE', 20, 'MB', 4);
+    INSERT INTO REC_CHECKDTL (ID, CISLOUCTU, CISLOSLUZBY, CISLOPOKLADNY, TYP, DATUMOPERACE, DATUMPLNENI, POCET,
+        POCETPERIOD, TRZBA, TRZBAGAR, MENA, SYSINFO, PUVOD, USR, DPH, KODRASTRU, TYPSLUZBY)
+      VALUES (GEN_ID(REC_CHECKDTL_GEN, 1), :UCET, 32, 2, 0, '30.12.2011', '30.12.2011', 1, 1,
+        100, 100 / :KURZ, :MENA, '', 'TUZ', 'RECEPCE', 14, 'PR', 4);
+    /* payments: deposits above the items (negative balance), below them (positive) or equal (zero) */
+    PLATBA = IIF(MOD(I, 3) = 0, 5000, IIF(MOD(I, 3) = 1, 200, CENA * 3 + 400));
+    R = GEN_ID(REC_POKLDENIK, 1);
+    INSERT INTO REC_POKLDENIK (CISLOPOKLADNY, PORADI, STATUS, DATUMOPERACE, MENA, TYPFIN, CISLOSLUZBY, KODOPERACE,
+        CISLOUCTU, ID, CASTKA, CASTKACIZI, USR, RASTR, DATUMPRVNIOPERACE, SYSINFO, INFO, CISLOPOKLADNYPRVNI)
+      VALUES (2, :R, 0, '27.12.2011', :MENA, 1, IIF(:MENA = 'CZK', 101, 150), 'R', :UCET, :R, :PLATBA,
+        :PLATBA / :KURZ, 'RECEPCE', IIF(:MENA = 'CZK', 'HP', 'HC'), '27.12.2011', '', 'Zaloha', 2);
+
+    IF (MOD(I, 5) = 0) THEN BEGIN PRIJEZD = '20.12.2011'; ODJEZD = '24.12.2011'; END
+    ELSE BEGIN PRIJEZD = CAST('26.12.2011' AS DATE) + MOD(I, 5); ODJEZD = CAST('1.1.2012' AS DATE) + MOD(I, 6); END
+    STAV = IIF(MOD(I, 13) = 0, 8, 6);
+    POCETREZ = 1 + MOD(I, 2);
+    R = 1;
+    WHILE (R <= POCETREZ) DO
+    BEGIN
+      REZ = GEN_ID(REC_MM_REZERVACE, 1);
+      INSERT INTO REC_MM_REZERVACE (CISLOREZERVACE, CISLOSKUPINY, CISLOPOBYTU, STATUS, DATUMPRIJEZD, DATUMODJEZD,
+          TYPPOKOJE, CISLOPOKOJE, POCETOSOB, JMENOSKUPINY, CENA, CENAUBYT, MENA, CISLOPOKLADNY, KURZ)
+        VALUES (:REZ, :KLIENT, GEN_ID(REC_MM_REZERVACEPOBYT, 1), :STAV, :PRIJEZD, :ODJEZD, 'DBL',
+          CAST(MOD(:I * 2 + :R, 400) AS VARCHAR(10)), 2, 'Host ' || :I, 1350, 1200, 'CZK', 2, 1);
+      HLAVNI = GEN_ID(REC_MM_REZDET, 1);
+      INSERT INTO REC_MM_REZDET (ID, CISLOREZERVACE, DATUMOD, DATUMDO, KODRASTRU, TYPSLUZBY, LINK, POCETPERIOD,
+          POCETOSOB, POCET, CISLOSLUZBY, CENA, MENA, CISLOKLIENTA, NAZEV, DPH)
+        VALUES (:HLAVNI, :REZ, :PRIJEZD, :ODJEZD, 'UB', 1, 0, :ODJEZD - :PRIJEZD, 2, 1, 1, 1200, 'CZK', :KLIENT,
+          'Ubytovani', 10);
+      INSERT INTO REC_MM_REZDET (ID, CISLOREZERVACE, DATUMOD, DATUMDO, KODRASTRU, TYPSLUZBY, LINK, POCETPERIOD,
+          POCETOSOB, POCET, CISLOSLUZBY, CENA, MENA, CISLOKLIENTA, NAZEV, DPH)
+        VALUES (GEN_ID(REC_MM_REZDET, 1), :REZ, :PRIJEZD, :ODJEZD, 'SN', 2, :HLAVNI, :ODJEZD - :PRIJEZD, 2, 2, 10,
+          150, 'CZK', :KLIENT, 'Snidane', 10);
+      INSERT INTO REC_MM_REZDET (ID, CISLOREZERVACE, DATUMOD, DATUMDO, KODRASTRU, TYPSLUZBY, LINK, POCETPERIOD,
+          POCETOSOB, POCET, CISLOSLUZBY, CENA, MENA, CISLOKLIENTA, NAZEV, DPH)
+        VALUES (GEN_ID(REC_MM_REZDET, 1), :REZ, :PRIJEZD, :ODJEZD, 'MP', 3, -1, :ODJEZD - :PRIJEZD, 2, 2, 20, 15,
+          'CZK', :KLIENT, 'Mestsky poplatek', 0);
+      INSERT INTO REC_MM_ROOMINGLIST (ID, CISLOREZERVACE, CISLOKLIENTA, LUZKO, TRIDAKLIENTA, CENIK)
+        VALUES (GEN_ID(REC_MM_ROOMINGLIST_GEN, 1), :REZ, :KLIENT, 1, 'A', 1);
+      INSERT INTO REC_MM_ROOMINGLIST (ID, CISLOREZERVACE, CISLOKLIENTA, LUZKO, TRIDAKLIENTA, CENIK)
+        VALUES (GEN_ID(REC_MM_ROOMINGLIST_GEN, 1), :REZ, NULL, 2, 'A', 1);
+      R = R + 1;
+    END
+    I = I + 1;
+  END
+END^
+EXECUTE BLOCK AS DECLARE VARIABLE I VARCHAR(63); BEGIN
+  FOR SELECT TRIM(RDB\$INDEX_NAME) FROM RDB\$INDICES WHERE COALESCE(RDB\$SYSTEM_FLAG, 0) = 0 INTO :I DO
+    EXECUTE STATEMENT 'SET STATISTICS INDEX ' || I;
+END^
+SET TERM ; ^
+COMMIT;
+SQL
+
+# no forced writes while generating: the file is made in one go and rebuilt on any failure
+gfix -write async "$out" 2>/dev/null || gfix-fb -write async "$out" 2>/dev/null || true
+
+status=0
+isql-fb -b -q "$out" -i "$script" > "$log" 2>&1 || status=$?
+if [ $status -ne 0 ] || grep -Eq 'Statement failed|SQLSTATE|Unable to|error' "$log"; then
+    grep -v -e 'SQL warning code = 301' -e 'DATE data type is now called TIMESTAMP' "$log" >&2 || true
+    echo "make_large.sh: generating $out failed" >&2
+    rm -f "$out"
+    exit 1
+fi
