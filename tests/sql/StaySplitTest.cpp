@@ -213,6 +213,8 @@ TEST_F(StaySplit, LinesAcrossTheDateAreCopiedWithLinkedOnesPointingToTheNewMainL
     addLine(14, 1, "1.1.2012", "3.1.2012", "0", 14);                   // wholly after
     addLine(15, 1, "28.12.2011", "30.12.2011", "10", 14);              // wholly before
     addLine(16, 1, "28.12.2011", "31.12.2011", "10", 14);              // ends on the date
+    addLine(17, 1, "28.12.2011", "31.12.2011", "0", 14);               // main line ending on the date
+    addLine(18, 1, "31.12.2011", "3.1.2012", "10", 14);                // starts on the date
     const std::int64_t mainId = generator("REC_MM_RezDet") + 1;
 
     ASSERT_TRUE(split(kGroup));
@@ -240,7 +242,7 @@ TEST_F(StaySplit, LinesAcrossTheDateAreCopiedWithLinkedOnesPointingToTheNewMainL
                   + " and MarkovanoDo is null"),
         3);
     // The first part keeps all its lines.
-    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = 1"), 7);
+    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = 1"), 9);
 }
 
 TEST_F(StaySplit, MainLineWithoutLinkIsCopiedAsMainLine)
