@@ -11,7 +11,10 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QRadioButton>
 #include <QScreen>
+
+#include <vector>
 
 namespace ui {
 
@@ -138,11 +141,18 @@ void TFormD08Main::createControls()
     AdvGlowButton2 = makeButton(this, "AdvGlowButton2", QStringLiteral("Konec"), {204, 527, 174, 41}, 13, false);
     connect(AdvGlowButton2, &QPushButton::clicked, this, &QWidget::close);
 
-    setTabOrder(AdvGlowButton1, AdvProgress1);
-    setTabOrder(AdvProgress1, AdvOfficeRadioGroup1);
-    setTabOrder(AdvOfficeRadioGroup1, AdvGlowButton2);
-    setTabOrder(AdvGlowButton2, AdvGlowButton3);
-    setTabOrder(AdvGlowButton3, AdvGlowButton4);
+    // Tab stops at neither the progress bar nor the group frame, but both keep their place in the
+    // order; Qt orders only focusable widgets, so they are focusable while it is set.
+    AdvProgress1->setFocusPolicy(Qt::TabFocus);
+    AdvOfficeRadioGroup1->setFocusPolicy(Qt::TabFocus);
+    std::vector<QWidget*> order = {AdvGlowButton1, AdvProgress1, AdvOfficeRadioGroup1};
+    for (int index = 0; index < AdvOfficeRadioGroup1->count(); ++index)
+        order.push_back(AdvOfficeRadioGroup1->item(index));
+    order.insert(order.end(), {AdvGlowButton2, AdvGlowButton3, AdvGlowButton4});
+    for (std::size_t index = 1; index < order.size(); ++index)
+        setTabOrder(order[index - 1], order[index]);
+    AdvProgress1->setFocusPolicy(Qt::NoFocus);
+    AdvOfficeRadioGroup1->setFocusPolicy(Qt::NoFocus);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

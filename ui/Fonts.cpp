@@ -7,10 +7,13 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 
 namespace ui {
 
 namespace {
+
+constexpr int kNarrowest = 50;
 
 // Only real families count: fontconfig answers for Tahoma with whatever it substitutes.
 bool installed(const QString& family)
@@ -18,13 +21,18 @@ bool installed(const QString& family)
     return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
 }
 
-void narrowTo(QWidget& widget, qreal advance, int width)
+// Glyph widths round differently at each stretch, so the first estimate is refined step by step.
+void narrowTo(QWidget& widget, const std::function<qreal(const QFont&)>& measure, int width)
 {
+    QFont font = widget.font();
+    qreal advance = measure(font);
     if (advance <= width || advance <= 0)
         return;
-    QFont font = widget.font();
-    const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
-    font.setStretch(std::max(50, static_cast<int>(stretch * width / advance)));
+    int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
+    stretch = std::max(kNarrowest, static_cast<int>(stretch * width / advance));
+    font.setStretch(stretch);
+    while (measure(font) > width && stretch > kNarrowest)
+        font.setStretch(--stretch);
     widget.setFont(font);
 }
 
@@ -47,16 +55,19 @@ QFont tahoma(int pixelHeight, bool bold)
 
 void narrowToFit(QWidget& widget, const QString& text, int width)
 {
-    narrowTo(widget, QFontMetrics(widget.font()).horizontalAdvance(text), width);
+    narrowTo(widget, [&text](const QFont& font) { return QFontMetricsF(font).horizontalAdvance(text); }, width);
 }
 
 void narrowMarkupToFit(QWidget& widget, const QString& markup, int width)
 {
-    QTextDocument document;
-    document.setDefaultFont(widget.font());
-    document.setDocumentMargin(0);
-    document.setHtml(markup);
-    narrowTo(widget, document.idealWidth(), width);
+    const auto idealWidth = [&markup](const QFont& font) {
+        QTextDocument document;
+        document.setDefaultFont(font);
+        document.setDocumentMargin(0);
+        document.setHtml(markup);
+        return document.idealWidth();
+    };
+    narrowTo(widget, idealWidth, width);
 }
 
 } // namespace ui

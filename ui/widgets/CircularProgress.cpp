@@ -72,7 +72,7 @@ void CircularProgress::paintEvent(QPaintEvent*)
 
     for (int segment = 0; segment < kSegments; ++segment) {
         // Segment 0 sits at twelve o'clock; the ring runs clockwise.
-        const qreal startAngle = 90.0 - segment * sweep - gap / 2.0;
+        const qreal startAngle = 90.0 - segment * sweep + (sweep - gap) / 2.0;
         const qreal span = -(sweep - gap);
         QPainterPath path;
         path.arcMoveTo(outerBox, startAngle);
