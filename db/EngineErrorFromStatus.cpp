@@ -12,9 +12,13 @@ EngineError engineErrorFrom(const Firebird::FbException& exception)
     const std::uint16_t code = (errors[0] == isc_arg_gds) ? static_cast<std::uint16_t>(errors[1] & 0xFFFF) : 0;
     const std::int32_t sqlcode = static_cast<std::int32_t>(isc_sqlcode(errors));
 
+    // Only the errors: the warnings that every dialect-1 CREATE brings would drown the cause.
+    Firebird::IMaster* master = Firebird::fb_get_master_interface();
+    Firebird::IStatus* errorsOnly = master->getStatus();
+    errorsOnly->setErrors(errors);
     std::array<char, 2048> buffer{};
-    Firebird::fb_get_master_interface()->getUtilInterface()->formatStatus(
-        buffer.data(), static_cast<unsigned>(buffer.size()), status);
+    master->getUtilInterface()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), errorsOnly);
+    errorsOnly->dispose();
     std::string message(buffer.data());
     for (char& c : message)
         if (c == '\n' || c == '\r')

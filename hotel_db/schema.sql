@@ -79,6 +79,8 @@ CREATE TABLE REC_CHECKHEAD (
     CONSTRAINT PK_REC_CHECKHEAD PRIMARY KEY (CISLOUCTU)
 );
 CREATE INDEX REC_CHECKHEAD_KLIENT ON REC_CHECKHEAD (CISLOKLIENTA);
+/* the all-accounts closing visits the open heads only; most heads of a hotel are closed */
+CREATE INDEX REC_CHECKHEAD_STATUS ON REC_CHECKHEAD (STATUS);
 
 /* Account item. TRZBA is the amount in the home currency, TRZBAGAR the same in the account's
    currency; the column comments name the arguments of REC_CheckDtlInsert2 that fill them. */

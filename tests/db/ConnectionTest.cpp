@@ -104,6 +104,18 @@ TEST_F(ConnectionTest, UnknownTableGivesTheThreeErrorValues)
     }
 }
 
+TEST_F(ConnectionTest, ErrorMessageCarriesTheErrorsWithoutTheDialectWarnings)
+{
+    try {
+        connection.execute("CREATE or ALTER PROCEDURE T_BROKEN AS DECLARE VARIABLE D DATE; BEGIN D = ; END");
+        FAIL() << "the statement should have failed";
+    } catch (const db::EngineError& error) {
+        EXPECT_EQ(error.nativeError(), -104);
+        EXPECT_NE(error.message().find("Token unknown"), std::string::npos) << error.message();
+        EXPECT_EQ(error.message().find("TIMESTAMP"), std::string::npos) << error.message();
+    }
+}
+
 TEST_F(ConnectionTest, ResultRowsReadAsTextWithNullAsEmpty)
 {
     connection.execute("create table T_VALUES (I integer, N numeric(9,2), D double precision, C char(5), "
