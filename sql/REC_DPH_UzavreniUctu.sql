@@ -88,9 +88,10 @@ begin
     returning_values :OCisloUctu, :AACisloKlienta;
 
   /* PSQL has no ad-hoc exception; this failing conversion ends the call, so the server undoes the
-     closing and the transfer-out entry, and its message names the account in the run log. */
+     closing and the transfer-out entry, and its message names the account in the run log. The
+     engine converts at most 52 characters to a number: longer texts fail as a truncation instead. */
   if (:OCisloUctu is null) then
-    OCisloUctu = cast('REC_NajdiUcetKlienta: no new account for account ' || :ICisloUctu as integer);
+    OCisloUctu = cast('no new account for closed account ' || coalesce(cast(:ICisloUctu as varchar(11)), 'NULL') as integer);
 
   if (:ACastkaCizi < 0) then
   begin

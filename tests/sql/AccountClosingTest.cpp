@@ -350,7 +350,7 @@ TEST_F(AccountClosing, NoNewAccountFailsTheWholeCallAndUndoesThePositiveTransfer
     const QString result = runner.SelectValue("select OCisloUctu from REC_DPH_UzavreniUctu(7, \"31.12.2011\")");
 
     EXPECT_EQ(result, update::kFailMarker);
-    EXPECT_TRUE(logText().contains("no new account for account 7")) << logText().toStdString();
+    EXPECT_TRUE(logText().contains("no new account for closed account 7")) << logText().toStdString();
     EXPECT_EQ(count("REC_PoklDenik"), 0);
     EXPECT_EQ(count("REC_CHECKDTL"), 1);
     EXPECT_EQ(count("REC_CHECKHEAD"), 1);
@@ -374,6 +374,27 @@ TEST_F(AccountClosing, NoNewAccountUndoesTheNegativeTransferAndTheBalancingItem)
     EXPECT_EQ(count("REC_CHECKHEAD"), 1);
     EXPECT_EQ(head(7, "Status"), "0");
     EXPECT_NEAR(balance(7), -599.5, 1e-9);
+}
+
+TEST_F(AccountClosing, NoNewAccountFailureNamesAnyAccountNumber)
+{
+    // Long numbers and a NULL account must fail in the same clear way as short ones.
+    addAccount(2147483647, "NULL", "CZK");
+    addItem(1, 2147483647, 1, 10, 10, "CZK", 14, "UB");
+    EXPECT_EQ(runner.SelectValue("select OCisloUctu from REC_DPH_UzavreniUctu(2147483647, \"31.12.2011\")"),
+              update::kFailMarker);
+    EXPECT_EQ(runner.SelectValue("select OCisloUctu from REC_DPH_UzavreniUctu(NULL, \"31.12.2011\")"),
+              update::kFailMarker);
+    const QString log = logText();
+    EXPECT_TRUE(log.contains("no new account for closed account 2147483647")) << log.toStdString();
+    EXPECT_TRUE(log.contains("no new account for closed account NULL")) << log.toStdString();
+    for (const QString& line : log.split("\r\n")) {
+        if (line.contains("ENGINE ERROR")) {
+            EXPECT_FALSE(line.contains("truncation")) << line.toStdString();
+        }
+    }
+    EXPECT_EQ(head(2147483647, "Status"), "0");
+    EXPECT_EQ(count("REC_CHECKHEAD"), 1);
 }
 
 TEST_F(AccountClosing, AccountThatDoesNotExistFailsAndLeavesNoAccount)

@@ -119,7 +119,7 @@ TEST_F(AllAccountsClosing, OneAccountWithoutNewAccountUndoesTheWholeRun)
 
     EXPECT_FALSE(runner.ExecSql("execute procedure REC_DPH_UZAVRENIVSECHUCTU(\"31.12.2011\")"));
 
-    EXPECT_TRUE(logText().contains("no new account for account 8")) << logText().toStdString();
+    EXPECT_TRUE(logText().contains("no new account for closed account 8")) << logText().toStdString();
     EXPECT_EQ(count("REC_CHECKHEAD"), 2);
     EXPECT_EQ(count("REC_CHECKHEAD where Status = 0"), 2);
     EXPECT_EQ(count("REC_CHECKDTL"), 2);
