@@ -20,10 +20,22 @@ before=0
 [ -f "$log" ] && before=$(stat -c %s "$log")
 
 echo "Demo database: $demo/hotel.fdb (alias QVT through $fbroot/databases.conf)"
+# Qt wants a private runtime directory; an unattended shell often has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR=$(mktemp -d)
+  export XDG_RUNTIME_DIR
+  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
 status=0
 FIREBIRD="$fbroot" "$demo/dph2012" auto || status=$?
 
 echo "---- run log $log, this run ----"
-[ -f "$log" ] && tail -c +"$((before + 1))" "$log" | tr -d '\r'
+after=0
+[ -f "$log" ] && after=$(stat -c %s "$log")
+if [ "$after" -gt "$before" ]; then
+  tail -c +"$((before + 1))" "$log" | tr -d '\r'
+else
+  echo "(this run wrote no entries)"
+fi
 echo "---- dph2012 exit status $status (0 all done, 2 a statement or the connection failed, 1 the run broke off) ----"
 exit "$status"
