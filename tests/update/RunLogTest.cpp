@@ -66,6 +66,10 @@ TEST(RunLog, FailureToWriteIsReportedAsFalse)
     ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
     const update::RunLog blocked(dir.path());
     EXPECT_FALSE(blocked.WriteLog("x"));
+
+    // A directory where nobody may create files, root included.
+    const update::RunLog readOnly(QStringLiteral("/proc"));
+    EXPECT_FALSE(readOnly.WriteLog("x"));
 }
 
 } // namespace
