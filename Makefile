@@ -7,7 +7,7 @@ PKGS  := cmake g++ make pkg-config qt6-base-dev firebird3.0-server-core firebird
          fontconfig fonts-dejavu-core fonts-dejavu-extra
 SUDO  := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test screenshot clean
+.PHONY: all deps build run test screenshot bench clean
 
 all: build
 
@@ -35,6 +35,12 @@ run: build
 screenshot: build
 	mkdir -p screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/dph2012_screenshot screenshots
+
+# Figures of the installed objects on a large stand-in hotel database (GROUPS generated groups).
+GROUPS ?= 2000
+bench: build
+	bash hotel_db/make_large.sh $(BUILD)/bench_hotel.fdb $(GROUPS) > /dev/null
+	$(BUILD)/dph2012_bench $(BUILD)/bench_hotel.fdb
 
 clean:
 	rm -rf $(BUILD) demo screenshots
