@@ -9,6 +9,8 @@ namespace testsupport {
 // The rows a closing or posting test needs, written straight into the stand-in hotel database.
 class HotelRows : public ScriptDatabase {
 protected:
+    using ScriptDatabase::ScriptDatabase;
+
     static std::string text(const std::string& value) { return value.empty() ? "NULL" : "'" + value + "'"; }
     static std::string sqlNumber(double value) { return std::to_string(value); }
 
