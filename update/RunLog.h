@@ -15,7 +15,10 @@ class RunLog {
 public:
     using Clock = std::function<QDateTime()>;
 
-    explicit RunLog(const QString& directory, Clock clock = &QDateTime::currentDateTime,
+    // The local date and time of the machine.
+    static QDateTime systemClock() { return QDateTime::currentDateTime(); }
+
+    explicit RunLog(const QString& directory, Clock clock = &RunLog::systemClock,
                     QLocale locale = QLocale::system());
 
     // Appends "<timestamp> | <message>" and CR LF; false when anything failed.

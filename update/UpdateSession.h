@@ -14,7 +14,7 @@ namespace update {
 // statement objects, the run log and the statement runner over Q.
 class UpdateSession {
 public:
-    explicit UpdateSession(const QString& programDir, RunLog::Clock clock = &QDateTime::currentDateTime);
+    explicit UpdateSession(const QString& programDir, RunLog::Clock clock = &RunLog::systemClock);
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
