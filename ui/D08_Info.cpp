@@ -1,12 +1,12 @@
 #include "ui/D08_Info.h"
 
 #include "ui/Fonts.h"
+#include "ui/FormLook.h"
 #include "ui/widgets/GlowButton.h"
 #include "update/AutomaticMode.h"
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 
 #include <stdexcept>
 
@@ -40,15 +40,9 @@ QStringList infoMessageLines(int kind)
 
 TFormD08Info::TFormD08Info(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Kalmor DPH 2012"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(540, 227);
-    setFont(tahoma(11));
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
-    setPalette(colours);
-    setAutoFillBackground(true);
+    applyFormLook(*this, 540, 227);
 
     DBHTMLabel1 = new QLabel(this);
     DBHTMLabel1->setObjectName(QStringLiteral("DBHTMLabel1"));
@@ -65,8 +59,7 @@ TFormD08Info::TFormD08Info(QWidget* parent) : QDialog(parent)
     AdvGlowButton2->setDefault(true);
     connect(AdvGlowButton2, &QPushButton::clicked, this, &QDialog::accept);
 
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(*this, parent ? parent->screen() : QGuiApplication::primaryScreen());
 }
 
 void TFormD08Info::setMessage(int kind)

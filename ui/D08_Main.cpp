@@ -2,6 +2,7 @@
 
 #include "ui/DialogPrompt.h"
 #include "ui/Fonts.h"
+#include "ui/FormLook.h"
 #include "ui/widgets/CircularProgress.h"
 #include "ui/widgets/GlowButton.h"
 #include "ui/widgets/OfficeRadioGroup.h"
@@ -12,7 +13,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QRadioButton>
-#include <QScreen>
 
 #include <vector>
 
@@ -71,13 +71,7 @@ TFormD08Main::~TFormD08Main() = default;
 void TFormD08Main::createControls()
 {
     setObjectName(QStringLiteral("FormD08Main"));
-    setWindowTitle(QStringLiteral("Kalmor DPH 2012"));
-    setFixedSize(592, 576);
-    setFont(tahoma(11));
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
-    setPalette(colours);
-    setAutoFillBackground(true);
+    applyFormLook(*this, 592, 576);
 
     AdvReflectionLabel1 = new ReflectionLabel(this);
     AdvReflectionLabel1->setObjectName(QStringLiteral("AdvReflectionLabel1"));
@@ -154,8 +148,7 @@ void TFormD08Main::createControls()
     AdvProgress1->setFocusPolicy(Qt::NoFocus);
     AdvOfficeRadioGroup1->setFocusPolicy(Qt::NoFocus);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(*this, QGuiApplication::primaryScreen());
 }
 
 void TFormD08Main::FormCreate()

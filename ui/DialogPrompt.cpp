@@ -1,6 +1,7 @@
 #include "ui/DialogPrompt.h"
 
 #include "ui/D08_Info.h"
+#include "ui/FormLook.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -10,8 +11,6 @@
 namespace ui {
 
 namespace {
-
-const QString kCaption = QStringLiteral("Kalmor DPH 2012");
 
 void writeToStandardError(const QString& text)
 {
@@ -40,7 +39,7 @@ void DialogPrompt::notice(const QString& text, QWidget* parent)
         writeToStandardError(text);
         return;
     }
-    QMessageBox::information(parent, kCaption, text);
+    QMessageBox::information(parent, kFormCaption, text);
 }
 
 void DialogPrompt::error(const QString& text, QWidget* parent)
@@ -49,7 +48,7 @@ void DialogPrompt::error(const QString& text, QWidget* parent)
         writeToStandardError(text);
         return;
     }
-    QMessageBox::critical(parent, kCaption, text);
+    QMessageBox::critical(parent, kFormCaption, text);
 }
 
 } // namespace ui

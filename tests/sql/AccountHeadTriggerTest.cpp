@@ -49,16 +49,9 @@ protected:
 
     std::string items(int account, const std::string& condition = "1 = 1")
     {
-        db::ResultSet result = rows("select ID, CisloSluzby, CisloPokladny, DPH, KODRASTRU, Trzba, TrzbaGar, Mena, "
-                                    "SysInfo, USR from REC_CHECKDTL where CisloUctu = "
-            + std::to_string(account) + " and " + condition + " order by ID");
-        std::string text;
-        for (; !result.eof(); result.next()) {
-            for (std::size_t column = 0; column < result.columnNames().size(); ++column)
-                text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
-            text += "\n";
-        }
-        return text;
+        return dump("select ID, CisloSluzby, CisloPokladny, DPH, KODRASTRU, Trzba, TrzbaGar, Mena, SysInfo, USR"
+                    " from REC_CHECKDTL where CisloUctu = " + std::to_string(account) + " and " + condition
+                    + " order by ID");
     }
 
     std::int64_t pairItems(int account)

@@ -54,6 +54,18 @@ std::int64_t ScriptDatabase::integer(const std::string& sql)
     return connection.select(sql).integer(0);
 }
 
+std::string ScriptDatabase::dump(const std::string& sql)
+{
+    db::ResultSet result = rows(sql);
+    std::string text;
+    for (; !result.eof(); result.next()) {
+        for (std::size_t column = 0; column < result.columnNames().size(); ++column)
+            text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
+        text += "\n";
+    }
+    return text;
+}
+
 QString ScriptDatabase::logText() const
 {
     QFile file(log.filePath());

@@ -33,6 +33,8 @@ protected:
     std::string value(const std::string& sql);
     double number(const std::string& sql);
     std::int64_t integer(const std::string& sql);
+    // Every row of a query as one text ("<null>" for NULL, "|" after each field), for comparing states.
+    std::string dump(const std::string& sql);
 
     // What the run log holds so far.
     QString logText() const;

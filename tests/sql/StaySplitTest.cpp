@@ -95,19 +95,6 @@ protected:
             generator("REC_MM_RoomingList_Gen")};
     }
 
-    // Every row of a query as one text, for comparing states.
-    std::string dump(const std::string& sql)
-    {
-        db::ResultSet result = rows(sql);
-        std::string text;
-        for (; !result.eof(); result.next()) {
-            for (std::size_t column = 0; column < result.columnNames().size(); ++column)
-                text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
-            text += "\n";
-        }
-        return text;
-    }
-
     std::string everything()
     {
         return dump("select * from REC_MM_REZERVACE order by CisloRezervace")
