@@ -3,6 +3,7 @@
 #include "ui/OperatorPrompt.h"
 #include "ui/widgets/GlowButton.h"
 #include "update/AutomaticMode.h"
+#include "update/CommandGuard.h"
 #include "update/RunLog.h"
 #include "update/UpdateSession.h"
 
@@ -26,14 +27,17 @@ bool displayAvailable()
 
 void reportUnexpectedError(const QString& programDir, const QString& what)
 {
-    update::RunLog(programDir).WriteLog(QStringLiteral("ERROR          | ") + what);
+    update::RunLog(programDir).WriteLog(update::kErrorPrefix + what);
     std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
 }
 
-// 0 when the connection opened and the engine refused no statement, 2 otherwise.
+// 1 when an error ended the update (it has been logged and reported); otherwise 0 when the
+// connection opened and the engine refused no statement, 2 when it did not.
 int automaticExitStatus(ui::TFormD08Main& window)
 {
     update::UpdateSession& session = window.session();
+    if (session.commandsEndedByError() > 0)
+        return 1;
     return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
 }
 

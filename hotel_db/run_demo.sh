@@ -8,11 +8,20 @@ top=$(realpath "$(dirname "$0")/..")
 demo="$top/demo"
 fbroot="$demo/firebird"
 
+rm -rf "$fbroot"
 mkdir -p "$fbroot"
 cp "$build/hotel_db/hotel_demo.fdb" "$demo/hotel.fdb"
+# Everything of the installed root (messages, character sets, engine plugins) but the aliases.
+# The character-set module is copied: the engine does not load it through a link.
+sysroot=$(dirname "$(ls /usr/lib/*/firebird/3.0/firebird.msg 2>/dev/null | head -n 1)")
+for entry in "$sysroot"/*; do
+  case "$(basename "$entry")" in
+    databases.conf) ;;
+    intl) cp -R "$entry" "$fbroot/" ;;
+    *) ln -s "$entry" "$fbroot/" ;;
+  esac
+done
 printf 'QVT = %s\n' "$demo/hotel.fdb" > "$fbroot/databases.conf"
-msg=$(ls /usr/lib/*/firebird/3.0/firebird.msg 2>/dev/null | head -n 1 || true)
-[ -n "$msg" ] && cp "$msg" "$fbroot/"
 cp "$build/dph2012" "$demo/dph2012"
 
 log="$demo/QVTDPH2012.log"

@@ -8,12 +8,20 @@
 #include "ui/widgets/OfficeRadioGroup.h"
 #include "ui/widgets/ReflectionLabel.h"
 #include "ui/widgets/SmoothProgressBar.h"
+#include "update/AutomaticMode.h"
+#include "update/FullUpdate.h"
 #include "update/Settings.h"
+#include "update/StayingGuests.h"
+#include "update/StockAndBanquets.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QRadioButton>
 
+#include <array>
+#include <cstdio>
 #include <vector>
 
 namespace ui {
@@ -133,6 +141,9 @@ void TFormD08Main::createControls()
     AdvProgress1->setGeometry(52, 504, 481, 17);
 
     AdvGlowButton2 = makeButton(this, "AdvGlowButton2", QStringLiteral("Konec"), {204, 527, 174, 41}, 13, false);
+    connect(AdvGlowButton1, &QPushButton::clicked, this, &TFormD08Main::AdvGlowButton1Click);
+    connect(AdvGlowButton3, &QPushButton::clicked, this, &TFormD08Main::AdvGlowButton3Click);
+    connect(AdvGlowButton4, &QPushButton::clicked, this, &TFormD08Main::AdvGlowButton4Click);
     connect(AdvGlowButton2, &QPushButton::clicked, this, &QWidget::close);
 
     // Tab stops at neither the progress bar nor the group frame, but both keep their place in the
@@ -176,9 +187,124 @@ void TFormD08Main::FormShow()
     ShowInfo(4);
 }
 
+void TFormD08Main::AdvGlowButton1Click()
+{
+    runCommand(&update::RunFullUpdate);
+}
+
+void TFormD08Main::AdvGlowButton3Click()
+{
+    runCommand(&update::RunStayingGuestsAlone);
+}
+
+void TFormD08Main::AdvGlowButton4Click()
+{
+    runCommand(&update::UpdateStockAndBanquets);
+}
+
+void TFormD08Main::runCommand(bool (*command)(update::UpdateSession&, update::UpdateView&))
+{
+    if (commandRunning_)
+        return;
+    commandRunning_ = true;
+    command(session_, *this);
+    commandRunning_ = false;
+}
+
 void TFormD08Main::ShowInfo(int kind)
 {
+    if (update::isAutomaticMode())
+        return;
     prompt_.info(kind, this);
+}
+
+int TFormD08Main::stayingGuestsOption() const
+{
+    return AdvOfficeRadioGroup1->itemIndex();
+}
+
+GlowButton* TFormD08Main::button(update::CommandButton which) const
+{
+    switch (which) {
+    case update::CommandButton::RunAll:
+        return AdvGlowButton1;
+    case update::CommandButton::Step7:
+        return AdvGlowButton3;
+    case update::CommandButton::Close:
+        return AdvGlowButton2;
+    case update::CommandButton::Stock:
+        break;
+    }
+    return AdvGlowButton4;
+}
+
+bool TFormD08Main::isButtonEnabled(update::CommandButton which) const
+{
+    return button(which)->isEnabled();
+}
+
+void TFormD08Main::setButtonEnabled(update::CommandButton which, bool enabled)
+{
+    button(which)->setEnabled(enabled);
+}
+
+void TFormD08Main::markFullUpdateDone()
+{
+    AdvGlowButton1->setFontColor(QColor(Qt::black));
+    AdvGlowButton2->setFontColor(QColor(0xFF0000));
+}
+
+void TFormD08Main::setIndicatorRunning(bool running)
+{
+    AdvCircularProgress1->setVisible(running);
+    if (running)
+        AdvCircularProgress1->start();
+    else
+        AdvCircularProgress1->stop();
+}
+
+void TFormD08Main::setProgressMaximum(int maximum)
+{
+    AdvProgress1->setMaximum(maximum);
+}
+
+void TFormD08Main::setProgress(int position)
+{
+    AdvProgress1->setValue(position);
+}
+
+void TFormD08Main::markStepDone(int step)
+{
+    const std::array<QLabel*, 8> steps = {Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9};
+    QLabel* label = steps.at(step - 1);
+    QPalette green = label->palette();
+    green.setColor(QPalette::WindowText, QColor(0x008000));
+    label->setPalette(green);
+}
+
+void TFormD08Main::processPendingMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TFormD08Main::showCommandError(const QString& text)
+{
+    // Nobody is there to close a box in an unattended run.
+    if (update::isAutomaticMode()) {
+        std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return;
+    }
+    prompt_.error(text, this);
+}
+
+void TFormD08Main::closeEvent(QCloseEvent* event)
+{
+    if (commandRunning_) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void TFormD08Main::showEvent(QShowEvent* event)

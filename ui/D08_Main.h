@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/UpdateSession.h"
+#include "update/UpdateView.h"
 
 #include <QWidget>
 
@@ -18,8 +19,9 @@ class ReflectionLabel;
 class SmoothProgressBar;
 
 // The program's only window: the eight steps, the option for staying guests, the connection
-// status, progress and the command buttons. It owns the update session for the whole run.
-class TFormD08Main : public QWidget {
+// status, progress and the command buttons. It owns the update session for the whole run and
+// shows what the update commands report.
+class TFormD08Main : public QWidget, public update::UpdateView {
     Q_OBJECT
 public:
     // Asks the operator through the real dialogs.
@@ -31,8 +33,22 @@ public:
     update::UpdateSession& session() { return session_; }
     OperatorPrompt& prompt() { return prompt_; }
 
-    // The info dialog of the kind, through the window's prompt.
-    void ShowInfo(int kind);
+    // The info dialog of the kind, through the window's prompt; nothing in automatic mode.
+    void ShowInfo(int kind) override;
+
+    int stayingGuestsOption() const override;
+    bool isButtonEnabled(update::CommandButton button) const override;
+    void setButtonEnabled(update::CommandButton button, bool enabled) override;
+    void markFullUpdateDone() override;
+    void setIndicatorRunning(bool running) override;
+    void setProgressMaximum(int maximum) override;
+    void setProgress(int position) override;
+    void markStepDone(int step) override;
+    void processPendingMessages() override;
+    void showCommandError(const QString& text) override;
+
+    // True while one of the update commands runs.
+    bool isCommandRunning() const { return commandRunning_; }
 
     ReflectionLabel* AdvReflectionLabel1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -56,9 +72,17 @@ public:
 public slots:
     // Opens the connection and shows its outcome; runs when the window is first shown.
     void FormShow();
+    // "Spusť aktualizaci": the full update.
+    void AdvGlowButton1Click();
+    // "Spusť pouze krok 7": the guests staying over the year end, on their own.
+    void AdvGlowButton3Click();
+    // The stock items and banquets.
+    void AdvGlowButton4Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Ignored while a command runs: the window must outlive the command that repaints it.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QWidget* parent);
@@ -66,11 +90,14 @@ private:
     void createControls();
     void FormCreate();
     void LoadSettings();
+    GlowButton* button(update::CommandButton which) const;
+    void runCommand(bool (*command)(update::UpdateSession&, update::UpdateView&));
 
     std::unique_ptr<OperatorPrompt> ownPrompt_;
     OperatorPrompt& prompt_;
     update::UpdateSession session_;
     bool shownBefore_ = false;
+    bool commandRunning_ = false;
 };
 
 } // namespace ui

@@ -34,13 +34,18 @@ QString StatementRunner::SelectValue(const QString& statement)
     }
 }
 
+QString engineErrorValues(const db::EngineError& error)
+{
+    return QStringLiteral("%1 %2 %3")
+        .arg(error.errorCode())
+        .arg(error.nativeError())
+        .arg(QString::fromStdString(error.message()));
+}
+
 void StatementRunner::logEngineError(const db::EngineError& error)
 {
     ++failures_;
-    log_.WriteLog(QStringLiteral("ENGINE ERROR   | %1 %2 %3")
-                      .arg(error.errorCode())
-                      .arg(error.nativeError())
-                      .arg(QString::fromStdString(error.message())));
+    log_.WriteLog(QStringLiteral("ENGINE ERROR   | ") + engineErrorValues(error));
 }
 
 } // namespace update

@@ -13,6 +13,9 @@ class RunLog;
 
 inline const QString kFailMarker = QStringLiteral("~FAIL~");
 
+// An engine error's three values as the run log shows them: code, native code, message.
+QString engineErrorValues(const db::EngineError& error);
+
 // Every statement of the update goes through here: logged before it is sent, an engine error
 // logged in one line and passed over. Any other error propagates.
 class StatementRunner {

@@ -29,6 +29,10 @@ public:
     const RunLog& log() const { return log_; }
     StatementRunner& runner() { return runner_; }
 
+    // Commands that an error ended before their end, in this run.
+    void noteCommandEndedByError() { ++commandsEndedByError_; }
+    int commandsEndedByError() const { return commandsEndedByError_; }
+
     db::Connection Database1;
     db::Query Q{Database1};
     db::Query QueryPobyty{Database1};
@@ -37,6 +41,7 @@ private:
     QString programDir_;
     RunLog log_;
     StatementRunner runner_{Q, log_};
+    int commandsEndedByError_ = 0;
 };
 
 } // namespace update

@@ -1,0 +1,118 @@
+#include "update/FullUpdate.h"
+
+#include "update/AutomaticMode.h"
+#include "update/CommandGuard.h"
+#include "update/ServerScripts.h"
+#include "update/StayingGuests.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+
+#include <functional>
+#include <vector>
+
+namespace update {
+
+namespace {
+
+constexpr int kSteps = 8;
+
+QString stepPrefix(int step)
+{
+    return QStringLiteral("KROK %1").arg(step).leftJustified(15) + QStringLiteral("| ");
+}
+
+void setCommandButtonsEnabled(UpdateView& view, bool enabled)
+{
+    for (CommandButton button : {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close, CommandButton::Stock})
+        view.setButtonEnabled(button, enabled);
+}
+
+// As after the update's end: the stock command stays off for the rest of the run.
+void restoreAfterFullUpdate(UpdateView& view)
+{
+    view.setIndicatorRunning(false);
+    view.markFullUpdateDone();
+    for (CommandButton button : {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close})
+        view.setButtonEnabled(button, true);
+}
+
+void addRate14ForFoodAndBeverage(UpdateSession& session)
+{
+    StatementRunner& runner = session.runner();
+    if (runner.SelectValue(QStringLiteral("select count(*) Pocet from fbs_vat where vat_rate = 14")) == QLatin1String("0"))
+        runner.ExecSql(QStringLiteral(
+            "insert into fbs_vat (id_vat,vat_rate) values ((select Max(id_vat) from fbs_vat)+1 ,14)"));
+    else
+        session.log().WriteLog(stepPrefix(2) + QStringLiteral("Sazba 14% jiz existuje."));
+}
+
+void installServerObjects(StatementRunner& runner)
+{
+    for (const ServerScript& script : ServerScripts())
+        runner.ExecSql(script.statement());
+    runner.ExecSql(QStringLiteral("execute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\")"));
+}
+
+void runSteps(UpdateSession& session, UpdateView& view)
+{
+    StatementRunner& runner = session.runner();
+    const std::vector<std::function<void()>> steps = {
+        [&] { runner.ExecSql(QStringLiteral("update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10")); },
+        [&] { addRate14ForFoodAndBeverage(session); },
+        [&] {
+            runner.ExecSql(QStringLiteral(
+                "update cissluz set cissluz.dph = 14 where cissluz.dph = 10 and cissluz.typsluzby <> 1"));
+        },
+        [&] {
+            runner.ExecSql(QStringLiteral(
+                "update QVT_KONFIG set QVT_KONFIG.hodnotacz = \"14\" where QVT_KONFIG.hodnotacz = \"10\" and "
+                "QVT_KONFIG.Item like \"DPHSazba%\""));
+        },
+        [&] {
+            runner.ExecSql(QStringLiteral(
+                "update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo "
+                ">= \"1.1.2012\""));
+        },
+        [&] { installServerObjects(runner); },
+        [&] { ProcessStayingGuests(session, view); },
+        // Deposits between the years need nothing in the database.
+        [] {},
+    };
+    for (int step = 1; step <= kSteps; ++step) {
+        session.log().WriteLog(stepPrefix(step));
+        steps.at(step - 1)();
+        view.markStepDone(step);
+        view.processPendingMessages();
+        view.setProgress(step);
+    }
+}
+
+} // namespace
+
+bool RunFullUpdate(UpdateSession& session, UpdateView& view)
+{
+    return runCommand(
+        session, view,
+        [&] {
+            setCommandButtonsEnabled(view, false);
+            const RunLog& log = session.log();
+            log.WriteLog(QString(63, QLatin1Char('-')));
+            log.WriteLog(QStringLiteral("SPUSTENI AKT.  | "));
+            if (isAutomaticMode())
+                log.WriteLog(QStringLiteral("               | Automaticky mod"));
+            view.ShowInfo(1);
+            view.ShowInfo(2);
+            view.setProgressMaximum(kSteps);
+            view.setIndicatorRunning(true);
+
+            runSteps(session, view);
+
+            log.WriteLog(QStringLiteral("KONEC          | "));
+            view.setIndicatorRunning(false);
+            view.ShowInfo(3);
+            restoreAfterFullUpdate(view);
+        },
+        [&] { restoreAfterFullUpdate(view); });
+}
+
+} // namespace update

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace update {
+
+class UpdateSession;
+class UpdateView;
+
+// The full year-end update: the eight steps in order, each logged and ticked off in the view.
+// A refused statement is logged and the steps go on; any other error ends the command with the
+// window usable again. False when an error ended it.
+bool RunFullUpdate(UpdateSession& session, UpdateView& view);
+
+} // namespace update

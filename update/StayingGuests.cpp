@@ -1,0 +1,167 @@
+#include "update/StayingGuests.h"
+
+#include "update/CommandGuard.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace update {
+
+namespace {
+
+const QString kGroupPrefix = QStringLiteral("               | ");
+const QString kCutOff = QStringLiteral("31.12.2011");
+
+std::optional<int> wholeNumber(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString splitCall(const QString& group)
+{
+    return QStringLiteral("execute procedure REC_DPH_DeleniPobytu(") + group + QStringLiteral(",\"31.12.2011\")");
+}
+
+class StayingGuests {
+public:
+    StayingGuests(UpdateSession& session, UpdateView& view) : session_(session), view_(view) {}
+
+    void run()
+    {
+        switch (view_.stayingGuestsOption()) {
+        case 0:
+            log(QStringLiteral("     volba a   | "));
+            break;
+        case 1:
+            log(QStringLiteral("     volba b   | "));
+            forEachGroup([this](const QString& group) { split(group); });
+            break;
+        case 2:
+            log(QStringLiteral("     volba c   | "));
+            forEachGroup([this](const QString& group) {
+                log(kGroupPrefix + group);
+                split(group);
+                postAndClose(group, kCutOff);
+            });
+            break;
+        case 3:
+            log(QStringLiteral("     volba d   | "));
+            forEachGroup([this](const QString& group) {
+                log(kGroupPrefix + group);
+                postAndClose(group, QStringLiteral("1.1.3000"));
+            });
+            break;
+        default:
+            break;
+        }
+    }
+
+private:
+    void log(const QString& text) const { session_.log().WriteLog(text); }
+
+    void forEachGroup(const std::function<void(const QString&)>& work)
+    {
+        db::Query& groups = session_.QueryPobyty;
+        groups.setSql(kStayQuery.toStdString());
+        groups.open();
+        while (!groups.eof()) {
+            work(QString::fromStdString(groups.fieldText("CisloSkupiny")));
+            groups.next();
+            view_.processPendingMessages();
+        }
+        groups.close();
+    }
+
+    void split(const QString& group) { session_.runner().ExecSql(splitCall(group)); }
+
+    // Posts the group's accommodation up to `postedTo` and closes the account it went to.
+    void postAndClose(const QString& group, const QString& postedTo)
+    {
+        StatementRunner& runner = session_.runner();
+        // The group number is its paying client's number.
+        const int desk = FindCashDesk(runner, wholeNumber(group).value_or(0));
+        const QString posted = runner.SelectValue(QStringLiteral("select * from Rec_MM_MarkujUbytovaniKlienta(") + group
+                                                  + QStringLiteral(", ") + quoted(postedTo) + QStringLiteral(", ")
+                                                  + QString::number(desk) + QStringLiteral(", \"Internal\")"));
+        const std::optional<int> account = wholeNumber(posted);
+        if (!account) {
+            log(kGroupPrefix + QStringLiteral("Skupina ") + group
+                + QStringLiteral(": namarkovani UB nevratilo cislo uctu ('") + posted
+                + QStringLiteral("'), ucet se neuzavira"));
+            return;
+        }
+        log(kGroupPrefix + QStringLiteral("Namarkovani UB na ucet ") + QString::number(*account));
+        const QString newAccount = runner.SelectValue(QStringLiteral("select * from REC_DPH_UzavreniUctu(")
+                                                      + QString::number(*account) + QStringLiteral(", ")
+                                                      + quoted(kCutOff) + QStringLiteral(")"));
+        log(kGroupPrefix + QStringLiteral("Uzavreni uctu, novy ucet ") + newAccount);
+    }
+
+    UpdateSession& session_;
+    UpdateView& view_;
+};
+
+} // namespace
+
+void ProcessStayingGuests(UpdateSession& session, UpdateView& view)
+{
+    StayingGuests(session, view).run();
+}
+
+int FindCashDesk(StatementRunner& runner, qint64 client)
+{
+    const std::array<QString, 3> lookups = {
+        QStringLiteral("select CisloPokladny from REC_MM_KLIENT where CisloKlienta = ") + QString::number(client),
+        QStringLiteral("select Min(REC_NUM) from QVT_BU where BU_TYPE = \"R\""),
+        QStringLiteral("select Min(REC_NUM) from QVT_BU where REC_NUM > 0"),
+    };
+    QString desk;
+    for (const QString& lookup : lookups) {
+        desk = runner.SelectValue(lookup);
+        if (!desk.isEmpty() && desk != kFailMarker)
+            break;
+    }
+    return wholeNumber(desk).value_or(1);
+}
+
+bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
+{
+    // Pending messages are processed per group, so a second command could otherwise start inside
+    // this one, or "Konec" could close the window under it.
+    constexpr std::array<CommandButton, 4> buttons = {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close,
+                                                      CommandButton::Stock};
+    std::array<bool, 4> wasEnabled{};
+    for (std::size_t index = 0; index < buttons.size(); ++index) {
+        wasEnabled[index] = view.isButtonEnabled(buttons[index]);
+        view.setButtonEnabled(buttons[index], false);
+    }
+    const auto restore = [&] {
+        view.setIndicatorRunning(false);
+        for (std::size_t index = 0; index < buttons.size(); ++index)
+            view.setButtonEnabled(buttons[index], wasEnabled[index]);
+    };
+    return runCommand(
+        session, view,
+        [&] {
+            session.log().WriteLog(QStringLiteral("START KROK 7   | "));
+            view.setIndicatorRunning(true);
+            ProcessStayingGuests(session, view);
+            view.setIndicatorRunning(false);
+            view.ShowInfo(3);
+            session.log().WriteLog(QStringLiteral("END KROK 7     | "));
+            restore();
+        },
+        restore);
+}
+
+} // namespace update

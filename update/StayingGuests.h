@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace update {
+
+class StatementRunner;
+class UpdateSession;
+class UpdateView;
+
+// The stay groups that arrive before and leave after 31.12.2011 and still have lines to charge.
+inline const QString kStayQuery = QStringLiteral(
+    "select distinct CisloSkupiny from rec_mm_rezervace, rec_mm_rezdet where rec_mm_rezervace.datumprijezd < "
+    "'31.12.2011' and rec_mm_rezervace.datumodjezd > '31.12.2011' and Status <> 8 and rec_mm_rezdet.cislorezervace "
+    "= rec_mm_rezervace.CisloRezervace and MarkovanoDo is null");
+
+// Step 7: splits, posts and closes the stays over the year end as the view's option says.
+// Refused calls are logged and the next group follows; a group whose posting gives no account
+// number is logged and not closed.
+void ProcessStayingGuests(UpdateSession& session, UpdateView& view);
+
+// The cash desk under which a client's accommodation is posted: the client's own, else the
+// first reception desk, else the lowest positive business unit, else 1. A failed lookup counts
+// as not found.
+int FindCashDesk(StatementRunner& runner, qint64 client);
+
+// Step 7 on its own, at any time. The command buttons are off while it runs and come back as
+// they were. False when an error ended it.
+bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view);
+
+} // namespace update

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace update {
+
+class UpdateSession;
+class UpdateView;
+
+// Moves the food-and-beverage stock items and the banquet documents from rate 10 to 14; meant
+// for after New Year. False when an error (not a refused statement) ended it.
+bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view);
+
+} // namespace update

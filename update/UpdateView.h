@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+namespace update {
+
+// The four command buttons of the main window.
+enum class CommandButton { RunAll, Step7, Close, Stock };
+
+// What the update commands need of the window: progress, the indicator, the buttons, the
+// operator's option and the operator's dialogs. The main window implements it; tests record it.
+class UpdateView {
+public:
+    virtual ~UpdateView() = default;
+
+    // The selected option for guests staying over the year end: 0 to 3, or -1 when none is.
+    virtual int stayingGuestsOption() const = 0;
+
+    virtual bool isButtonEnabled(CommandButton button) const = 0;
+    virtual void setButtonEnabled(CommandButton button, bool enabled) = 0;
+    // The full update has ended: its start button in black, "Konec" in red.
+    virtual void markFullUpdateDone() = 0;
+
+    virtual void setIndicatorRunning(bool running) = 0;
+    virtual void setProgressMaximum(int maximum) = 0;
+    virtual void setProgress(int position) = 0;
+    // Step 1 to 8 of the full update is done.
+    virtual void markStepDone(int step) = 0;
+    // Lets the window repaint between steps.
+    virtual void processPendingMessages() = 0;
+
+    // The info dialog of kind 1 to 5; returns once it is closed, at once in automatic mode.
+    virtual void ShowInfo(int kind) = 0;
+    // An error ended a command; tells the operator (or, unattended, standard error).
+    virtual void showCommandError(const QString& text) = 0;
+};
+
+} // namespace update
