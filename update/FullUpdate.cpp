@@ -27,10 +27,9 @@ void setCommandButtonsEnabled(UpdateView& view, bool enabled)
         view.setButtonEnabled(button, enabled);
 }
 
-// As after the update's end: the stock command stays off for the rest of the run.
-void restoreAfterFullUpdate(UpdateView& view)
+// The stock command stays off for the rest of the run.
+void enableAfterFullUpdate(UpdateView& view)
 {
-    view.setIndicatorRunning(false);
     view.markFullUpdateDone();
     for (CommandButton button : {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close})
         view.setButtonEnabled(button, true);
@@ -110,9 +109,12 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
             log.WriteLog(QStringLiteral("KONEC          | "));
             view.setIndicatorRunning(false);
             view.ShowInfo(3);
-            restoreAfterFullUpdate(view);
+            enableAfterFullUpdate(view);
         },
-        [&] { restoreAfterFullUpdate(view); });
+        [&] {
+            view.setIndicatorRunning(false);
+            enableAfterFullUpdate(view);
+        });
 }
 
 } // namespace update

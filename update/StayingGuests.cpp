@@ -145,8 +145,7 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
         wasEnabled[index] = view.isButtonEnabled(buttons[index]);
         view.setButtonEnabled(buttons[index], false);
     }
-    const auto restore = [&] {
-        view.setIndicatorRunning(false);
+    const auto restoreButtons = [&] {
         for (std::size_t index = 0; index < buttons.size(); ++index)
             view.setButtonEnabled(buttons[index], wasEnabled[index]);
     };
@@ -159,9 +158,12 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
             view.setIndicatorRunning(false);
             view.ShowInfo(3);
             session.log().WriteLog(QStringLiteral("END KROK 7     | "));
-            restore();
+            restoreButtons();
         },
-        restore);
+        [&] {
+            view.setIndicatorRunning(false);
+            restoreButtons();
+        });
 }
 
 } // namespace update

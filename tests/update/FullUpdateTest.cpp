@@ -1,0 +1,72 @@
+// The full update's order of work as the window sees it, on the demo hotel.
+
+#include "CommandFixture.h"
+
+#include "update/FullUpdate.h"
+
+namespace {
+
+class FullUpdateTest : public testsupport::CommandTest {};
+
+QStringList stepEvents(int step, bool repaint = true)
+{
+    QStringList events = {QStringLiteral("step %1").arg(step)};
+    if (repaint)
+        events.append(QStringLiteral("messages"));
+    events.append(QStringLiteral("progress %1").arg(step));
+    return events;
+}
+
+TEST_F(FullUpdateTest, OpensWithButtonsOffAndBothRemindersBeforeAnyStatementThenTicksOffEachStep)
+{
+    QStringList entriesAtReminders;
+    view.onEvent = [&](const QString& event) {
+        if (event.startsWith(QStringLiteral("info 1")) || event.startsWith(QStringLiteral("info 2")))
+            entriesAtReminders.append(entries().join(QLatin1Char('/')));
+    };
+    EXPECT_TRUE(update::RunFullUpdate(session, view));
+
+    QStringList expected = {"disable RunAll", "disable Step7", "disable Close", "disable Stock",
+                            "info 1",         "info 2",        "maximum 8",     "indicator on"};
+    for (int step = 1; step <= 8; ++step)
+        // Step 7 with option a goes through no group, so it adds no repaint of its own.
+        expected += stepEvents(step);
+    expected += QStringList{"indicator off", "info 3", "update done", "enable RunAll", "enable Step7", "enable Close"};
+    EXPECT_EQ(view.events, expected);
+    EXPECT_FALSE(view.enabled.at(update::CommandButton::Stock));
+
+    const QString opening = QString(63, QLatin1Char('-')) + QStringLiteral("/SPUSTENI AKT.  | ");
+    EXPECT_EQ(entriesAtReminders, (QStringList{opening, opening}));
+    EXPECT_EQ(entries().last(), QStringLiteral("KONEC          | "));
+    EXPECT_EQ(session.runner().failureCount(), 0);
+    EXPECT_EQ(session.commandsEndedByError(), 0);
+}
+
+TEST_F(FullUpdateTest, StaysInTheOptionChosenForStep7)
+{
+    view.option = 1;
+    EXPECT_TRUE(update::RunFullUpdate(session, view));
+    const QStringList written = entries();
+    const int step7 = written.indexOf(QStringLiteral("KROK 7         | "));
+    ASSERT_GE(step7, 0);
+    EXPECT_EQ(written.mid(step7, 3),
+              (QStringList{QStringLiteral("KROK 7         | "), QStringLiteral("     volba b   | "),
+                           QStringLiteral("EXEC SQL       | execute procedure REC_DPH_DeleniPobytu(501,\"31.12.2011\")")}));
+    EXPECT_EQ(view.eventsStartingWith(QStringLiteral("messages")).size(), 8 + 4) << "one repaint per step and per group";
+    EXPECT_EQ(session.runner().failureCount(), 0) << "step 7 calls what step 6 installed";
+    EXPECT_EQ(value("select count(*) from REC_MM_REZERVACE where DatumOdjezd = '31.12.2011'"), "6");
+}
+
+TEST_F(FullUpdateTest, RunningAgainRepeatsEverythingAndAddsTheRateOnlyOnce)
+{
+    ASSERT_TRUE(update::RunFullUpdate(session, view));
+    view.events.clear();
+    ASSERT_TRUE(update::RunFullUpdate(session, view));
+    EXPECT_EQ(view.eventsStartingWith(QStringLiteral("step ")).size(), 8);
+    EXPECT_EQ(entriesStartingWith(QString(63, QLatin1Char('-'))).size(), 2);
+    EXPECT_EQ(entriesStartingWith(QStringLiteral("KROK 2         | Sazba 14% jiz existuje.")).size(), 1);
+    EXPECT_EQ(value("select count(*) from fbs_vat where vat_rate = 14"), "1");
+    EXPECT_EQ(session.runner().failureCount(), 0) << "the objects install over themselves";
+}
+
+} // namespace
