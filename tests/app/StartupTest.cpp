@@ -1,69 +1,12 @@
 #include "FreshDatabase.h"
+#include "InstalledProgram.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// A copy of the built program in a directory of its own, started as an operator or a
-// scheduler would start it.
-class InstalledProgram {
-public:
-    InstalledProgram()
-    {
-        const QString source = QStringLiteral(DPH2012_EXECUTABLE);
-        if (!QFile::copy(source, executable()))
-            throw std::runtime_error("cannot copy " + source.toStdString());
-    }
-    ~InstalledProgram()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
-    }
-
-    QString executable() const { return directory_.filePath(QStringLiteral("dph2012")); }
-
-    void writeSettings(const QString& alias) const
-    {
-        QFile file(directory_.filePath(QStringLiteral("DPH.ini")));
-        if (!file.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write DPH.ini");
-        file.write("[Params]\r\nAlias=" + alias.toUtf8() + "\r\nUser=SYSDBA\r\nPassword=heslo42\r\n");
-    }
-
-    // Started with no display at all, unless a platform is named.
-    void start(const QStringList& arguments, const QString& platform = QString())
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QString::fromLatin1(name));
-        if (!platform.isEmpty())
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-        process_.setProcessEnvironment(environment);
-        process_.setWorkingDirectory(directory_.path());
-        process_.start(executable(), arguments);
-        if (!process_.waitForStarted(30000))
-            throw std::runtime_error("the program did not start");
-    }
-
-    // Waits for the program to end by itself; false if it is still running after a minute.
-    bool endsByItself() { return process_.waitForFinished(60000); }
-    bool stillRunningAfter(int milliseconds) { return !process_.waitForFinished(milliseconds); }
-    int exitCode() const { return process_.exitCode(); }
-    bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
-    QString standardError() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
-
-private:
-    QTemporaryDir directory_;
-    QProcess process_;
-};
+using testsupport::InstalledProgram;
 
 TEST(AutomaticStart, RunsWithoutADisplayAndEndsWithZeroOnAGoodDatabase)
 {
@@ -131,10 +74,3 @@ TEST(InteractiveStart, NoDisplayEndsAtOnceWithAMessageAndOne)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

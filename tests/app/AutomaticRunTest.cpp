@@ -1,0 +1,253 @@
+// `dph2012 x` against stand-in hotel databases behind the QVT alias: the whole run log and the
+// data afterwards.
+
+#include "FirebirdRoot.h"
+#include "FreshDatabase.h"
+#include "InstalledProgram.h"
+
+#include "db/Connection.h"
+#include "db/ResultSet.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::FirebirdRoot;
+using testsupport::FreshDatabase;
+using testsupport::HotelData;
+using testsupport::InstalledProgram;
+
+const QString kSeparator(63, QLatin1Char('-'));
+
+QString exec(const QString& statement)
+{
+    return QStringLiteral("EXEC SQL       | ") + statement;
+}
+
+QString select(const QString& statement)
+{
+    return QStringLiteral("SELECT SQL     | ") + statement;
+}
+
+// A server-side object's text as the update sends it: its lines joined and ended by CR LF.
+QString scriptStatement(const char* name)
+{
+    QFile file(QStringLiteral(SERVER_SCRIPT_DIR "/%1.sql").arg(QLatin1String(name)));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(std::string("no script ") + name);
+    QString text = QString::fromUtf8(file.readAll()).remove(QLatin1Char('\r'));
+    if (!text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    return text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+}
+
+// Every statement of steps 1 to 6, in order, for a database that has no rate 14 in fbs_vat yet.
+const QStringList kStatementsOfSteps1To6 = {
+    exec("update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10"),
+    select("select count(*) Pocet from fbs_vat where vat_rate = 14"),
+    exec("insert into fbs_vat (id_vat,vat_rate) values ((select Max(id_vat) from fbs_vat)+1 ,14)"),
+    exec("update cissluz set cissluz.dph = 14 where cissluz.dph = 10 and cissluz.typsluzby <> 1"),
+    exec("update QVT_KONFIG set QVT_KONFIG.hodnotacz = \"14\" where QVT_KONFIG.hodnotacz = \"10\" and QVT_KONFIG.Item "
+         "like \"DPHSazba%\""),
+    exec("update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo >= "
+         "\"1.1.2012\""),
+};
+
+QStringList step6()
+{
+    QStringList entries = {QStringLiteral("KROK 6         | ")};
+    for (const char* name : {"REC_PoklDenikInsert2", "REC_DPH_DeleniPobytu", "REC_DPH_UzavreniUctu",
+                             "REC_DPH_UZAVRENIVSECHUCTU", "REC_CHECKHEAD_DPH_TRIGGER"})
+        entries.append(exec(scriptStatement(name)));
+    entries.append(exec("execute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\")"));
+    return entries;
+}
+
+QStringList closing()
+{
+    return {QStringLiteral("KROK 7         | "), QStringLiteral("     volba a   | "), QStringLiteral("KROK 8         | "),
+            QStringLiteral("KONEC          | ")};
+}
+
+QStringList opening()
+{
+    return {kSeparator, QStringLiteral("SPUSTENI AKT.  | "), QStringLiteral("               | Automaticky mod")};
+}
+
+// The program installed beside a DPH.ini naming QVT, which a root of the test's own maps.
+class AutomaticRun : public testing::Test {
+protected:
+    explicit AutomaticRun(HotelData data = HotelData::Demo)
+        : database(data), root({{"QVT", database.path()}})
+    {
+        program.writeSettings(QStringLiteral("QVT"));
+        program.setFirebirdRoot(QString::fromStdString(root.path()));
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+    }
+
+    int run()
+    {
+        connection.close();
+        program.start({QStringLiteral("x")});
+        if (!program.endsByItself())
+            throw std::runtime_error("the run did not end");
+        return program.exitCode();
+    }
+
+    std::string dump(const std::string& sql)
+    {
+        db::ResultSet result = connection.select(sql);
+        std::string text;
+        for (; !result.eof(); result.next()) {
+            for (std::size_t column = 0; column < result.columnNames().size(); ++column)
+                text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
+            text += "\n";
+        }
+        return text;
+    }
+
+    FreshDatabase database;
+    FirebirdRoot root;
+    InstalledProgram program;
+    db::Connection connection;
+};
+
+TEST_F(AutomaticRun, LogsEveryStepAndStatementInOrderAndEndsWithZero)
+{
+    EXPECT_EQ(run(), 0) << program.standardError().toStdString();
+
+    QStringList expected = opening();
+    expected += {QStringLiteral("KROK 1         | "), kStatementsOfSteps1To6[0], QStringLiteral("KROK 2         | "),
+                 kStatementsOfSteps1To6[1], kStatementsOfSteps1To6[2], QStringLiteral("KROK 3         | "),
+                 kStatementsOfSteps1To6[3], QStringLiteral("KROK 4         | "), kStatementsOfSteps1To6[4],
+                 QStringLiteral("KROK 5         | "), kStatementsOfSteps1To6[5]};
+    expected += step6();
+    expected += closing();
+    EXPECT_EQ(program.logEntries(), expected);
+}
+
+TEST_F(AutomaticRun, MovesRateTenWhereItMustAndNowhereElse)
+{
+    const std::string services = "select CisloSluzby, TypSluzby, DPH from CISSLUZ order by CisloSluzby";
+    const std::string lines = "select ID, MarkovanoDo, DatumDo, DPH from REC_MM_REZDET order by ID";
+    const std::string stockBefore = dump("select * from FBS_STOCK_ITM order by 1") + dump("select * from FBS_PROD_LIST_ITM order by 1");
+    // Expected from the rules of the steps, row by row, against the data before the run.
+    std::string servicesAfter;
+    for (db::ResultSet row = connection.select(services); !row.eof(); row.next()) {
+        const bool moves = row.text(2) == "10" && row.text(1) != "1";
+        servicesAfter += row.text(0) + "|" + row.text(1) + "|" + (moves ? std::string("14") : row.text(2)) + "|\n";
+    }
+    std::string linesAfter;
+    const std::string uncharged2012 = "select ID from REC_MM_REZDET where MarkovanoDo is null and DatumDo >= '1.1.2012'";
+    std::set<std::string> open;
+    for (db::ResultSet row = connection.select(uncharged2012); !row.eof(); row.next())
+        open.insert(row.text(0));
+    for (db::ResultSet row = connection.select(lines); !row.eof(); row.next()) {
+        const bool moves = row.text(3) == "10" && open.count(row.text(0));
+        linesAfter += row.text(0) + "|" + (row.isNull(1) ? "<null>" : row.text(1)) + "|" + row.text(2) + "|"
+            + (moves ? std::string("14") : row.text(3)) + "|\n";
+    }
+    ASSERT_NE(servicesAfter, dump(services)) << "the demo has services to move";
+    ASSERT_NE(linesAfter, dump(lines)) << "the demo has reservation lines to move";
+
+    ASSERT_EQ(run(), 0);
+
+    EXPECT_EQ(dump("select ID_TAX, PERCENTAGE from POS_TAXES order by ID_TAX"), "1|14|\n2|20|\n3|0|\n4|14|\n");
+    EXPECT_EQ(dump("select ID_VAT, VAT_RATE from FBS_VAT order by ID_VAT"), "1|0|\n2|10|\n3|20|\n4|14|\n");
+    EXPECT_EQ(dump(services), servicesAfter);
+    EXPECT_EQ(dump("select Item, HodnotaCZ from QVT_KONFIG where Item starting with 'DPH' or HodnotaCZ = '10' order by Item"),
+              "DPHSazbaNulova|0|\nDPHSazbaSnizena|14|\nDPHSazbaUbytovani|14|\nDPHSazbaZakladni|20|\n"
+              "REC_PocetDniHistorie|10|\n");
+    EXPECT_EQ(dump(lines), linesAfter);
+    EXPECT_EQ(dump("select * from FBS_STOCK_ITM order by 1") + dump("select * from FBS_PROD_LIST_ITM order by 1"),
+              stockBefore)
+        << "stock and banquets are a command of their own";
+
+    EXPECT_EQ(dump("select trim(RDB$PROCEDURE_NAME) from RDB$PROCEDURES where RDB$PROCEDURE_NAME starting with "
+                   "'REC_DPH_' or RDB$PROCEDURE_NAME = 'REC_POKLDENIKINSERT2' order by 1"),
+              "REC_DPH_DELENIPOBYTU|\nREC_DPH_UZAVRENIUCTU|\nREC_DPH_UZAVRENIVSECHUCTU|\nREC_POKLDENIKINSERT2|\n");
+    EXPECT_EQ(dump("select RDB$TRIGGER_INACTIVE, trim(RDB$RELATION_NAME) from RDB$TRIGGERS where RDB$TRIGGER_NAME = "
+                   "'REC_CHECKHEAD_DPH_TRIGGER'"),
+              "0|REC_CHECKHEAD|\n");
+    // The grant ran after the installation: the new objects are the role's to use.
+    EXPECT_EQ(dump("select count(*) from RDB$USER_PRIVILEGES where RDB$USER = 'VRX_APP_ROLE' and RDB$RELATION_NAME in "
+                   "('REC_DPH_DELENIPOBYTU', 'REC_DPH_UZAVRENIUCTU', 'REC_DPH_UZAVRENIVSECHUCTU', "
+                   "'REC_POKLDENIKINSERT2')"),
+              "4|\n");
+}
+
+TEST_F(AutomaticRun, SecondRunOnTheSameDatabaseFindsTheRateAndReinstallsCleanly)
+{
+    ASSERT_EQ(run(), 0);
+    const int firstRun = program.logEntries().size();
+    const std::string afterFirst = dump("select ID_TAX, PERCENTAGE from POS_TAXES order by 1")
+        + dump("select ID_VAT, VAT_RATE from FBS_VAT order by 1");
+    EXPECT_EQ(run(), 0) << program.standardError().toStdString();
+
+    QStringList expected = opening();
+    expected += {QStringLiteral("KROK 1         | "), kStatementsOfSteps1To6[0], QStringLiteral("KROK 2         | "),
+                 kStatementsOfSteps1To6[1], QStringLiteral("KROK 2         | Sazba 14% jiz existuje."),
+                 QStringLiteral("KROK 3         | "), kStatementsOfSteps1To6[3], QStringLiteral("KROK 4         | "),
+                 kStatementsOfSteps1To6[4], QStringLiteral("KROK 5         | "), kStatementsOfSteps1To6[5]};
+    expected += step6();
+    expected += closing();
+    EXPECT_EQ(program.logEntries().mid(firstRun), expected) << "the log grows; the first run stays in it";
+    EXPECT_EQ(dump("select ID_TAX, PERCENTAGE from POS_TAXES order by 1") + dump("select ID_VAT, VAT_RATE from FBS_VAT order by 1"),
+              afterFirst);
+}
+
+TEST_F(AutomaticRun, WithoutFbsVatStep2LogsTheFailureInsertsNothingAndTheRunEndsWithTwo)
+{
+    connection.execute("drop table FBS_VAT");
+    EXPECT_EQ(run(), 2);
+    const QStringList entries = program.logEntries();
+    const int step2 = entries.indexOf(QStringLiteral("KROK 2         | "));
+    ASSERT_GE(step2, 0);
+    ASSERT_LT(step2 + 4, entries.size());
+    EXPECT_EQ(entries[step2 + 1], kStatementsOfSteps1To6[1]);
+    EXPECT_TRUE(entries[step2 + 2].startsWith(QStringLiteral("ENGINE ERROR   | "))) << entries[step2 + 2].toStdString();
+    EXPECT_TRUE(entries[step2 + 2].contains(QStringLiteral("FBS_VAT"), Qt::CaseInsensitive));
+    EXPECT_EQ(entries[step2 + 3], QStringLiteral("KROK 2         | Sazba 14% jiz existuje."));
+    EXPECT_EQ(entries[step2 + 4], QStringLiteral("KROK 3         | "));
+    EXPECT_EQ(entries.filter(QStringLiteral("ENGINE ERROR")).size(), 1);
+    EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+}
+
+class AutomaticRunOnAnUnmappedAlias : public testing::Test {
+protected:
+    FirebirdRoot root{{}};
+    InstalledProgram program;
+};
+
+TEST_F(AutomaticRunOnAnUnmappedAlias, LogsEveryStatementWithItsEngineErrorReachesKonecAndEndsWithTwo)
+{
+    program.writeSettings(QStringLiteral("QVT"));
+    program.setFirebirdRoot(QString::fromStdString(root.path()));
+    program.start({QStringLiteral("x")});
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_TRUE(program.exitedNormally());
+    EXPECT_EQ(program.exitCode(), 2);
+
+    QStringList statements = kStatementsOfSteps1To6;
+    statements.removeAt(2); // the insert: a failed count counts as an existing rate
+    statements += step6().mid(1);
+    const QStringList entries = program.logEntries();
+    for (const QString& statement : statements) {
+        const int at = entries.indexOf(statement);
+        ASSERT_GE(at, 0) << statement.left(80).toStdString();
+        ASSERT_LT(at + 1, entries.size());
+        EXPECT_TRUE(entries[at + 1].startsWith(QStringLiteral("ENGINE ERROR   | "))) << statement.left(80).toStdString();
+    }
+    EXPECT_EQ(entries.filter(QRegularExpression(QStringLiteral("^ENGINE ERROR   \\| \\d+ -?\\d+ \\S"))).size(),
+              statements.size());
+    EXPECT_EQ(entries.mid(0, 3), opening());
+    EXPECT_EQ(entries.mid(entries.size() - 4), closing());
+}
+
+} // namespace

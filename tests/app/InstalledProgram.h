@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+namespace testsupport {
+
+// A copy of the built program in a directory of its own, started as an operator or a
+// scheduler would start it.
+class InstalledProgram {
+public:
+    InstalledProgram()
+    {
+        const QString source = QStringLiteral(DPH2012_EXECUTABLE);
+        if (!QFile::copy(source, executable()))
+            throw std::runtime_error("cannot copy " + source.toStdString());
+    }
+    ~InstalledProgram()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(10000);
+        }
+    }
+
+    QString executable() const { return directory_.filePath(QStringLiteral("dph2012")); }
+
+    void writeSettings(const QString& alias) const
+    {
+        QFile file(directory_.filePath(QStringLiteral("DPH.ini")));
+        if (!file.open(QIODevice::WriteOnly))
+            throw std::runtime_error("cannot write DPH.ini");
+        file.write("[Params]\r\nAlias=" + alias.toUtf8() + "\r\nUser=SYSDBA\r\nPassword=heslo42\r\n");
+    }
+
+    // The Firebird root that the program's alias is looked up in.
+    void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
+
+    // Started with no display at all, unless a platform is named.
+    void start(const QStringList& arguments, const QString& platform = QString())
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        if (!platform.isEmpty())
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        if (!firebirdRoot_.isEmpty())
+            environment.insert(QStringLiteral("FIREBIRD"), firebirdRoot_);
+        process_.setProcessEnvironment(environment);
+        process_.setWorkingDirectory(directory_.path());
+        process_.start(executable(), arguments);
+        if (!process_.waitForStarted(30000))
+            throw std::runtime_error("the program did not start");
+    }
+
+    // Waits for the program to end by itself; false if it is still running after a minute.
+    bool endsByItself() { return process_.waitForFinished(60000); }
+    bool stillRunningAfter(int milliseconds) { return !process_.waitForFinished(milliseconds); }
+    int exitCode() const { return process_.exitCode(); }
+    bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
+    QString standardError() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+
+    // The run log's entries without their timestamps; a multi-line entry stays one entry.
+    QStringList logEntries() const
+    {
+        QFile file(directory_.filePath(QStringLiteral("QVTDPH2012.log")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        // The regional date and time, then the separator.
+        static const QRegularExpression stamp(QStringLiteral("^[0-9][0-9A-Za-z.,/: ]*? \\| "));
+        QStringList entries;
+        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        for (const QString& line : lines) {
+            const QRegularExpressionMatch match = stamp.match(line);
+            if (match.hasMatch())
+                entries.append(line.mid(match.capturedLength()));
+            else if (!entries.isEmpty())
+                entries.last() += QStringLiteral("\r\n") + line;
+            else
+                throw std::runtime_error("the run log does not begin with a timestamp");
+        }
+        return entries;
+    }
+
+private:
+    QTemporaryDir directory_;
+    QProcess process_;
+    QString firebirdRoot_;
+};
+
+} // namespace testsupport
