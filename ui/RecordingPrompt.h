@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace ui {
@@ -12,13 +13,20 @@ namespace ui {
 // Stands in for the operator: records what was asked and answers at once.
 class RecordingPrompt final : public OperatorPrompt {
 public:
-    void info(int kind, QWidget*) override { infoKinds.push_back(kind); }
+    void info(int kind, QWidget*) override
+    {
+        infoKinds.push_back(kind);
+        if (onInfo)
+            onInfo(kind);
+    }
     void notice(const QString& text, QWidget*) override { notices.append(text); }
     void error(const QString& text, QWidget*) override { errors.append(text); }
 
     bool nothingAsked() const { return infoKinds.empty() && notices.isEmpty() && errors.isEmpty(); }
 
     std::vector<int> infoKinds;
+    // Called while the info dialog of the kind would be open.
+    std::function<void(int)> onInfo;
     QStringList notices;
     QStringList errors;
 };

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "RunLogEntries.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -66,29 +67,7 @@ public:
     bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
     QString standardError() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
 
-    // The run log's entries without their timestamps; a multi-line entry stays one entry.
-    QStringList logEntries() const
-    {
-        QFile file(directory_.filePath(QStringLiteral("QVTDPH2012.log")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        // The regional date and time, then the separator.
-        static const QRegularExpression stamp(QStringLiteral("^[0-9][0-9A-Za-z.,/: ]*? \\| "));
-        QStringList entries;
-        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        for (const QString& line : lines) {
-            const QRegularExpressionMatch match = stamp.match(line);
-            if (match.hasMatch())
-                entries.append(line.mid(match.capturedLength()));
-            else if (!entries.isEmpty())
-                entries.last() += QStringLiteral("\r\n") + line;
-            else
-                throw std::runtime_error("the run log does not begin with a timestamp");
-        }
-        return entries;
-    }
+    QStringList logEntries() const { return runLogEntries(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
 
 private:
     QTemporaryDir directory_;

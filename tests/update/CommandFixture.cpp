@@ -1,12 +1,10 @@
 #include "CommandFixture.h"
 
 #include "db/ResultSet.h"
-#include "update/RunLog.h"
+#include "RunLogEntries.h"
 #include "update/ServerScripts.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QLocale>
 
 namespace testsupport {
 
@@ -34,22 +32,7 @@ bool CommandTest::installServerObjects()
 
 QStringList CommandTest::entries() const
 {
-    QFile file(session.log().filePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString stamp = update::RunLog::timestamp(kMoment, QLocale::system()) + QStringLiteral(" | ");
-    QStringList found;
-    const QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
-    for (int index = 0; index < lines.size(); ++index) {
-        const QString& line = lines[index];
-        if (line.startsWith(stamp))
-            found.append(line.mid(stamp.size()));
-        else if (!found.isEmpty() && index + 1 < lines.size())
-            found.last() += QStringLiteral("\r\n") + line;
-        else
-            EXPECT_TRUE(line.isEmpty()) << "a line without a timestamp: " << line.toStdString();
-    }
-    return found;
+    return runLogEntries(session.log().filePath());
 }
 
 QStringList CommandTest::entriesStartingWith(const QString& start) const
