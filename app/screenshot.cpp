@@ -1,7 +1,6 @@
 #include "ui/D08_Info.h"
 #include "ui/D08_Main.h"
 #include "ui/RecordingPrompt.h"
-#include "ui/widgets/CircularProgress.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,9 +48,27 @@ int main(int argc, char* argv[])
         QApplication::processEvents();
         written &= save(window.grab(), output, QStringLiteral("main.png"));
 
-        window.AdvCircularProgress1->show();
-        window.AdvCircularProgress1->start();
-        written &= save(window.grab(), output, QStringLiteral("main_indicator.png"));
+        // Midway through the full update: buttons off, five steps done, the indicator turning.
+        for (auto button : {update::CommandButton::RunAll, update::CommandButton::Step7, update::CommandButton::Close,
+                            update::CommandButton::Stock})
+            window.setButtonEnabled(button, false);
+        window.setProgressMaximum(8);
+        window.setIndicatorRunning(true);
+        for (int step = 1; step <= 5; ++step) {
+            window.markStepDone(step);
+            window.setProgress(step);
+        }
+        written &= save(window.grab(), output, QStringLiteral("main_running.png"));
+
+        for (int step = 6; step <= 8; ++step) {
+            window.markStepDone(step);
+            window.setProgress(step);
+        }
+        window.setIndicatorRunning(false);
+        window.markFullUpdateDone();
+        for (auto button : {update::CommandButton::RunAll, update::CommandButton::Step7, update::CommandButton::Close})
+            window.setButtonEnabled(button, true);
+        written &= save(window.grab(), output, QStringLiteral("main_done.png"));
     }
     for (int kind = 1; kind <= 5; ++kind) {
         ui::TFormD08Info dialog;
