@@ -36,10 +36,12 @@ screenshot: build
 	mkdir -p screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/dph2012_screenshot screenshots
 
-# Figures of the installed objects on a large stand-in hotel database (GROUPS generated groups).
+# Figures of the commands and of the installed objects on a large stand-in hotel database
+# (GROUPS generated groups).
 GROUPS ?= 2000
 bench: build
 	bash hotel_db/make_large.sh $(BUILD)/bench_hotel.fdb $(GROUPS) > /dev/null
+	$(BUILD)/dph2012_update_bench $(BUILD)/bench_hotel.fdb
 	$(BUILD)/dph2012_bench $(BUILD)/bench_hotel.fdb
 
 clean:

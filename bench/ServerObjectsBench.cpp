@@ -7,6 +7,7 @@
 #include "update/RunLog.h"
 #include "update/ServerScripts.h"
 #include "update/StatementRunner.h"
+#include "update/StayingGuests.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -83,10 +84,7 @@ int main(int argc, char* argv[])
             runner.ExecSql(script.statement());
         report("install the five objects", static_cast<std::size_t>(scripts.size()), millisecondsSince(start));
 
-        db::ResultSet stays = connection.select(
-            "select distinct CisloSkupiny from rec_mm_rezervace, rec_mm_rezdet where rec_mm_rezervace.datumprijezd "
-            "< '31.12.2011' and rec_mm_rezervace.datumodjezd > '31.12.2011' and Status <> 8 and "
-            "rec_mm_rezdet.cislorezervace = rec_mm_rezervace.CisloRezervace and MarkovanoDo is null");
+        db::ResultSet stays = connection.select(update::kStayQuery.toStdString());
         std::vector<std::string> groups;
         for (; !stays.eof(); stays.next())
             groups.push_back(stays.text(0));
