@@ -4,6 +4,7 @@
 #include "FirebirdRoot.h"
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
+#include "RowDump.h"
 
 #include "db/Connection.h"
 #include "db/ResultSet.h"
@@ -100,17 +101,7 @@ protected:
         return program.exitCode();
     }
 
-    std::string dump(const std::string& sql)
-    {
-        db::ResultSet result = connection.select(sql);
-        std::string text;
-        for (; !result.eof(); result.next()) {
-            for (std::size_t column = 0; column < result.columnNames().size(); ++column)
-                text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
-            text += "\n";
-        }
-        return text;
-    }
+    std::string dump(const std::string& sql) { return testsupport::dumpRows(connection, sql); }
 
     FreshDatabase database;
     FirebirdRoot root;

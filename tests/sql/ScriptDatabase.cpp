@@ -1,5 +1,6 @@
 #include "ScriptDatabase.h"
 
+#include "RowDump.h"
 #include "update/ServerScripts.h"
 
 #include <QDateTime>
@@ -56,14 +57,7 @@ std::int64_t ScriptDatabase::integer(const std::string& sql)
 
 std::string ScriptDatabase::dump(const std::string& sql)
 {
-    db::ResultSet result = rows(sql);
-    std::string text;
-    for (; !result.eof(); result.next()) {
-        for (std::size_t column = 0; column < result.columnNames().size(); ++column)
-            text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
-        text += "\n";
-    }
-    return text;
+    return dumpRows(connection, sql);
 }
 
 QString ScriptDatabase::logText() const

@@ -1,7 +1,9 @@
 #include "CommandFixture.h"
 
-#include "db/ResultSet.h"
+#include "RowDump.h"
 #include "RunLogEntries.h"
+
+#include "db/ResultSet.h"
 #include "update/ServerScripts.h"
 
 #include <QDateTime>
@@ -46,14 +48,7 @@ QStringList CommandTest::entriesStartingWith(const QString& start) const
 
 std::string CommandTest::dump(const std::string& sql)
 {
-    db::ResultSet result = connection.select(sql);
-    std::string text;
-    for (; !result.eof(); result.next()) {
-        for (std::size_t column = 0; column < result.columnNames().size(); ++column)
-            text += (result.isNull(column) ? std::string("<null>") : result.text(column)) + "|";
-        text += "\n";
-    }
-    return text;
+    return dumpRows(connection, sql);
 }
 
 std::string CommandTest::value(const std::string& sql)
