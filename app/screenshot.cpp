@@ -49,9 +49,7 @@ int main(int argc, char* argv[])
         written &= save(window.grab(), output, QStringLiteral("main.png"));
 
         // Midway through the full update: buttons off, five steps done, the indicator turning.
-        for (auto button : {update::CommandButton::RunAll, update::CommandButton::Step7, update::CommandButton::Close,
-                            update::CommandButton::Stock})
-            window.setButtonEnabled(button, false);
+        update::setAllButtonsEnabled(window, false);
         window.setProgressMaximum(8);
         window.setIndicatorRunning(true);
         for (int step = 1; step <= 5; ++step) {

@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 #include <array>
 #include <cstdio>
@@ -206,9 +207,8 @@ void TFormD08Main::runCommand(bool (*command)(update::UpdateSession&, update::Up
 {
     if (commandRunning_)
         return;
-    commandRunning_ = true;
+    const QScopedValueRollback<bool> running(commandRunning_, true);
     command(session_, *this);
-    commandRunning_ = false;
 }
 
 void TFormD08Main::ShowInfo(int kind)

@@ -21,12 +21,6 @@ QString stepPrefix(int step)
     return QStringLiteral("KROK %1").arg(step).leftJustified(15) + QStringLiteral("| ");
 }
 
-void setCommandButtonsEnabled(UpdateView& view, bool enabled)
-{
-    for (CommandButton button : {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close, CommandButton::Stock})
-        view.setButtonEnabled(button, enabled);
-}
-
 // The stock command stays off for the rest of the run.
 void enableAfterFullUpdate(UpdateView& view)
 {
@@ -93,7 +87,7 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
     return runCommand(
         session, view,
         [&] {
-            setCommandButtonsEnabled(view, false);
+            setAllButtonsEnabled(view, false);
             const RunLog& log = session.log();
             log.WriteLog(QString(63, QLatin1Char('-')));
             log.WriteLog(QStringLiteral("SPUSTENI AKT.  | "));

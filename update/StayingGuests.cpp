@@ -138,16 +138,13 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
 {
     // Pending messages are processed per group, so a second command could otherwise start inside
     // this one, or "Konec" could close the window under it.
-    constexpr std::array<CommandButton, 4> buttons = {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close,
-                                                      CommandButton::Stock};
-    std::array<bool, 4> wasEnabled{};
-    for (std::size_t index = 0; index < buttons.size(); ++index) {
-        wasEnabled[index] = view.isButtonEnabled(buttons[index]);
-        view.setButtonEnabled(buttons[index], false);
-    }
+    std::array<bool, kCommandButtons.size()> wasEnabled{};
+    for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
+        wasEnabled[index] = view.isButtonEnabled(kCommandButtons[index]);
+    setAllButtonsEnabled(view, false);
     const auto restoreButtons = [&] {
-        for (std::size_t index = 0; index < buttons.size(); ++index)
-            view.setButtonEnabled(buttons[index], wasEnabled[index]);
+        for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
+            view.setButtonEnabled(kCommandButtons[index], wasEnabled[index]);
     };
     return runCommand(
         session, view,

@@ -28,25 +28,19 @@ const QStringList kStatements = {
                    "PROC_TYPE from FBS_PROD_PROCS B where A.ID_PRODUCTION_PROC = B.ID_PRODUCTION_PROC) in (20,21)"),
 };
 
-void enableAllButtons(UpdateView& view, bool enabled)
-{
-    for (CommandButton button : {CommandButton::RunAll, CommandButton::Step7, CommandButton::Close, CommandButton::Stock})
-        view.setButtonEnabled(button, enabled);
-}
-
 } // namespace
 
 bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view)
 {
     const auto restore = [&] {
         view.setIndicatorRunning(false);
-        enableAllButtons(view, true);
+        setAllButtonsEnabled(view, true);
     };
     return runCommand(
         session, view,
         [&] {
             const RunLog& log = session.log();
-            enableAllButtons(view, false);
+            setAllButtonsEnabled(view, false);
             log.WriteLog(QStringLiteral("FBS Start"));
             view.setIndicatorRunning(true);
             view.setProgressMaximum(kMarks);

@@ -2,10 +2,14 @@
 
 #include <QString>
 
+#include <array>
+
 namespace update {
 
 // The four command buttons of the main window.
 enum class CommandButton { RunAll, Step7, Close, Stock };
+inline constexpr std::array<CommandButton, 4> kCommandButtons = {CommandButton::RunAll, CommandButton::Step7,
+                                                                 CommandButton::Close, CommandButton::Stock};
 
 // What the update commands need of the window: progress, the indicator, the buttons, the
 // operator's option and the operator's dialogs. The main window implements it; tests record it.
@@ -34,5 +38,11 @@ public:
     // An error ended a command; tells the operator (or, unattended, standard error).
     virtual void showCommandError(const QString& text) = 0;
 };
+
+inline void setAllButtonsEnabled(UpdateView& view, bool enabled)
+{
+    for (CommandButton button : kCommandButtons)
+        view.setButtonEnabled(button, enabled);
+}
 
 } // namespace update
