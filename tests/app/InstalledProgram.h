@@ -67,6 +67,7 @@ public:
     bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
     QString standardError() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
 
+    // What the program has written to its run log, timestamps aside.
     QStringList logEntries() const { return runLogEntries(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
 
 private:

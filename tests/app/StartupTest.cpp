@@ -1,7 +1,6 @@
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
 
-
 #include <gtest/gtest.h>
 
 namespace {
