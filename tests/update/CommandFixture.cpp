@@ -6,18 +6,10 @@
 #include "db/ResultSet.h"
 #include "update/ServerScripts.h"
 
-#include <QDateTime>
-
 namespace testsupport {
 
-namespace {
-
-const QDateTime kMoment(QDate(2011, 12, 31), QTime(18, 0));
-
-} // namespace
-
 CommandTest::CommandTest(HotelData data)
-    : database(data), session(QString::fromStdString(database.directory().string()), [] { return kMoment; })
+    : database(data), session(QString::fromStdString(database.directory().string()))
 {
     session.applySettings({QString::fromStdString(database.path()), QStringLiteral("SYSDBA"), QStringLiteral("m")});
     connection.setDatabase(database.path());
