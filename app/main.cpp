@@ -1,4 +1,6 @@
+#include "app/Usage.h"
 #include "ui/D08_Main.h"
+#include "ui/DialogPrompt.h"
 #include "ui/GuardedApplication.h"
 #include "ui/OperatorPrompt.h"
 #include "ui/widgets/GlowButton.h"
@@ -71,6 +73,8 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1 && app::answerHelpRequest(argv[1]))
+        return 0;
     const bool automatic = argc > 1 && argv[1][0] != '\0';
     // Unattended runs often have no display; the window is never shown there anyway.
     if (automatic && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -89,7 +93,8 @@ int main(int argc, char* argv[])
     try {
         return runInteractive(application, programDir);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "dph2012: %s\n", error.what());
+        // Shown in a box where there is a screen, written to standard error where there is none.
+        ui::DialogPrompt().error(QStringLiteral("dph2012: ") + QString::fromLocal8Bit(error.what()), nullptr);
     }
     return 1;
 }

@@ -58,6 +58,8 @@ struct Connection::Impl {
         dpb->insertString(&status, isc_dpb_password, password.c_str());
         dpb->insertInt(&status, isc_dpb_sql_dialect, kDialect);
         dpb->insertString(&status, isc_dpb_lc_ctype, "UTF8");
+        // The database name is UTF-8 whatever the client machine's code page or locale.
+        dpb->insertTag(&status, isc_dpb_utf8_filename);
         Ref<IProvider> provider(master()->getDispatcher());
         attachment.reset(provider->attachDatabase(&status, database.c_str(), dpb->getBufferLength(&status),
                                                   dpb->getBuffer(&status)));
@@ -102,7 +104,10 @@ struct Connection::Impl {
         return Transaction(attachment->startTransaction(&status, sizeof kTransactionParameters, kTransactionParameters));
     }
 
-    ResultSet run(const std::string& sql, bool keepRows)
+    // How much of a result to read: nothing, the first row only, or every row.
+    enum class Rows { None, First, All };
+
+    ResultSet run(const std::string& sql, Rows wanted)
     {
         if (!attachment)
             attach();
@@ -115,14 +120,15 @@ struct Connection::Impl {
         ResultSet rows;
         if (isSelect(type)) {
             Ref<IResultSet> cursor(statement->openCursor(&status, transaction.get(), nullptr, nullptr, output.get(), 0));
-            rows = fetchAll(cursor.get(), output.get(), transaction.get(), keepRows);
+            rows = fetch(cursor.get(), output.get(), transaction.get(), wanted);
+            // A selectable procedure stops at its next SUSPEND: what follows the rows read never runs.
             cursor->close(&status);
             (void)cursor.release(); // close() released it
         } else if (output->getCount(&status) > 0) {
             // EXECUTE PROCEDURE with outputs: one row.
             MessageBuffer buffer(output->getMessageLength(&status));
             statement->execute(&status, transaction.get(), nullptr, nullptr, output.get(), buffer.data());
-            if (keepRows)
+            if (wanted != Rows::None)
                 rows = ResultSet(columnNames(output.get()),
                                  {rowOf(output.get(), buffer.data(), transaction.get())});
         } else {
@@ -132,6 +138,16 @@ struct Connection::Impl {
         (void)statement.release(); // free() released it
         transaction.commit();
         return rows;
+    }
+
+    ResultSet runReportingEngineErrors(const std::string& sql, Rows wanted)
+    {
+        try {
+            return run(sql, wanted);
+        } catch (const FbException& e) {
+            forgetIfBroken(e);
+            throw detail::engineErrorFrom(e);
+        }
     }
 
     static std::vector<std::string> columnNames(IMessageMetadata* metadata)
@@ -153,14 +169,16 @@ struct Connection::Impl {
         return row;
     }
 
-    ResultSet fetchAll(IResultSet* cursor, IMessageMetadata* metadata, ITransaction* transaction, bool keepRows)
+    ResultSet fetch(IResultSet* cursor, IMessageMetadata* metadata, ITransaction* transaction, Rows wanted)
     {
         Status status;
         MessageBuffer buffer(metadata->getMessageLength(&status));
         std::vector<std::vector<std::optional<std::string>>> rows;
         while (cursor->fetchNext(&status, buffer.data()) == IStatus::RESULT_OK) {
-            if (keepRows)
+            if (wanted != Rows::None)
                 rows.push_back(rowOf(metadata, buffer.data(), transaction));
+            if (wanted == Rows::First)
+                break;
         }
         return ResultSet(columnNames(metadata), std::move(rows));
     }
@@ -203,22 +221,17 @@ bool Connection::isOpen() const
 
 void Connection::execute(const std::string& sql)
 {
-    try {
-        impl_->run(sql, false);
-    } catch (const FbException& e) {
-        impl_->forgetIfBroken(e);
-        throw detail::engineErrorFrom(e);
-    }
+    impl_->runReportingEngineErrors(sql, Impl::Rows::None);
 }
 
 ResultSet Connection::select(const std::string& sql)
 {
-    try {
-        return impl_->run(sql, true);
-    } catch (const FbException& e) {
-        impl_->forgetIfBroken(e);
-        throw detail::engineErrorFrom(e);
-    }
+    return impl_->runReportingEngineErrors(sql, Impl::Rows::All);
+}
+
+ResultSet Connection::selectFirst(const std::string& sql)
+{
+    return impl_->runReportingEngineErrors(sql, Impl::Rows::First);
 }
 
 } // namespace db

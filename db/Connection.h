@@ -34,6 +34,9 @@ public:
     void execute(const std::string& sql);
     // Runs one statement, fetches every row of its result as text and commits.
     ResultSet select(const std::string& sql);
+    // Runs one statement, fetches its first row only, closes the cursor and commits: the rest of
+    // the result is never produced.
+    ResultSet selectFirst(const std::string& sql);
 
 private:
     struct Impl;

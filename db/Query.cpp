@@ -17,6 +17,13 @@ void Query::open()
     active_ = true;
 }
 
+void Query::openFirstRow()
+{
+    close();
+    rows_ = connection_.selectFirst(sql_);
+    active_ = true;
+}
+
 void Query::close()
 {
     rows_ = ResultSet();

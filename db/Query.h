@@ -19,6 +19,8 @@ public:
 
     void execSql();
     void open();
+    // Opens the result with its first row only; the cursor is closed after that one fetch.
+    void openFirstRow();
     void close();
     bool isActive() const { return active_; }
 

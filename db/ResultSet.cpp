@@ -1,10 +1,10 @@
 #include "db/ResultSet.h"
 
 #include "db/EngineError.h"
+#include "db/WholeNumber.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 
 namespace db {
 
@@ -15,19 +15,6 @@ bool sameName(const std::string& a, const std::string& b)
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
         return std::toupper(x) == std::toupper(y);
     });
-}
-
-std::int64_t toInteger(const std::string& text)
-{
-    std::int64_t value = 0;
-    const char* begin = text.data();
-    const char* end = text.data() + text.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (text.empty() || error != std::errc() || stop != end)
-        throw Error("'" + text + "' is not a valid integer value");
-    return value;
 }
 
 } // namespace
@@ -79,7 +66,10 @@ bool ResultSet::isNull(std::size_t column) const
 
 std::int64_t ResultSet::integer(std::size_t column) const
 {
-    return toInteger(text(column));
+    const std::string value = text(column);
+    if (const std::optional<std::int64_t> number = parseWholeNumber(value))
+        return *number;
+    throw Error("'" + value + "' is not a valid integer value");
 }
 
 std::int64_t ResultSet::integer(const std::string& columnName) const

@@ -190,20 +190,20 @@ void TFormD08Main::FormShow()
 
 void TFormD08Main::AdvGlowButton1Click()
 {
-    runCommand(&update::RunFullUpdate);
+    runUnlessACommandRuns(&update::RunFullUpdate);
 }
 
 void TFormD08Main::AdvGlowButton3Click()
 {
-    runCommand(&update::RunStayingGuestsAlone);
+    runUnlessACommandRuns(&update::RunStayingGuestsAlone);
 }
 
 void TFormD08Main::AdvGlowButton4Click()
 {
-    runCommand(&update::UpdateStockAndBanquets);
+    runUnlessACommandRuns(&update::UpdateStockAndBanquets);
 }
 
-void TFormD08Main::runCommand(bool (*command)(update::UpdateSession&, update::UpdateView&))
+void TFormD08Main::runUnlessACommandRuns(bool (*command)(update::UpdateSession&, update::UpdateView&))
 {
     if (commandRunning_)
         return;

@@ -91,7 +91,8 @@ private:
     void FormCreate();
     void LoadSettings();
     GlowButton* button(update::CommandButton which) const;
-    void runCommand(bool (*command)(update::UpdateSession&, update::UpdateView&));
+    // A command processes pending messages, so a click could otherwise start another inside it.
+    void runUnlessACommandRuns(bool (*command)(update::UpdateSession&, update::UpdateView&));
 
     std::unique_ptr<OperatorPrompt> ownPrompt_;
     OperatorPrompt& prompt_;

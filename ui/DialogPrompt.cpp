@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QTextDocumentFragment>
 
 #include <cstdio>
 
@@ -30,6 +31,10 @@ bool DialogPrompt::platformHasNoScreen()
 
 void DialogPrompt::info(int kind, QWidget* parent)
 {
+    if (platformHasNoScreen()) {
+        writeToStandardError(QTextDocumentFragment::fromHtml(infoMessageLines(kind).join(QString())).toPlainText());
+        return;
+    }
     ShowInfo(kind, parent);
 }
 

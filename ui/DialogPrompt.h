@@ -4,8 +4,8 @@
 
 namespace ui {
 
-// The real dialogs. Where no one can dismiss a box (offscreen or minimal platform) a notice or
-// an error goes to standard error instead of waiting for ever.
+// The real dialogs. Where no one can dismiss a box (offscreen or minimal platform) an info
+// message, a notice or an error goes to standard error instead of waiting for ever.
 class DialogPrompt final : public OperatorPrompt {
 public:
     void info(int kind, QWidget* parent) override;

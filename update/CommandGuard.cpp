@@ -9,8 +9,8 @@
 
 namespace update {
 
-bool runCommand(UpdateSession& session, UpdateView& view, const std::function<void()>& work,
-                const std::function<void()>& restore)
+bool runRecoveringFromErrors(UpdateSession& session, UpdateView& view, const std::function<void()>& work,
+                             const std::function<void()>& restore)
 {
     QString error;
     try {

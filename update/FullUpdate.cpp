@@ -39,9 +39,10 @@ void addRate14ForFoodAndBeverage(UpdateSession& session)
         session.log().WriteLog(stepPrefix(2) + QStringLiteral("Sazba 14% jiz existuje."));
 }
 
-void installServerObjects(StatementRunner& runner)
+void installServerObjects(UpdateSession& session)
 {
-    for (const ServerScript& script : ServerScripts())
+    StatementRunner& runner = session.runner();
+    for (const ServerScript& script : session.serverScripts())
         runner.ExecSql(script.statement());
     runner.ExecSql(QStringLiteral("execute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\")"));
 }
@@ -66,7 +67,7 @@ void runSteps(UpdateSession& session, UpdateView& view)
                 "update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo "
                 ">= \"1.1.2012\""));
         },
-        [&] { installServerObjects(runner); },
+        [&] { installServerObjects(session); },
         [&] { ProcessStayingGuests(session, view); },
         // Deposits between the years need nothing in the database.
         [] {},
@@ -84,7 +85,7 @@ void runSteps(UpdateSession& session, UpdateView& view)
 
 bool RunFullUpdate(UpdateSession& session, UpdateView& view)
 {
-    return runCommand(
+    return runRecoveringFromErrors(
         session, view,
         [&] {
             setAllButtonsEnabled(view, false);

@@ -45,7 +45,10 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
         if (equals < 0 || line.left(equals).trimmed().compare(key, Qt::CaseInsensitive) != 0)
             continue;
         QString found = line.mid(equals + 1).trimmed();
-        if (found.size() >= 2 && found.startsWith(QLatin1Char('"')) && found.endsWith(QLatin1Char('"')))
+        // The Windows reader strips one matching pair of either kind of quotes.
+        const bool quoted = found.size() >= 2 && found.front() == found.back()
+            && (found.front() == QLatin1Char('"') || found.front() == QLatin1Char('\''));
+        if (quoted)
             found = found.mid(1, found.size() - 2);
         return found;
     }

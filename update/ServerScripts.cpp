@@ -2,8 +2,6 @@
 
 #include <QFile>
 
-#include <stdexcept>
-
 namespace update {
 
 namespace {
@@ -16,12 +14,16 @@ const QStringList kInstallationOrder = {
     QStringLiteral("REC_CHECKHEAD_DPH_TRIGGER"),
 };
 
-QStringList linesOf(const QString& resource)
+QStringList linesOf(const QString& path)
 {
-    QFile file(resource);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("missing server-side script " + resource.toStdString());
+        throw MissingServerScript("the server-side script text " + path.toStdString()
+                                  + " is missing; nothing has been sent to the database");
     QString text = QString::fromUtf8(file.readAll());
+    if (text.trimmed().isEmpty())
+        throw MissingServerScript("the server-side script text " + path.toStdString()
+                                  + " is empty; nothing has been sent to the database");
     text.remove(QLatin1Char('\r'));
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
@@ -35,11 +37,11 @@ QString ServerScript::statement() const
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
-QList<ServerScript> ServerScripts()
+QList<ServerScript> ServerScripts(const QString& directory)
 {
     QList<ServerScript> scripts;
     for (const QString& name : kInstallationOrder)
-        scripts.append({name, linesOf(QStringLiteral(":/sql/%1.sql").arg(name))});
+        scripts.append({name, linesOf(QStringLiteral("%1/%2.sql").arg(directory, name))});
     return scripts;
 }
 

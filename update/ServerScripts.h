@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QList>
 
+#include <stdexcept>
+
 namespace update {
 
 // The text of one server-side object that the update installs, one entry per line.
@@ -15,8 +17,17 @@ struct ServerScript {
     QString statement() const;
 };
 
+// A text that the update would install is missing or empty: the program must not start.
+class MissingServerScript : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where the program carries the texts: its own resources.
+inline const QString kBuiltInScripts = QStringLiteral(":/sql");
+
 // The five server-side objects in the order in which they must be installed: each one's body
-// names only objects installed before it.
-QList<ServerScript> ServerScripts();
+// names only objects installed before it. Throws MissingServerScript for a missing or empty text.
+QList<ServerScript> ServerScripts(const QString& directory = kBuiltInScripts);
 
 } // namespace update

@@ -28,7 +28,7 @@ QString SettingsNotice(const ConnectionSettings& settings)
     const QString lineBreak = QStringLiteral("\n\r");
     return QStringLiteral("AliasName = ") + settings.alias + lineBreak + QStringLiteral("User name = ")
         + settings.user + lineBreak + QStringLiteral("Password = ")
-        + QString(settings.password.size(), QLatin1Char('*'));
+        + (settings.password.isEmpty() ? QString() : QStringLiteral("*****"));
 }
 
 } // namespace update

@@ -21,7 +21,7 @@ struct ConnectionSettings {
 ConnectionSettings LoadSettings(const QString& programDir);
 
 // The operator's notice for a non-default alias (compared case-sensitively), with the password
-// masked; an empty text when the alias is the default one.
+// masked by a fixed "*****" that hides its length too; an empty text when the alias is the default one.
 QString SettingsNotice(const ConnectionSettings& settings);
 
 } // namespace update

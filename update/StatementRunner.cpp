@@ -24,7 +24,7 @@ QString StatementRunner::SelectValue(const QString& statement)
     log_.WriteLog(QStringLiteral("SELECT SQL     | ") + statement);
     try {
         query_.setSql(statement.toStdString());
-        query_.open();
+        query_.openFirstRow();
         const QString value = QString::fromStdString(query_.fieldText(0));
         query_.close();
         return value;

@@ -1,5 +1,6 @@
 #include "update/StayingGuests.h"
 
+#include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -15,11 +16,9 @@ namespace {
 const QString kGroupPrefix = QStringLiteral("               | ");
 const QString kCutOff = QStringLiteral("31.12.2011");
 
-std::optional<int> wholeNumber(const QString& text)
+std::optional<qint64> wholeNumber(const QString& text)
 {
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    return ok ? std::optional<int>(value) : std::nullopt;
+    return db::parseWholeNumber(text.toStdString());
 }
 
 QString quoted(const QString& text)
@@ -27,9 +26,10 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-QString splitCall(const QString& group)
+QString splitCall(qint64 group)
 {
-    return QStringLiteral("execute procedure REC_DPH_DeleniPobytu(") + group + QStringLiteral(",\"31.12.2011\")");
+    return QStringLiteral("execute procedure REC_DPH_DeleniPobytu(") + QString::number(group)
+        + QStringLiteral(",\"31.12.2011\")");
 }
 
 class StayingGuests {
@@ -44,20 +44,20 @@ public:
             break;
         case 1:
             log(QStringLiteral("     volba b   | "));
-            forEachGroup([this](const QString& group) { split(group); });
+            forEachGroup([this](qint64 group) { split(group); });
             break;
         case 2:
             log(QStringLiteral("     volba c   | "));
-            forEachGroup([this](const QString& group) {
-                log(kGroupPrefix + group);
+            forEachGroup([this](qint64 group) {
+                log(kGroupPrefix + QString::number(group));
                 split(group);
                 postAndClose(group, kCutOff);
             });
             break;
         case 3:
             log(QStringLiteral("     volba d   | "));
-            forEachGroup([this](const QString& group) {
-                log(kGroupPrefix + group);
+            forEachGroup([this](qint64 group) {
+                log(kGroupPrefix + QString::number(group));
                 postAndClose(group, QStringLiteral("1.1.3000"));
             });
             break;
@@ -69,33 +69,41 @@ public:
 private:
     void log(const QString& text) const { session_.log().WriteLog(text); }
 
-    void forEachGroup(const std::function<void(const QString&)>& work)
+    // Only a group number that parsed as a whole number reaches a call; any other is logged and
+    // skipped, so no malformed statement is sent.
+    void forEachGroup(const std::function<void(qint64)>& work)
     {
         db::Query& groups = session_.QueryPobyty;
         groups.setSql(kStayQuery.toStdString());
         groups.open();
         while (!groups.eof()) {
-            work(QString::fromStdString(groups.fieldText("CisloSkupiny")));
+            const QString text = QString::fromStdString(groups.fieldText("CisloSkupiny"));
+            if (const std::optional<qint64> group = wholeNumber(text))
+                work(*group);
+            else
+                log(kGroupPrefix + QStringLiteral("Cislo skupiny '") + text
+                    + QStringLiteral("' neni cele cislo, skupina se preskakuje"));
             groups.next();
             view_.processPendingMessages();
         }
         groups.close();
     }
 
-    void split(const QString& group) { session_.runner().ExecSql(splitCall(group)); }
+    void split(qint64 group) { session_.runner().ExecSql(splitCall(group)); }
 
     // Posts the group's accommodation up to `postedTo` and closes the account it went to.
-    void postAndClose(const QString& group, const QString& postedTo)
+    void postAndClose(qint64 group, const QString& postedTo)
     {
         StatementRunner& runner = session_.runner();
         // The group number is its paying client's number.
-        const int desk = FindCashDesk(runner, wholeNumber(group).value_or(0));
-        const QString posted = runner.SelectValue(QStringLiteral("select * from Rec_MM_MarkujUbytovaniKlienta(") + group
+        const qint64 desk = FindCashDesk(runner, group);
+        const QString posted = runner.SelectValue(QStringLiteral("select * from Rec_MM_MarkujUbytovaniKlienta(")
+                                                  + QString::number(group)
                                                   + QStringLiteral(", ") + quoted(postedTo) + QStringLiteral(", ")
                                                   + QString::number(desk) + QStringLiteral(", \"Internal\")"));
-        const std::optional<int> account = wholeNumber(posted);
+        const std::optional<qint64> account = wholeNumber(posted);
         if (!account) {
-            log(kGroupPrefix + QStringLiteral("Skupina ") + group
+            log(kGroupPrefix + QStringLiteral("Skupina ") + QString::number(group)
                 + QStringLiteral(": namarkovani UB nevratilo cislo uctu ('") + posted
                 + QStringLiteral("'), ucet se neuzavira"));
             return;
@@ -118,7 +126,7 @@ void ProcessStayingGuests(UpdateSession& session, UpdateView& view)
     StayingGuests(session, view).run();
 }
 
-int FindCashDesk(StatementRunner& runner, qint64 client)
+qint64 FindCashDesk(StatementRunner& runner, qint64 client)
 {
     const std::array<QString, 3> lookups = {
         QStringLiteral("select CisloPokladny from REC_MM_KLIENT where CisloKlienta = ") + QString::number(client),
@@ -146,7 +154,7 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
         for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
             view.setButtonEnabled(kCommandButtons[index], wasEnabled[index]);
     };
-    return runCommand(
+    return runRecoveringFromErrors(
         session, view,
         [&] {
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));

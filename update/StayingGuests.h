@@ -16,13 +16,13 @@ inline const QString kStayQuery = QStringLiteral(
 
 // Step 7: splits, posts and closes the stays over the year end as the view's option says.
 // Refused calls are logged and the next group follows; a group whose posting gives no account
-// number is logged and not closed.
+// number is logged and not closed; a group number that is not a whole number is logged and skipped.
 void ProcessStayingGuests(UpdateSession& session, UpdateView& view);
 
 // The cash desk under which a client's accommodation is posted: the client's own, else the
 // first reception desk, else the lowest positive business unit, else 1. A failed lookup counts
 // as not found.
-int FindCashDesk(StatementRunner& runner, qint64 client);
+qint64 FindCashDesk(StatementRunner& runner, qint64 client);
 
 // Step 7 on its own, at any time. The command buttons are off while it runs and come back as
 // they were. False when an error ended it.

@@ -36,7 +36,7 @@ bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view)
         view.setIndicatorRunning(false);
         setAllButtonsEnabled(view, true);
     };
-    return runCommand(
+    return runRecoveringFromErrors(
         session, view,
         [&] {
             const RunLog& log = session.log();

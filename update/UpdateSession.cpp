@@ -2,8 +2,8 @@
 
 namespace update {
 
-UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock)
-    : programDir_(programDir), log_(programDir, std::move(clock))
+UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, const QString& scriptDirectory)
+    : serverScripts_(ServerScripts(scriptDirectory)), programDir_(programDir), log_(programDir, std::move(clock))
 {
     applySettings(ConnectionSettings());
 }

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "update/RunLog.h"
+#include "update/ServerScripts.h"
 #include "update/Settings.h"
 #include "update/StatementRunner.h"
 
@@ -10,11 +11,14 @@
 
 namespace update {
 
-// The non-visual parts that the main window owns for the whole run: the connection, the two
-// statement objects, the run log and the statement runner over Q.
+// The non-visual parts that the main window owns for the whole run: the five server-side texts,
+// the connection, the two statement objects, the run log and the statement runner over Q.
 class UpdateSession {
 public:
-    explicit UpdateSession(const QString& programDir, RunLog::Clock clock = &RunLog::systemClock);
+    // The texts are read here, once: a missing or empty one throws MissingServerScript before
+    // anything can be sent.
+    explicit UpdateSession(const QString& programDir, RunLog::Clock clock = &RunLog::systemClock,
+                           const QString& scriptDirectory = kBuiltInScripts);
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
@@ -28,6 +32,7 @@ public:
     QString programDir() const { return programDir_; }
     const RunLog& log() const { return log_; }
     StatementRunner& runner() { return runner_; }
+    const QList<ServerScript>& serverScripts() const { return serverScripts_; }
 
     // Commands that an error ended before their end, in this run.
     void noteCommandEndedByError() { ++commandsEndedByError_; }
@@ -38,6 +43,7 @@ public:
     db::Query QueryPobyty{Database1};
 
 private:
+    const QList<ServerScript> serverScripts_;
     QString programDir_;
     RunLog log_;
     StatementRunner runner_{Q, log_};

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <filesystem>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -209,6 +210,29 @@ TEST_F(AutomaticRun, WithoutFbsVatStep2LogsTheFailureInsertsNothingAndTheRunEnds
     EXPECT_EQ(entries.filter(QStringLiteral("ENGINE ERROR")).size(), 1);
     EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
 }
+
+// The alias leads to a database file whose path holds Czech letters; the client must be told
+// that the name is UTF-8, whatever the locale of the machine that runs the program.
+class AutomaticRunOnACzechPath : public testing::TestWithParam<const char*> {};
+
+TEST_P(AutomaticRunOnACzechPath, ConnectsThroughTheAliasAndEndsWithZero)
+{
+    const FreshDatabase source(HotelData::Base);
+    const std::filesystem::path directory = source.directory() / "Účetnictví hotelu Žďár";
+    std::filesystem::create_directory(directory);
+    std::filesystem::copy_file(source.path(), directory / "hotel.fdb");
+    const FirebirdRoot root({{"QVT", (directory / "hotel.fdb").string()}});
+    InstalledProgram program;
+    program.writeSettings(QStringLiteral("QVT"));
+    program.setFirebirdRoot(QString::fromStdString(root.path()));
+    program.setLocale(QString::fromLatin1(GetParam()));
+    program.start({QStringLiteral("x")});
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("ENGINE ERROR")), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, AutomaticRunOnACzechPath, testing::Values("C.UTF-8", "C"));
 
 class AutomaticRunOnAnUnmappedAlias : public testing::Test {
 protected:

@@ -2,6 +2,7 @@
 
 #include "RunLogEntries.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -43,6 +44,9 @@ public:
     // The Firebird root that the program's alias is looked up in.
     void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
 
+    // The locale the program runs in (LC_ALL); the caller's own unless set.
+    void setLocale(const QString& locale) { locale_ = locale; }
+
     // Started with no display at all, unless a platform is named.
     void start(const QStringList& arguments, const QString& platform = QString())
     {
@@ -53,6 +57,8 @@ public:
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         if (!firebirdRoot_.isEmpty())
             environment.insert(QStringLiteral("FIREBIRD"), firebirdRoot_);
+        if (!locale_.isEmpty())
+            environment.insert(QStringLiteral("LC_ALL"), locale_);
         process_.setProcessEnvironment(environment);
         process_.setWorkingDirectory(directory_.path());
         process_.start(executable(), arguments);
@@ -65,7 +71,27 @@ public:
     bool stillRunningAfter(int milliseconds) { return !process_.waitForFinished(milliseconds); }
     int exitCode() const { return process_.exitCode(); }
     bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
-    QString standardError() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+    // Everything the program has written to standard error so far.
+    QString standardError()
+    {
+        errors_ += process_.readAllStandardError();
+        return QString::fromLocal8Bit(errors_);
+    }
+    QString standardOutput() { return QString::fromLocal8Bit(process_.readAllStandardOutput()); }
+    // Waits until the text appears on standard error; false if the program ends or a minute
+    // passes first.
+    bool writesToStandardError(const QString& text)
+    {
+        process_.setReadChannel(QProcess::StandardError);
+        QDeadlineTimer limit(60000);
+        while (!standardError().contains(text)) {
+            if (process_.state() == QProcess::NotRunning || limit.hasExpired())
+                return false;
+            process_.waitForReadyRead(static_cast<int>(limit.remainingTime()));
+        }
+        return true;
+    }
+    bool isRunning() const { return process_.state() == QProcess::Running; }
 
     // What the program has written to its run log, timestamps aside.
     QStringList logEntries() const { return runLogEntries(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
@@ -74,6 +100,8 @@ private:
     QTemporaryDir directory_;
     QProcess process_;
     QString firebirdRoot_;
+    QString locale_;
+    QByteArray errors_;
 };
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 // Runs with automatic mode set for the whole process, as the entry point sets it.
 #include "FreshDatabase.h"
+#include "DialogWatch.h"
 #include "ProgramDir.h"
 #include "RunLogEntries.h"
 
@@ -11,36 +12,10 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// Counts the dialogs that came up meanwhile and closes them, so a fault shows as a failure
-// rather than a test that waits for ever.
-class DialogWatch {
-public:
-    DialogWatch()
-    {
-        QTimer::singleShot(0, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                ++dialogs_;
-                modal->close();
-            }
-        });
-    }
-    int dialogsAfterEvents()
-    {
-        QApplication::processEvents();
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            dialogs_ += qobject_cast<ui::TFormD08Info*>(widget) ? 1 : 0;
-        return dialogs_;
-    }
-
-private:
-    int dialogs_ = 0;
-};
 
 TEST(AutomaticMode, ShowInfoReturnsAtOnceForEveryKind)
 {

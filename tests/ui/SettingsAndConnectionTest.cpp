@@ -1,4 +1,5 @@
 #include "FreshDatabase.h"
+#include "DialogWatch.h"
 #include "ProgramDir.h"
 
 #include "ui/D08_Main.h"
@@ -103,6 +104,23 @@ TEST_P(FailingConnection, SaysErrorAndShowsTheConnectionMessageWithoutLogging)
 INSTANTIATE_TEST_SUITE_P(Aliases, FailingConnection,
                          testing::Values(QStringLiteral("<dir>/no-such-database.fdb"), QStringLiteral("127.0.0.1/1:QVT"),
                                          QString()));
+
+TEST(FormShow, FailedConnectionThroughTheRealPromptWritesTheMessageWhereNoOneCouldDismissIt)
+{
+    const ProgramDir dir;
+    dir.writeAlias(dir.path() + QStringLiteral("/missing.fdb"));
+    ui::TFormD08Main window(dir.path());
+    DialogWatch watch;
+    testing::internal::CaptureStderr();
+    window.FormShow();
+    const QString written = QString::fromLocal8Bit(testing::internal::GetCapturedStderr());
+    EXPECT_EQ(watch.dialogsAfterEvents(), 0) << "nobody could close a dialog on this platform";
+    EXPECT_EQ(window.Label10->text(), kConnectError);
+    for (const char* line : {"Chyba při pokusu o připojení k serveru!", "Restartujte počítač a spusťte aplikaci znovu!",
+                             "kde lze spustit aplikaci Kalmor!"})
+        EXPECT_TRUE(written.contains(QString::fromUtf8(line))) << written.toStdString();
+    EXPECT_FALSE(written.contains(QLatin1Char('<'))) << "plain text, no markup";
+}
 
 TEST(FormShow, RunsOnceWhenTheWindowIsFirstShown)
 {

@@ -91,15 +91,37 @@ TEST_F(SettingsTest, EncodingsAreRecognised)
     EXPECT_EQ(settings.password, QString::fromUtf8("heslořž"));
 }
 
-TEST(SettingsNotice, AliasComparedCaseSensitivelyAndPasswordMasked)
+TEST_F(SettingsTest, OneMatchingPairOfEitherQuoteIsRemoved)
 {
-    update::ConnectionSettings settings;
-    settings.alias = "qvt";
-    settings.user = "KALMOR";
-    settings.password = "s3cr3t";
-    const QString notice = update::SettingsNotice(settings);
-    EXPECT_EQ(notice, QStringLiteral("AliasName = qvt\n\rUser name = KALMOR\n\rPassword = ******"));
-    EXPECT_FALSE(notice.contains(QStringLiteral("s3cr3t")));
+    const struct {
+        const char* written;
+        const char* read;
+    } cases[] = {
+        {"'abc'", "abc"},       {"\"abc\"", "abc"},       {"''abc''", "'abc'"}, {"'abc\"", "'abc\""},
+        {"\"abc'", "\"abc'"}, {"'", "'"},                 {"''", ""},           {"'a'b'", "a'b"},
+        {"it's", "it's"},      {"  ' padded '  ", " padded "},
+    };
+    for (const auto& c : cases) {
+        const auto settings = loadFrom(QByteArray("[Params]\nPassword=") + c.written + "\n");
+        EXPECT_EQ(settings.password, QString::fromUtf8(c.read)) << c.written;
+    }
+}
+
+TEST(SettingsNotice, AliasComparedCaseSensitivelyAndPasswordMaskedWithoutItsLength)
+{
+    const struct {
+        const char* password;
+        const char* shown;
+    } cases[] = {{"s3cr3t", "*****"}, {"m", "*****"}, {"a much longer pass phrase", "*****"}, {"", ""}};
+    for (const auto& c : cases) {
+        update::ConnectionSettings settings;
+        settings.alias = "qvt";
+        settings.user = "KALMOR";
+        settings.password = QString::fromUtf8(c.password);
+        const QString notice = update::SettingsNotice(settings);
+        EXPECT_EQ(notice, QStringLiteral("AliasName = qvt\n\rUser name = KALMOR\n\rPassword = ") + QString::fromUtf8(c.shown))
+            << c.password;
+    }
 }
 
 } // namespace

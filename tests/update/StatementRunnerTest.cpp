@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/Query.h"
+#include "db/ResultSet.h"
 #include "update/RunLog.h"
 #include "update/StatementRunner.h"
 
@@ -80,6 +81,33 @@ TEST_F(StatementRunnerTest, SelectValueGivesTextEmptyOrFailureMarker)
     EXPECT_EQ(lines[2], "SELECT SQL     | select null from rdb$database");
     EXPECT_EQ(lines[3], "SELECT SQL     | select count(*) Pocet from NO_SUCH_TABLE");
     EXPECT_TRUE(lines[4].startsWith("ENGINE ERROR   | 249 -204 "));
+}
+
+TEST_F(StatementRunnerTest, SelectValueFetchesTheFirstRowOnlySoAProcedureStopsAtItsFirstSuspend)
+{
+    // Each row's work is recorded before it is handed out, as a posting procedure's would be.
+    connection.execute("create table TEST_ROWS_MADE (ROW_NO integer)");
+    connection.execute("create procedure TEST_THREE_ROWS returns (N integer) as begin "
+                       "N = 1; insert into TEST_ROWS_MADE values (:N); suspend; "
+                       "N = 2; insert into TEST_ROWS_MADE values (:N); suspend; "
+                       "N = 3; insert into TEST_ROWS_MADE values (:N); suspend; end");
+    const std::string made = "select count(*), max(ROW_NO) from TEST_ROWS_MADE";
+
+    EXPECT_EQ(runner.SelectValue("select N from TEST_THREE_ROWS"), "1");
+    db::ResultSet rows = connection.select(made);
+    EXPECT_EQ(rows.text(0) + "/" + rows.text(1), "1/1") << "only the first row's work is committed";
+
+    // A query that walks its result, as the stay query does, still gets every row.
+    connection.execute("delete from TEST_ROWS_MADE");
+    db::Query walk(connection);
+    walk.setSql("select N from TEST_THREE_ROWS");
+    walk.open();
+    std::string seen;
+    for (; !walk.eof(); walk.next())
+        seen += walk.fieldText(0);
+    EXPECT_EQ(seen, "123");
+    rows = connection.select(made);
+    EXPECT_EQ(rows.text(0) + "/" + rows.text(1), "3/3");
 }
 
 TEST_F(StatementRunnerTest, ScriptWithColonNamesIsSentAndLoggedUnchanged)

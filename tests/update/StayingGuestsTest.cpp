@@ -5,6 +5,8 @@
 #include "update/StatementRunner.h"
 #include "update/StayingGuests.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 using testsupport::HotelData;
@@ -172,6 +174,38 @@ TEST_F(StayingGuestsTest, AGroupWhosePostingFailsIsLoggedAndNotClosedAndTheNextF
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5001"), "1") << "left open";
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5002"), "2");
 }
+
+class StayingGuestsWithAGroupThatIsNoNumber : public testsupport::CommandTest, public testing::WithParamInterface<int> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(installServerObjects());
+        // A stay over the year end whose group number was never filled in.
+        exec("insert into REC_MM_REZERVACE (CisloRezervace, CisloSkupiny, Status, DatumPrijezd, DatumOdjezd) "
+             "values (9001, null, 0, '28.12.2011', '3.1.2012')");
+        exec("insert into REC_MM_REZDET (ID, CisloRezervace, DatumOd, DatumDo) values (9901, 9001, '28.12.2011', "
+             "'3.1.2012')");
+    }
+};
+
+TEST_P(StayingGuestsWithAGroupThatIsNoNumber, IsLoggedOnceAndSkippedAndNoMalformedCallIsSent)
+{
+    view.option = GetParam();
+    update::ProcessStayingGuests(session, view);
+    const QStringList written = entries().mid(5);
+    EXPECT_EQ(written.filter(QStringLiteral("Cislo skupiny")),
+              QStringList{kGroup + "Cislo skupiny '' neni cele cislo, skupina se preskakuje"});
+    EXPECT_EQ(written.filter(QStringLiteral("ENGINE ERROR")), QStringList());
+    for (const QString& entry : written.filter(QStringLiteral(" SQL     | ")))
+        EXPECT_FALSE(entry.contains(QStringLiteral("(,")) || entry.endsWith(QStringLiteral("CisloKlienta = 0")))
+            << entry.toStdString();
+    const int callsPerGroup = GetParam() == 2 ? 2 : 1;
+    EXPECT_EQ(written.filter(QRegularExpression(QStringLiteral("(DeleniPobytu|Klienta)\\(50[1237],"))).size(),
+              4 * callsPerGroup)
+        << "the other groups are handled as before";
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionsBCD, StayingGuestsWithAGroupThatIsNoNumber, testing::Values(1, 2, 3));
 
 class StayingGuestsWithoutStays : public testsupport::CommandTest, public testing::WithParamInterface<int> {
 protected:

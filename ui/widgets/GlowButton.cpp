@@ -3,10 +3,12 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 
 namespace ui {
+
+namespace {
+const QColor kFocusMark(0x1F3F7A);
+}
 
 GlowButton::GlowButton(const QString& text, QWidget* parent)
     : QPushButton(text, parent), fontColor_(palette().color(QPalette::WindowText))
@@ -85,11 +87,12 @@ void GlowButton::paintEvent(QPaintEvent*)
     painter.setPen(isEnabled() ? fontColor_ : QColor(0x8D8D8D));
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 
+    // Drawn whenever the button has the focus: the style's focus frame shows only after a key
+    // moved the focus, so the start focus on "Konec" would be invisible.
     if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(4, 4, -4, -4);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        painter.setPen(QPen(kFocusMark, 1.0, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(frame.adjusted(3.0, 3.0, -3.0, -3.0), radius - 1.0, radius - 1.0);
     }
 }
 

@@ -6,7 +6,7 @@
 namespace ui {
 
 // A push button drawn as a two-part gradient ("glow"): an upper gradient and a lower mirror
-// gradient, each with its own colour pair per state.
+// gradient, each with its own colour pair per state, and a dotted inner frame while it has the focus.
 class GlowButton : public QPushButton {
     Q_OBJECT
 public:

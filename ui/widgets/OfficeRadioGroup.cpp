@@ -4,6 +4,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace ui {
 
 OfficeRadioGroup::OfficeRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
@@ -17,6 +19,17 @@ OfficeRadioGroup::OfficeRadioGroup(const QString& caption, const QStringList& it
         buttons_.addButton(button, index);
         layout->addWidget(button);
     }
+    connect(&buttons_, &QButtonGroup::idToggled, this, [this] { keepTabStopOnSelection(); });
+    keepTabStopOnSelection();
+}
+
+void OfficeRadioGroup::keepTabStopOnSelection()
+{
+    // Tab enters the group at the selected option (the first when none is), so that the arrow
+    // keys, which move the selection only from the selected option, move it with the focus.
+    const int tabStop = std::max(itemIndex(), 0);
+    for (QAbstractButton* button : buttons_.buttons())
+        button->setFocusPolicy(buttons_.id(button) == tabStop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void OfficeRadioGroup::setItemIndex(int index)

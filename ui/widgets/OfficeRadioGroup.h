@@ -8,7 +8,8 @@ class QRadioButton;
 
 namespace ui {
 
-// A captioned group of radio buttons addressed by item index, -1 when none is selected.
+// A captioned group of radio buttons addressed by item index, -1 when none is selected. Only the
+// selected option is a tab stop; the arrow keys move the selection.
 class OfficeRadioGroup : public QGroupBox {
     Q_OBJECT
 public:
@@ -21,6 +22,8 @@ public:
     QRadioButton* item(int index) const;
 
 private:
+    void keepTabStopOnSelection();
+
     QButtonGroup buttons_;
 };
 

@@ -1,0 +1,48 @@
+#include "app/Usage.h"
+
+#include <cstdio>
+
+namespace app {
+
+namespace {
+
+// The README shows this text as it stands; keep the two alike.
+constexpr const char* kUsage =
+    "Usage: dph2012 [ARGUMENT]\n"
+    "\n"
+    "Moves a Kalmor hotel database (Firebird, SQL dialect 1) from the reduced VAT rate\n"
+    "10 % to 14 % for 1 January 2012 and records every statement in a run log.\n"
+    "\n"
+    "  dph2012             the window: choose the option for staying guests, then a command\n"
+    "  dph2012 auto        any other non-empty argument: automatic mode, the full update\n"
+    "                      without a window or dialog, then the program ends\n"
+    "  dph2012 --help      this text (also -h, -? and /?); connects to nothing\n"
+    "  dph2012 --version   the version; connects to nothing\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the connection opened and no statement failed\n"
+    "  1  an unexpected error ended the run (also written to the run log)\n"
+    "  2  the run finished, but the connection or a statement failed (see the run log)\n"
+    "  3  refused before any change: another update running, a backup failed,\n"
+    "     or DPH.ini unreadable\n"
+    "\n"
+    "Files, in the directory of the program file:\n"
+    "  DPH.ini          the settings: section [Params], keys Alias, User, Password\n"
+    "  QVTDPH2012.log   the run log, appended to by every run\n";
+
+} // namespace
+
+bool answerHelpRequest(std::string_view argument)
+{
+    if (argument == "--version") {
+        std::fputs("dph2012 " DPH2012_VERSION "\n", stdout);
+        return true;
+    }
+    if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "/?") {
+        std::fputs(kUsage, stdout);
+        return true;
+    }
+    return false;
+}
+
+} // namespace app

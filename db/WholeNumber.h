@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace db {
+
+// The one reading of a value from the database as a whole number: decimal digits with an
+// optional sign, nothing else (no blanks, no fraction); nullopt for anything else, NULL's empty
+// text included.
+std::optional<std::int64_t> parseWholeNumber(std::string_view text);
+
+} // namespace db
