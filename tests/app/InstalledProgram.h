@@ -44,8 +44,8 @@ public:
     // The Firebird root that the program's alias is looked up in.
     void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
 
-    // The locale the program runs in (LC_ALL); the caller's own unless set.
-    void setLocale(const QString& locale) { locale_ = locale; }
+    // An environment variable of the program's own, such as the locale it runs in.
+    void setEnvironment(const QString& name, const QString& value) { environment_.insert(name, value); }
 
     // Started with no display at all, unless a platform is named.
     void start(const QStringList& arguments, const QString& platform = QString())
@@ -57,8 +57,7 @@ public:
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         if (!firebirdRoot_.isEmpty())
             environment.insert(QStringLiteral("FIREBIRD"), firebirdRoot_);
-        if (!locale_.isEmpty())
-            environment.insert(QStringLiteral("LC_ALL"), locale_);
+        environment.insert(environment_);
         process_.setProcessEnvironment(environment);
         process_.setWorkingDirectory(directory_.path());
         process_.start(executable(), arguments);
@@ -100,7 +99,7 @@ private:
     QTemporaryDir directory_;
     QProcess process_;
     QString firebirdRoot_;
-    QString locale_;
+    QProcessEnvironment environment_;
     QByteArray errors_;
 };
 
