@@ -5,11 +5,9 @@
 #include "update/FullUpdate.h"
 #include "update/ServerScripts.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <memory>
-#include <optional>
 
 namespace {
 
@@ -17,63 +15,47 @@ class ServerScriptsAtStart : public testsupport::CommandTest {
 protected:
     ServerScriptsAtStart() : CommandTest(testsupport::HotelData::Base) {}
 
-    // The program's own texts, copied to a directory of the test's own.
-    void copyTexts() const
+    // The program's own texts in a directory of the test's own, one of them replaced when named.
+    QString textsWith(const QString& replaced = {}, const char* text = nullptr) const
     {
-        for (const update::ServerScript& script : builtIn)
-            write(script.name, script.statement().toUtf8());
+        for (const update::ServerScript& script : update::ServerScripts()) {
+            QFile file(texts.filePath(script.name + QStringLiteral(".sql")));
+            if (script.name == replaced && !text)
+                file.remove();
+            else if (file.open(QIODevice::WriteOnly))
+                file.write(script.name == replaced ? QByteArray(text) : script.statement().toUtf8());
+        }
+        return texts.path();
     }
-    void write(const QString& name, const QByteArray& text) const
-    {
-        QFile file(texts->filePath(name + QStringLiteral(".sql")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    const QList<update::ServerScript> builtIn = update::ServerScripts();
-    std::unique_ptr<QTemporaryDir> texts = std::make_unique<QTemporaryDir>();
-    const QString logFile = session.log().filePath();
+
+    QTemporaryDir texts;
 };
 
 TEST_F(ServerScriptsAtStart, AMissingOrEmptyTextEndsStartUpNamingItBeforeAnythingIsSent)
 {
-    const struct {
-        const char* fault;
-        std::optional<QByteArray> text; // none: the file is missing
-        const char* said;
-    } faults[] = {{"missing", std::nullopt, "missing"}, {"empty", QByteArray(), "empty"},
-                  {"blank", QByteArray(" \r\n\t\r\n"), "empty"}};
-    for (const update::ServerScript& script : builtIn) {
-        for (const auto& fault : faults) {
-            copyTexts();
-            if (fault.text)
-                write(script.name, *fault.text);
-            else
-                ASSERT_TRUE(QFile::remove(texts->filePath(script.name + QStringLiteral(".sql"))));
-            const std::string what = script.name.toStdString() + " " + fault.fault;
+    for (const update::ServerScript& script : update::ServerScripts())
+        for (const char* text : {static_cast<const char*>(nullptr), "", " \r\n\t\r\n"}) {
+            const QString directory = textsWith(script.name, text);
             try {
-                const update::UpdateSession refused(session.programDir(), &update::RunLog::systemClock, texts->path());
-                ADD_FAILURE() << what << ": the session was made";
+                const update::UpdateSession refused(session.programDir(), &update::RunLog::systemClock, directory);
+                ADD_FAILURE() << script.name.toStdString() << ": the session was made";
             } catch (const update::MissingServerScript& error) {
-                const QString message = QString::fromLocal8Bit(error.what());
-                EXPECT_TRUE(message.contains(script.name) && message.contains(QLatin1String(fault.said))) << what;
+                EXPECT_TRUE(QString::fromLocal8Bit(error.what()).contains(script.name)) << error.what();
+                EXPECT_TRUE(QString::fromLocal8Bit(error.what()).contains(QLatin1String(text ? "empty" : "missing"))) << error.what();
             }
         }
-    }
-    EXPECT_FALSE(QFile::exists(logFile)) << "nothing was logged, so nothing was sent";
+    EXPECT_FALSE(QFile::exists(session.log().filePath())) << "nothing was logged, so nothing was sent";
 }
 
 TEST_F(ServerScriptsAtStart, TheFullUpdateInstallsTheTextsReadAtStartEvenWhenTheirSourceIsGone)
 {
-    copyTexts();
-    update::UpdateSession held(session.programDir(), &update::RunLog::systemClock, texts->path());
+    update::UpdateSession held(session.programDir(), &update::RunLog::systemClock, textsWith());
     held.applySettings(session.settings());
-    texts.reset();
-
+    ASSERT_TRUE(QDir(texts.path()).removeRecursively());
     ASSERT_TRUE(update::RunFullUpdate(held, view));
     EXPECT_EQ(held.runner().failureCount(), 0);
-    for (const update::ServerScript& script : builtIn)
-        EXPECT_EQ(entriesStartingWith(QStringLiteral("EXEC SQL       | ") + script.statement().trimmed()).size(), 1)
-            << script.name.toStdString();
+    for (const update::ServerScript& script : update::ServerScripts())
+        EXPECT_EQ(entriesStartingWith(QStringLiteral("EXEC SQL       | ") + script.statement().trimmed()).size(), 1);
 }
 
 } // namespace

@@ -93,35 +93,20 @@ TEST_F(SettingsTest, EncodingsAreRecognised)
 
 TEST_F(SettingsTest, OneMatchingPairOfEitherQuoteIsRemoved)
 {
-    const struct {
-        const char* written;
-        const char* read;
-    } cases[] = {
-        {"'abc'", "abc"},       {"\"abc\"", "abc"},       {"''abc''", "'abc'"}, {"'abc\"", "'abc\""},
-        {"\"abc'", "\"abc'"}, {"'", "'"},                 {"''", ""},           {"'a'b'", "a'b"},
-        {"it's", "it's"},      {"  ' padded '  ", " padded "},
+    const std::pair<const char*, const char*> cases[] = {
+        {"'abc'", "abc"}, {"\"abc\"", "abc"}, {"''abc''", "'abc'"}, {"'abc\"", "'abc\""}, {"'a'b'", "a'b"},
+        {"'", "'"},       {"''", ""},           {"it's", "it's"},     {"  ' padded '  ", " padded "},
     };
-    for (const auto& c : cases) {
-        const auto settings = loadFrom(QByteArray("[Params]\nPassword=") + c.written + "\n");
-        EXPECT_EQ(settings.password, QString::fromUtf8(c.read)) << c.written;
-    }
+    for (const auto& [written, read] : cases)
+        EXPECT_EQ(loadFrom(QByteArray("[Params]\nPassword=") + written + "\n").password, QString::fromUtf8(read)) << written;
 }
 
 TEST(SettingsNotice, AliasComparedCaseSensitivelyAndPasswordMaskedWithoutItsLength)
 {
-    const struct {
-        const char* password;
-        const char* shown;
-    } cases[] = {{"s3cr3t", "*****"}, {"m", "*****"}, {"a much longer pass phrase", "*****"}, {"", ""}};
-    for (const auto& c : cases) {
-        update::ConnectionSettings settings;
-        settings.alias = "qvt";
-        settings.user = "KALMOR";
-        settings.password = QString::fromUtf8(c.password);
-        const QString notice = update::SettingsNotice(settings);
-        EXPECT_EQ(notice, QStringLiteral("AliasName = qvt\n\rUser name = KALMOR\n\rPassword = ") + QString::fromUtf8(c.shown))
-            << c.password;
-    }
+    for (const auto& [password, shown] : {std::pair{"s3cr3t", "*****"}, {"m", "*****"}, {"a long pass phrase", "*****"}, {"", ""}})
+        EXPECT_EQ(update::SettingsNotice({QStringLiteral("qvt"), QStringLiteral("KALMOR"), QString::fromUtf8(password)}),
+                  QStringLiteral("AliasName = qvt\n\rUser name = KALMOR\n\rPassword = ") + QString::fromUtf8(shown))
+            << password;
 }
 
 } // namespace

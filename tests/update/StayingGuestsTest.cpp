@@ -175,34 +175,22 @@ TEST_F(StayingGuestsTest, AGroupWhosePostingFailsIsLoggedAndNotClosedAndTheNextF
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5002"), "2");
 }
 
-class StayingGuestsWithAGroupThatIsNoNumber : public testsupport::CommandTest, public testing::WithParamInterface<int> {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(installServerObjects());
-        // A stay over the year end whose group number was never filled in.
-        exec("insert into REC_MM_REZERVACE (CisloRezervace, CisloSkupiny, Status, DatumPrijezd, DatumOdjezd) "
-             "values (9001, null, 0, '28.12.2011', '3.1.2012')");
-        exec("insert into REC_MM_REZDET (ID, CisloRezervace, DatumOd, DatumDo) values (9901, 9001, '28.12.2011', "
-             "'3.1.2012')");
-    }
-};
+class StayingGuestsWithAGroupThatIsNoNumber : public testsupport::CommandTest, public testing::WithParamInterface<int> {};
 
-TEST_P(StayingGuestsWithAGroupThatIsNoNumber, IsLoggedOnceAndSkippedAndNoMalformedCallIsSent)
+TEST_P(StayingGuestsWithAGroupThatIsNoNumber, IsLoggedAndSkippedAndNoMalformedCallIsSent)
 {
+    ASSERT_TRUE(installServerObjects());
+    // A stay over the year end whose group number was never filled in.
+    exec("insert into REC_MM_REZERVACE (CisloRezervace, CisloSkupiny, Status, DatumPrijezd, DatumOdjezd) values "
+         "(9001, null, 0, '28.12.2011', '3.1.2012')");
+    exec("insert into REC_MM_REZDET (ID, CisloRezervace, DatumOd, DatumDo) values (9901, 9001, '28.12.2011', '3.1.2012')");
     view.option = GetParam();
     update::ProcessStayingGuests(session, view);
     const QStringList written = entries().mid(5);
-    EXPECT_EQ(written.filter(QStringLiteral("Cislo skupiny")),
-              QStringList{kGroup + "Cislo skupiny '' neni cele cislo, skupina se preskakuje"});
-    EXPECT_EQ(written.filter(QStringLiteral("ENGINE ERROR")), QStringList());
-    for (const QString& entry : written.filter(QStringLiteral(" SQL     | ")))
-        EXPECT_FALSE(entry.contains(QStringLiteral("(,")) || entry.endsWith(QStringLiteral("CisloKlienta = 0")))
-            << entry.toStdString();
-    const int callsPerGroup = GetParam() == 2 ? 2 : 1;
+    EXPECT_EQ(written.value(1), kGroup + "Cislo skupiny '' neni cele cislo, skupina se preskakuje");
+    EXPECT_EQ(written.filter(QRegularExpression(QStringLiteral("\\(,|CisloKlienta = 0$|ENGINE ERROR"))), QStringList());
     EXPECT_EQ(written.filter(QRegularExpression(QStringLiteral("(DeleniPobytu|Klienta)\\(50[1237],"))).size(),
-              4 * callsPerGroup)
-        << "the other groups are handled as before";
+              GetParam() == 2 ? 8 : 4) << "the other groups are handled as before";
 }
 
 INSTANTIATE_TEST_SUITE_P(OptionsBCD, StayingGuestsWithAGroupThatIsNoNumber, testing::Values(1, 2, 3));
