@@ -1,3 +1,4 @@
+#include "app/CheckCommand.h"
 #include "ui/D08_Main.h"
 #include "ui/GuardedApplication.h"
 #include "ui/OperatorPrompt.h"
@@ -31,11 +32,14 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
     std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
 }
 
-// 1 when an error ended the update (it has been logged and reported); otherwise 0 when the
+// 3 when it was refused before any change (a failed backup); 1 when an error ended the update
+// (it has been logged and reported); otherwise 0 when the
 // connection opened and the engine refused no statement, 2 when it did not.
 int automaticExitStatus(ui::TFormD08Main& window)
 {
     update::UpdateSession& session = window.session();
+    if (session.refusedBeforeChange())
+        return 3;
     if (session.commandsEndedByError() > 0)
         return 1;
     return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
@@ -71,6 +75,11 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
 
 int main(int argc, char* argv[])
 {
+    // The read-only report needs neither a window nor the run log.
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--check")) {
+        const QCoreApplication application(argc, argv);
+        return runCheckCommand(QCoreApplication::applicationDirPath());
+    }
     const bool automatic = argc > 1 && argv[1][0] != '\0';
     // Unattended runs often have no display; the window is never shown there anyway.
     if (automatic && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

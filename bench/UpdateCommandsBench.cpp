@@ -44,6 +44,8 @@ public:
     }
     void ShowInfo(int) override {}
     void showCommandError(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+    bool continueDespite(const update::OtherAttachments&) override { return true; }
+    void showBackupProgress(const QString&) override {}
 
     int repaints = 0;
 };
