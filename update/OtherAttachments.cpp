@@ -50,9 +50,10 @@ std::optional<OtherAttachments> readOtherAttachments(db::Connection& connection)
         db::ResultSet rows = connection.select(kOthersQuery);
         for (; !rows.eof(); rows.next()) {
             const QString address = text(rows, 1);
+            const QString process = text(rows, 2);
             others.attachments.append(text(rows, 0) + QLatin1Char('@')
-                                      + (address.isEmpty() ? QStringLiteral("lokalne") : address) + QLatin1Char(' ')
-                                      + text(rows, 2));
+                                      + (address.isEmpty() ? QStringLiteral("lokalne") : address)
+                                      + (process.isEmpty() ? QString() : QLatin1Char(' ') + process));
         }
         return others;
     } catch (const db::EngineError&) {
