@@ -69,8 +69,23 @@ private:
     bool finished_ = false;
 };
 
+// Of the service's many lines (every domain, procedure and index), those that show how far it is.
+bool showsProgress(const QString& line)
+{
+    return line.contains(QLatin1String("writing data for table")) || line.contains(QLatin1String("records written"))
+        || line.contains(QLatin1String("bytes written"));
+}
+
+// The size the service reports at its end ("... 98304 bytes written"); -1 when it did not.
+qint64 reportedSize(const QString& line)
+{
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(\\d+) bytes written")).match(line);
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
 // Runs the backup on a worker thread while the window's thread keeps processing its messages.
-void runKeepingWindowAlive(const db::ServiceBackup& backup, const QString& file, UpdateView& view)
+// Returns the size the service reported, -1 when it reported none.
+qint64 runKeepingWindowAlive(const db::ServiceBackup& backup, const QString& file, UpdateView& view)
 {
     BackupChannel channel;
     std::thread worker([&] {
@@ -84,16 +99,21 @@ void runKeepingWindowAlive(const db::ServiceBackup& backup, const QString& file,
     std::deque<QString> lines;
     std::exception_ptr failure;
     bool finished = false;
+    qint64 size = -1;
     while (!finished) {
         finished = channel.take(lines, failure);
-        for (const QString& line : lines)
-            view.showBackupProgress(line.trimmed());
+        for (const QString& line : lines) {
+            size = std::max(size, reportedSize(line));
+            if (showsProgress(line))
+                view.showBackupProgress(line.simplified());
+        }
         lines.clear();
         view.processPendingMessages();
     }
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
+    return size;
 }
 
 } // namespace
@@ -133,8 +153,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view)
     QElapsedTimer clock;
     clock.start();
     QString failure;
+    qint64 reported = -1;
     try {
-        runKeepingWindowAlive(db::ServiceBackup(settings.alias.toStdString(), settings.user.toStdString(),
+        reported = runKeepingWindowAlive(db::ServiceBackup(settings.alias.toStdString(), settings.user.toStdString(),
                                                 settings.password.toStdString()),
                               file, view);
     } catch (const db::EngineError& error) {
@@ -147,7 +168,8 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view)
         log.WriteLog(kBackupFailedPrefix + failure);
         return failure;
     }
-    const QString size = local ? QString::number(QFileInfo(file).size()) : QStringLiteral("?");
+    const qint64 bytes = local ? QFileInfo(file).size() : reported;
+    const QString size = bytes >= 0 ? QString::number(bytes) : QStringLiteral("?");
     log.WriteLog(kBackupDonePrefix + size + QStringLiteral(" B, ")
                  + QString::number(clock.elapsed() / 1000.0, 'f', 1) + QStringLiteral(" s"));
     return {};
