@@ -8,6 +8,7 @@
 #include "ui/D08_Info.h"
 #include "ui/D08_Main.h"
 #include "ui/D08_Question.h"
+#include "ui/DialogPrompt.h"
 #include "ui/RecordingPrompt.h"
 #include "ui/widgets/CircularProgress.h"
 #include "ui/widgets/GlowButton.h"
@@ -110,6 +111,19 @@ TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
         EXPECT_EQ(shownText, markup);
         EXPECT_EQ(size, QSize(540, 227));
     }
+}
+
+TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorAndTheCommandGoesOn)
+{
+    ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
+    testing::internal::CaptureStderr();
+    const bool goOn = ui::DialogPrompt().question(
+        {QString::fromUtf8(R"(<P align="center"><FONT color="#FF0000">K databázi jsou připojeni další uživatelé: 1</FONT><br>)"),
+         QStringLiteral("SYSDBA@lokalne<br>")},
+        nullptr);
+    EXPECT_TRUE(goOn);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              QString::fromUtf8("K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne\n").toLocal8Bit().toStdString());
 }
 
 } // namespace
