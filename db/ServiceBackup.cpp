@@ -4,6 +4,7 @@
 #include "db/EngineErrorFromStatus.h"
 #include "db/FirebirdHandles.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 

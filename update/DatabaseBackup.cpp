@@ -88,7 +88,8 @@ qint64 reportedSize(const QString& line)
 qint64 runKeepingWindowAlive(const db::ServiceBackup& backup, const QString& file, UpdateView& view)
 {
     BackupChannel channel;
-    std::thread worker([&] {
+    // Joined however this function is left: the service runs to its end either way.
+    std::jthread worker([&] {
         try {
             backup.run(file.toStdString(), [&](const std::string& line) { channel.push(QString::fromStdString(line)); });
             channel.finish(nullptr);
@@ -155,9 +156,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view)
     QString failure;
     qint64 reported = -1;
     try {
-        reported = runKeepingWindowAlive(db::ServiceBackup(settings.alias.toStdString(), settings.user.toStdString(),
-                                                settings.password.toStdString()),
-                              file, view);
+        const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
+                                       settings.password.toStdString());
+        reported = runKeepingWindowAlive(backup, file, view);
     } catch (const db::EngineError& error) {
         failure = engineErrorValues(error);
     } catch (const std::exception& error) {
