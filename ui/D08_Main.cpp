@@ -327,9 +327,12 @@ void TFormD08Main::showBackupProgress(const QString& line)
                                                 : QStringLiteral("Database connect ERROR"));
         return;
     }
-    const QString text = QString::fromUtf8("Záloha: ") + line;
-    Label10->setToolTip(text);
-    Label10->setText(Label10->fontMetrics().elidedText(text, Qt::ElideMiddle, Label10->width()));
+    // The end of a line (the table, the count) is what changes; the label is narrow.
+    const QString prefix = QString::fromUtf8("Záloha: ");
+    const QFontMetrics metrics = Label10->fontMetrics();
+    Label10->setToolTip(prefix + line);
+    Label10->setText(prefix
+                     + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
 void TFormD08Main::closeEvent(QCloseEvent* event)

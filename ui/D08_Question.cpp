@@ -1,6 +1,5 @@
 #include "ui/D08_Question.h"
 
-#include "ui/D08_Info.h"
 #include "ui/Fonts.h"
 #include "ui/widgets/GlowButton.h"
 #include "update/OtherAttachments.h"
@@ -34,19 +33,23 @@ QStringList otherAttachmentsQuestion(const update::OtherAttachments& others)
     return lines;
 }
 
+TFormD08Question::TFormD08Question(const QString& markup, QWidget* parent) : TFormD08Info(parent)
+{
+    DBHTMLabel1->setFont(tahoma(19));
+    narrowMarkupToFit(*DBHTMLabel1, markup, DBHTMLabel1->width() - 2);
+    DBHTMLabel1->setText(markup);
+    AdvGlowButton2->setText(QString::fromUtf8("Pokračovat"));
+    AdvGlowButton2->setGeometry(86, 171, 174, 41);
+    AdvGlowButton3 = new GlowButton(QString::fromUtf8("Zrušit"), this);
+    AdvGlowButton3->setObjectName(QStringLiteral("AdvGlowButton3"));
+    AdvGlowButton3->setGeometry(280, 171, 174, 41);
+    AdvGlowButton3->setFont(AdvGlowButton2->font());
+    connect(AdvGlowButton3, &QPushButton::clicked, this, &QDialog::reject);
+}
+
 bool askToContinue(const QString& markup, QWidget* parent)
 {
-    TFormD08Info dialog(parent);
-    dialog.DBHTMLabel1->setFont(tahoma(19));
-    narrowMarkupToFit(*dialog.DBHTMLabel1, markup, dialog.DBHTMLabel1->width() - 2);
-    dialog.DBHTMLabel1->setText(markup);
-    dialog.AdvGlowButton2->setText(QString::fromUtf8("Pokračovat"));
-    dialog.AdvGlowButton2->setGeometry(86, 171, 174, 41);
-    auto* cancel = new GlowButton(QString::fromUtf8("Zrušit"), &dialog);
-    cancel->setObjectName(QStringLiteral("AdvGlowButton3"));
-    cancel->setGeometry(280, 171, 174, 41);
-    cancel->setFont(dialog.AdvGlowButton2->font());
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    TFormD08Question dialog(markup, parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -76,6 +76,15 @@ bool showsProgress(const QString& line)
         || line.contains(QLatin1String("bytes written"));
 }
 
+// "gbak: writing data for table X" -> "writing data for table X".
+QString withoutToolName(const QString& line)
+{
+    QString text = line.simplified();
+    if (text.startsWith(QLatin1String("gbak:")))
+        text = text.mid(5).trimmed();
+    return text;
+}
+
 // The size the service reports at its end ("... 98304 bytes written"); -1 when it did not.
 qint64 reportedSize(const QString& line)
 {
@@ -106,7 +115,7 @@ qint64 runKeepingWindowAlive(const db::ServiceBackup& backup, const QString& fil
         for (const QString& line : lines) {
             size = std::max(size, reportedSize(line));
             if (showsProgress(line))
-                view.showBackupProgress(line.simplified());
+                view.showBackupProgress(withoutToolName(line));
         }
         lines.clear();
         view.processPendingMessages();

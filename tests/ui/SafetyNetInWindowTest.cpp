@@ -99,11 +99,11 @@ TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
         QString shownText;
         QSize size;
         QTimer::singleShot(0, [&, name = QString::fromUtf8(button)] {
-            auto* dialog = qobject_cast<ui::TFormD08Info*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<ui::TFormD08Question*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             shownText = dialog->DBHTMLabel1->text();
             size = dialog->size();
-            for (ui::GlowButton* candidate : dialog->findChildren<ui::GlowButton*>())
+            for (ui::GlowButton* candidate : {dialog->AdvGlowButton2, dialog->AdvGlowButton3})
                 if (candidate->text() == name)
                     candidate->click();
         });

@@ -78,7 +78,8 @@ TEST_F(Backup, RestoredBackupHoldsTheSameDataAndObjectsAndAnExistingFileIsKept)
     // The view heard of it: the file first, progress lines, and the end.
     EXPECT_EQ(view.eventsStartingWith(QStringLiteral("backup ")).first(), QStringLiteral("backup ") + file);
     EXPECT_EQ(view.eventsStartingWith(QStringLiteral("backup ")).last(), QStringLiteral("backup "));
-    EXPECT_GT(view.eventsStartingWith(QStringLiteral("backup gbak")).size(), 3);
+    EXPECT_TRUE(view.events.contains(QStringLiteral("backup writing data for table REC_CHECKHEAD")));
+    EXPECT_GT(view.eventsStartingWith(QStringLiteral("backup writing data for table ")).size(), 3);
 
     const QString restored = inDirectory(QStringLiteral("restored.fdb"));
     QProcess gbak;
