@@ -28,7 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kBackupPairs = 5;
+constexpr int kBackupPairs = 9;
 constexpr int kUpdatePairs = 9;
 constexpr int kCheckRuns = 5;
 

@@ -56,9 +56,9 @@ unsigned readLength(const unsigned char* at)
     return static_cast<unsigned>(at[0]) | (static_cast<unsigned>(at[1]) << 8);
 }
 
-// One query's answer: the line it carries (empty when none) and whether the service has ended.
+// One query's answer: the output it carries (empty when none) and whether it waited in vain.
 struct Answer {
-    std::string line;
+    std::string output;
     bool timedOut = false;
 };
 
@@ -73,10 +73,10 @@ Answer parseAnswer(const std::vector<unsigned char>& buffer)
             answer.timedOut = true;
             continue;
         }
-        if (tag == isc_info_svc_line && at + 2 <= buffer.size()) {
-            const unsigned length = readLength(&buffer[at]);
+        if (tag == isc_info_svc_to_eof && at + 2 <= buffer.size()) {
+            const unsigned length = std::min<std::size_t>(readLength(&buffer[at]), buffer.size() - at - 2);
             at += 2;
-            answer.line.assign(reinterpret_cast<const char*>(&buffer[at]), length);
+            answer.output.assign(reinterpret_cast<const char*>(&buffer[at]), length);
             at += length;
             continue;
         }
@@ -85,6 +85,16 @@ Answer parseAnswer(const std::vector<unsigned char>& buffer)
         break;
     }
     return answer;
+}
+
+// Hands on every whole line of the output so far; keeps the unfinished rest.
+void passLines(std::string& pending, const ServiceBackup::ProgressLine& progress)
+{
+    std::size_t start = 0;
+    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
+        if (progress && end > start)
+            progress(pending.substr(start, end - start));
+    pending.erase(0, start);
 }
 
 } // namespace
@@ -127,21 +137,22 @@ void ServiceBackup::run(const std::string& file, const ProgressLine& progress) c
         service->start(&status, start->getBufferLength(&status), start->getBuffer(&status));
 
         const unsigned char send[] = {isc_info_svc_timeout, 4, 0, kQueryTimeoutSeconds, 0, 0, 0, isc_info_end};
-        const unsigned char receive[] = {isc_info_svc_line};
-        std::vector<unsigned char> buffer(16 * 1024);
+        // Output in large pieces rather than a line per call: the service then runs at gbak's pace.
+        const unsigned char receive[] = {isc_info_svc_to_eof};
+        std::vector<unsigned char> buffer(32 * 1024);
+        std::string pending;
         for (;;) {
             std::fill(buffer.begin(), buffer.end(), static_cast<unsigned char>(isc_info_end));
             service->query(&status, sizeof send, send, sizeof receive, receive, static_cast<unsigned>(buffer.size()),
                            buffer.data());
             const Answer answer = parseAnswer(buffer);
-            if (!answer.line.empty()) {
-                if (progress)
-                    progress(answer.line);
-                continue;
-            }
-            if (!answer.timedOut)
-                break; // no line and no timeout: the service has finished
+            pending += answer.output;
+            passLines(pending, progress);
+            if (answer.output.empty() && !answer.timedOut)
+                break; // nothing more and no waiting: the service has finished
         }
+        pending += '\n';
+        passLines(pending, progress);
     } catch (const FbException& e) {
         throw detail::engineErrorFrom(e);
     }
