@@ -133,7 +133,8 @@ void ServiceBackup::run(const std::string& file, const ProgressLine& progress) c
         start->insertTag(&status, isc_action_svc_backup);
         start->insertString(&status, isc_spb_dbname, target.database.c_str());
         start->insertString(&status, isc_spb_bkp_file, file.c_str());
-        start->insertInt(&status, isc_spb_verbint, kRecordsPerProgressLine);
+        if (progress)
+            start->insertInt(&status, isc_spb_verbint, kRecordsPerProgressLine);
         service->start(&status, start->getBufferLength(&status), start->getBuffer(&status));
 
         const unsigned char send[] = {isc_info_svc_timeout, 4, 0, kQueryTimeoutSeconds, 0, 0, 0, isc_info_end};

@@ -24,8 +24,9 @@ public:
     ServiceBackup(std::string connectionString, std::string user, std::string password);
 
     // Backs the database up into `file`, a path as the engine sees it, and returns once the service
-    // has finished; each line the service reports goes to `progress`. Throws EngineError when the
-    // engine refuses or the backup fails, Error when the client library is unusable.
+    // has finished; each line the service reports goes to `progress`. Without `progress` the
+    // service reports nothing, which is cheaper. Throws EngineError when the engine refuses or the
+    // backup fails, Error when the client library is unusable.
     void run(const std::string& file, const ProgressLine& progress) const;
 
 private:

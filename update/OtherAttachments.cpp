@@ -11,14 +11,14 @@ namespace update {
 
 namespace {
 
-// Not this attachment, not the engine's own (garbage collector, cache writer).
-const char* const kOthersQuery =
-    "select MON$USER, MON$REMOTE_ADDRESS, MON$REMOTE_PROCESS from MON$ATTACHMENTS "
-    "where MON$ATTACHMENT_ID <> CURRENT_CONNECTION and MON$SYSTEM_FLAG = 0 order by MON$ATTACHMENT_ID";
-
-// Only the administrator, the database owner and the RDB$ADMIN role see everybody's attachments.
-const char* const kPrivilegeQuery =
-    "select trim(CURRENT_USER), trim(CURRENT_ROLE), trim(MON$OWNER) from MON$DATABASE";
+// Who asks, and every other user attachment (not this one, not the engine's own garbage
+// collector or cache writer): one row with empty attachment columns when there is none. Only
+// the administrator, the database owner and the RDB$ADMIN role see other users' attachments.
+// One statement, so the monitoring snapshot is taken once.
+const char* const kQuery =
+    "select trim(CURRENT_USER), trim(CURRENT_ROLE), trim(d.MON$OWNER), a.MON$USER, a.MON$REMOTE_ADDRESS, "
+    "a.MON$REMOTE_PROCESS from MON$DATABASE d left join MON$ATTACHMENTS a on a.MON$ATTACHMENT_ID <> "
+    "CURRENT_CONNECTION and a.MON$SYSTEM_FLAG = 0 order by a.MON$ATTACHMENT_ID";
 
 QString text(const db::ResultSet& rows, std::size_t column)
 {
@@ -42,16 +42,16 @@ std::optional<OtherAttachments> readOtherAttachments(db::Connection& connection)
 {
     try {
         OtherAttachments others;
-        const db::ResultSet who = connection.select(kPrivilegeQuery);
-        others.user = text(who, 0);
+        db::ResultSet rows = connection.select(kQuery);
+        others.user = text(rows, 0);
         others.onlyOwnVisible = others.user.compare(QLatin1String("SYSDBA"), Qt::CaseInsensitive) != 0
-            && text(who, 1) != QLatin1String("RDB$ADMIN") && others.user.compare(text(who, 2), Qt::CaseInsensitive) != 0;
-
-        db::ResultSet rows = connection.select(kOthersQuery);
+            && text(rows, 1) != QLatin1String("RDB$ADMIN") && others.user.compare(text(rows, 2), Qt::CaseInsensitive) != 0;
         for (; !rows.eof(); rows.next()) {
-            const QString address = text(rows, 1);
-            const QString process = text(rows, 2);
-            others.attachments.append(text(rows, 0) + QLatin1Char('@')
+            if (rows.isNull(3))
+                continue;
+            const QString address = text(rows, 4);
+            const QString process = text(rows, 5);
+            others.attachments.append(text(rows, 3) + QLatin1Char('@')
                                       + (address.isEmpty() ? QStringLiteral("lokalne") : address)
                                       + (process.isEmpty() ? QString() : QLatin1Char(' ') + process));
         }

@@ -75,11 +75,14 @@ TEST_F(Backup, RestoredBackupHoldsTheSameDataAndObjectsAndAnExistingFileIsKept)
         << done[0].toStdString();
     EXPECT_TRUE(done[0].endsWith(QStringLiteral(" s")));
     EXPECT_GT(QFileInfo(file).size(), 100000);
-    // The view heard of it: the file first, progress lines, and the end.
-    EXPECT_EQ(view.eventsStartingWith(QStringLiteral("backup ")).first(), QStringLiteral("backup ") + file);
-    EXPECT_EQ(view.eventsStartingWith(QStringLiteral("backup ")).last(), QStringLiteral("backup "));
-    EXPECT_TRUE(view.events.contains(QStringLiteral("backup writing data for table REC_CHECKHEAD")));
-    EXPECT_GT(view.eventsStartingWith(QStringLiteral("backup writing data for table ")).size(), 3);
+    // The view heard of it: the file first, then the size written so far, if it took long
+    // enough to ask, and the end.
+    QStringList shown = view.eventsStartingWith(QStringLiteral("backup "));
+    ASSERT_GE(shown.size(), 2);
+    EXPECT_EQ(shown.takeFirst(), QStringLiteral("backup ") + file);
+    EXPECT_EQ(shown.takeLast(), QStringLiteral("backup "));
+    for (const QString& size : shown)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^backup \\d+\\.\\d MB$")).match(size).hasMatch()) << size.toStdString();
 
     const QString restored = inDirectory(QStringLiteral("restored.fdb"));
     QProcess gbak;
