@@ -19,7 +19,7 @@ namespace {
 constexpr char kServiceManager[] = "service_mgr";
 // Records between two progress lines of the service.
 constexpr int kRecordsPerProgressLine = 100000;
-// Seconds one query waits for the next line, so a caller's loop is never stuck for long.
+// Seconds one query waits for output before it returns empty-handed.
 constexpr int kQueryTimeoutSeconds = 1;
 
 // "C:\..." or "C:/..." names a local file on Windows, not a host called C.
