@@ -37,12 +37,14 @@ screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/dph2012_screenshot screenshots
 
 # Figures of the commands and of the installed objects on a large stand-in hotel database
-# (GROUPS generated groups).
+# (GROUPS generated groups); then the backup against gbak, --check, and the unattended update
+# against isql-fb.
 GROUPS ?= 2000
 bench: build
 	bash hotel_db/make_large.sh $(BUILD)/bench_hotel.fdb $(GROUPS) > /dev/null
 	$(BUILD)/dph2012_update_bench $(BUILD)/bench_hotel.fdb
 	$(BUILD)/dph2012_bench $(BUILD)/bench_hotel.fdb
+	$(BUILD)/dph2012_safety_bench $(BUILD)/bench_hotel.fdb $(BUILD)/dph2012
 
 clean:
 	rm -rf $(BUILD) demo screenshots

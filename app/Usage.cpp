@@ -16,6 +16,8 @@ constexpr const char* kUsage =
     "  dph2012             the window: choose the option for staying guests, then a command\n"
     "  dph2012 auto        any other non-empty argument: automatic mode, the full update\n"
     "                      without a window or dialog, then the program ends\n"
+    "  dph2012 --check     a read-only report of what is still at the old rate; changes\n"
+    "                      nothing, writes no run log (exit 0 nothing left, 1 something, 2 failed)\n"
     "  dph2012 --help      this text (also -h, -? and /?); connects to nothing\n"
     "  dph2012 --version   the version; connects to nothing\n"
     "\n"
@@ -27,7 +29,7 @@ constexpr const char* kUsage =
     "     or DPH.ini unreadable\n"
     "\n"
     "Files, in the directory of the program file:\n"
-    "  DPH.ini          the settings: section [Params], keys Alias, User, Password\n"
+    "  DPH.ini          the settings: section [Params], keys Alias, User, Password, Backup\n"
     "  QVTDPH2012.log   the run log, appended to by every run\n";
 
 } // namespace

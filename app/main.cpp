@@ -1,4 +1,5 @@
 #include "app/Usage.h"
+#include "app/CheckCommand.h"
 #include "ui/D08_Main.h"
 #include "ui/DialogPrompt.h"
 #include "ui/GuardedApplication.h"
@@ -33,11 +34,14 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
     std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
 }
 
-// 1 when an error ended the update (it has been logged and reported); otherwise 0 when the
+// 3 when it was refused before any change (a failed backup); 1 when an error ended the update
+// (it has been logged and reported); otherwise 0 when the
 // connection opened and the engine refused no statement, 2 when it did not.
 int automaticExitStatus(ui::TFormD08Main& window)
 {
     update::UpdateSession& session = window.session();
+    if (session.refusedBeforeChange())
+        return 3;
     if (session.commandsEndedByError() > 0)
         return 1;
     return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
@@ -75,6 +79,11 @@ int main(int argc, char* argv[])
 {
     if (argc > 1 && app::answerHelpRequest(argv[1]))
         return 0;
+    // The read-only report needs neither a window nor the run log.
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--check")) {
+        const QCoreApplication application(argc, argv);
+        return runCheckCommand(QCoreApplication::applicationDirPath());
+    }
     const bool automatic = argc > 1 && argv[1][0] != '\0';
     // Unattended runs often have no display; the window is never shown there anyway.
     if (automatic && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

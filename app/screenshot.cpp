@@ -1,6 +1,9 @@
 #include "ui/D08_Info.h"
 #include "ui/D08_Main.h"
+#include "ui/D08_Question.h"
 #include "ui/RecordingPrompt.h"
+
+#include "update/OtherAttachments.h"
 
 #include <QApplication>
 #include <QDir>
@@ -58,6 +61,10 @@ int main(int argc, char* argv[])
         }
         written &= save(window.grab(), output, QStringLiteral("main_running.png"));
 
+        window.showBackupProgress(QStringLiteral("writing data for table REC_CHECKDTL"));
+        written &= save(window.grab(), output, QStringLiteral("main_backup.png"));
+        window.showBackupProgress(QString());
+
         for (int step = 6; step <= 8; ++step) {
             window.markStepDone(step);
             window.setProgress(step);
@@ -74,6 +81,15 @@ int main(int argc, char* argv[])
         dialog.show();
         QApplication::processEvents();
         written &= save(dialog.grab(), output, QStringLiteral("info_%1.png").arg(kind));
+    }
+    {
+        update::OtherAttachments others;
+        others.attachments = {QStringLiteral("RECEPCE@192.168.1.20 /opt/kalmor/kalmor"),
+                              QStringLiteral("POKLADNA@192.168.1.31 /opt/kalmor/pos")};
+        ui::TFormD08Question dialog(ui::otherAttachmentsQuestion(others).join(QString()));
+        dialog.show();
+        QApplication::processEvents();
+        written &= save(dialog.grab(), output, QStringLiteral("question.png"));
     }
     std::printf("Screenshots written to %s\n", qPrintable(output.absolutePath()));
     return written ? 0 : 1;

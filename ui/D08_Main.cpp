@@ -1,5 +1,6 @@
 #include "ui/D08_Main.h"
 
+#include "ui/D08_Question.h"
 #include "ui/DialogPrompt.h"
 #include "ui/Fonts.h"
 #include "ui/FormLook.h"
@@ -10,6 +11,7 @@
 #include "ui/widgets/SmoothProgressBar.h"
 #include "update/AutomaticMode.h"
 #include "update/FullUpdate.h"
+#include "update/OtherAttachments.h"
 #include "update/Settings.h"
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
@@ -173,6 +175,7 @@ void TFormD08Main::LoadSettings()
 {
     const update::ConnectionSettings settings = update::LoadSettings(session_.programDir());
     session_.applySettings(settings);
+    session_.setBackupFile(update::LoadBackupSetting(session_.programDir()));
     const QString notice = update::SettingsNotice(session_.settings());
     if (!notice.isEmpty())
         prompt_.notice(notice, this);
@@ -296,6 +299,40 @@ void TFormD08Main::showCommandError(const QString& text)
         return;
     }
     prompt_.error(text, this);
+}
+
+bool TFormD08Main::continueDespite(const update::OtherAttachments& others)
+{
+    // An unattended run is not stopped by it.
+    if (update::isAutomaticMode()) {
+        std::fprintf(stderr, "dph2012: %s\n", others.summary().toLocal8Bit().constData());
+        std::fflush(stderr);
+        return true;
+    }
+    return prompt_.question(ui::otherAttachmentsQuestion(others), this);
+}
+
+void TFormD08Main::showBackupProgress(const QString& line)
+{
+    if (update::isAutomaticMode()) {
+        if (!line.isEmpty()) {
+            std::fprintf(stderr, "dph2012: zaloha: %s\n", line.toLocal8Bit().constData());
+            std::fflush(stderr);
+        }
+        return;
+    }
+    if (line.isEmpty()) {
+        Label10->setToolTip(QString());
+        Label10->setText(session_.isConnected() ? QStringLiteral("Database connect OK")
+                                                : QStringLiteral("Database connect ERROR"));
+        return;
+    }
+    // The end of a line (the table, the count) is what changes; the label is narrow.
+    const QString prefix = QString::fromUtf8("Záloha: ");
+    const QFontMetrics metrics = Label10->fontMetrics();
+    Label10->setToolTip(prefix + line);
+    Label10->setText(prefix
+                     + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
 void TFormD08Main::closeEvent(QCloseEvent* event)

@@ -46,6 +46,8 @@ public:
     void markStepDone(int step) override;
     void processPendingMessages() override;
     void showCommandError(const QString& text) override;
+    bool continueDespite(const update::OtherAttachments& others) override;
+    void showBackupProgress(const QString& line) override;
 
     // True while one of the update commands runs.
     bool isCommandRunning() const { return commandRunning_; }

@@ -1,11 +1,13 @@
 #include "ui/DialogPrompt.h"
 
 #include "ui/D08_Info.h"
+#include "ui/D08_Question.h"
 #include "ui/FormLook.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTextDocumentFragment>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -54,6 +56,18 @@ void DialogPrompt::error(const QString& text, QWidget* parent)
         return;
     }
     QMessageBox::critical(parent, kFormCaption, text);
+}
+
+bool DialogPrompt::question(const QStringList& lines, QWidget* parent)
+{
+    // Nobody could answer: say it and go on, as an unattended run does.
+    if (platformHasNoScreen()) {
+        QString text = lines.join(QString());
+        text.replace(QStringLiteral("<br>"), QStringLiteral("\n"));
+        writeToStandardError(text.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).trimmed());
+        return true;
+    }
+    return askToContinue(lines.join(QString()), parent);
 }
 
 } // namespace ui

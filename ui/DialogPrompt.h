@@ -11,6 +11,7 @@ public:
     void info(int kind, QWidget* parent) override;
     void notice(const QString& text, QWidget* parent) override;
     void error(const QString& text, QWidget* parent) override;
+    bool question(const QStringList& lines, QWidget* parent) override;
 
     static bool platformHasNoScreen();
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -18,6 +19,9 @@ public:
     virtual void notice(const QString& text, QWidget* parent) = 0;
     // An error that ended what the operator started.
     virtual void error(const QString& text, QWidget* parent) = 0;
+    // A question in the info dialog's look (markup lines) with "Pokračovat" and "Zrušit"; true
+    // when the operator goes on.
+    virtual bool question(const QStringList& lines, QWidget* parent) = 0;
 };
 
 } // namespace ui

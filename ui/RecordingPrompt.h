@@ -21,14 +21,25 @@ public:
     }
     void notice(const QString& text, QWidget*) override { notices.append(text); }
     void error(const QString& text, QWidget*) override { errors.append(text); }
+    bool question(const QStringList& lines, QWidget*) override
+    {
+        questions.append(lines.join(QString()));
+        return goOn;
+    }
 
-    bool nothingAsked() const { return infoKinds.empty() && notices.isEmpty() && errors.isEmpty(); }
+    bool nothingAsked() const
+    {
+        return infoKinds.empty() && notices.isEmpty() && errors.isEmpty() && questions.isEmpty();
+    }
 
     std::vector<int> infoKinds;
     // Called while the info dialog of the kind would be open.
     std::function<void(int)> onInfo;
     QStringList notices;
     QStringList errors;
+    QStringList questions;
+    // The answer to every question.
+    bool goOn = true;
 };
 
 } // namespace ui

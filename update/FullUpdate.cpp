@@ -2,6 +2,8 @@
 
 #include "update/AutomaticMode.h"
 #include "update/CommandGuard.h"
+#include "update/DatabaseBackup.h"
+#include "update/OtherAttachments.h"
 #include "update/ServerScripts.h"
 #include "update/StayingGuests.h"
 #include "update/UpdateSession.h"
@@ -85,19 +87,41 @@ void runSteps(UpdateSession& session, UpdateView& view)
 
 bool RunFullUpdate(UpdateSession& session, UpdateView& view)
 {
-    return runRecoveringFromErrors(
+    const ButtonStates before(view);
+    bool refused = false;
+    const bool ended = runRecoveringFromErrors(
         session, view,
         [&] {
             setAllButtonsEnabled(view, false);
+            // The operator may still back out here: nothing is logged before this question.
+            if (!isAutomaticMode() && !confirmOtherAttachments(session, view)) {
+                before.restore(view);
+                return;
+            }
             const RunLog& log = session.log();
             log.WriteLog(QString(63, QLatin1Char('-')));
             log.WriteLog(QStringLiteral("SPUSTENI AKT.  | "));
-            if (isAutomaticMode())
+            if (isAutomaticMode()) {
                 log.WriteLog(QStringLiteral("               | Automaticky mod"));
+                confirmOtherAttachments(session, view);
+            }
             view.ShowInfo(1);
             view.ShowInfo(2);
             view.setProgressMaximum(kSteps);
             view.setIndicatorRunning(true);
+
+            if (!session.backupFile().isEmpty()) {
+                const QString failure = BackupBeforeUpdate(session, view);
+                if (!failure.isEmpty()) {
+                    refused = true;
+                    session.noteRefusedBeforeChange();
+                    view.setIndicatorRunning(false);
+                    before.restore(view);
+                    view.showCommandError(QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ")
+                                          + failure);
+                    return;
+                }
+            }
 
             runSteps(session, view);
 
@@ -110,6 +134,7 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
             view.setIndicatorRunning(false);
             enableAfterFullUpdate(view);
         });
+    return ended && !refused;
 }
 
 } // namespace update

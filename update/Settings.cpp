@@ -20,6 +20,13 @@ ConnectionSettings LoadSettings(const QString& programDir)
     return settings;
 }
 
+QString LoadBackupSetting(const QString& programDir)
+{
+    return IniFile::load(QDir(programDir).filePath(kSettingsFileName))
+        .value(kSection, QStringLiteral("Backup"))
+        .value_or(QString());
+}
+
 QString SettingsNotice(const ConnectionSettings& settings)
 {
     if (settings.alias == kDefaultAlias)

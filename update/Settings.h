@@ -20,6 +20,10 @@ struct ConnectionSettings {
 // gives that key's default, a key present with an empty value gives an empty setting.
 ConnectionSettings LoadSettings(const QString& programDir);
 
+// The Backup key of section Params: where the full update backs the database up first, as the
+// database server sees the path; empty (or missing) for no backup.
+QString LoadBackupSetting(const QString& programDir);
+
 // The operator's notice for a non-default alias (compared case-sensitively), with the password
 // masked by a fixed "*****" that hides its length too; an empty text when the alias is the default one.
 QString SettingsNotice(const ConnectionSettings& settings);

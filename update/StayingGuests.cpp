@@ -2,6 +2,7 @@
 
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
+#include "update/OtherAttachments.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
@@ -146,17 +147,16 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
 {
     // Pending messages are processed per group, so a second command could otherwise start inside
     // this one, or "Konec" could close the window under it.
-    std::array<bool, kCommandButtons.size()> wasEnabled{};
-    for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
-        wasEnabled[index] = view.isButtonEnabled(kCommandButtons[index]);
+    const ButtonStates before(view);
     setAllButtonsEnabled(view, false);
-    const auto restoreButtons = [&] {
-        for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
-            view.setButtonEnabled(kCommandButtons[index], wasEnabled[index]);
-    };
+    const auto restoreButtons = [&] { before.restore(view); };
     return runRecoveringFromErrors(
         session, view,
         [&] {
+            if (!confirmOtherAttachments(session, view)) {
+                restoreButtons();
+                return;
+            }
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));
             view.setIndicatorRunning(true);
             ProcessStayingGuests(session, view);

@@ -37,6 +37,13 @@ public:
     // Commands that an error ended before their end, in this run.
     void noteCommandEndedByError() { ++commandsEndedByError_; }
     int commandsEndedByError() const { return commandsEndedByError_; }
+    // A command refused to start its changes (the backup before them failed).
+    void noteRefusedBeforeChange() { refusedBeforeChange_ = true; }
+    bool refusedBeforeChange() const { return refusedBeforeChange_; }
+
+    // The Backup setting: the file the full update backs up into first; empty for none.
+    QString backupFile() const { return backupFile_; }
+    void setBackupFile(const QString& file) { backupFile_ = file; }
 
     db::Connection Database1;
     db::Query Q{Database1};
@@ -48,6 +55,8 @@ private:
     RunLog log_;
     StatementRunner runner_{Q, log_};
     int commandsEndedByError_ = 0;
+    bool refusedBeforeChange_ = false;
+    QString backupFile_;
 };
 
 } // namespace update

@@ -5,6 +5,10 @@
 #include <array>
 
 namespace update {
+struct OtherAttachments;
+}
+
+namespace update {
 
 // The four command buttons of the main window.
 enum class CommandButton { RunAll, Step7, Close, Stock };
@@ -37,6 +41,30 @@ public:
     virtual void ShowInfo(int kind) = 0;
     // An error ended a command; tells the operator (or, unattended, standard error).
     virtual void showCommandError(const QString& text) = 0;
+
+    // Others are attached to the database: true to go on. The window asks the operator;
+    // unattended, it lists them on standard error and goes on.
+    virtual bool continueDespite(const OtherAttachments& others) = 0;
+    // A line of the running backup's progress; an empty line: the backup has ended.
+    virtual void showBackupProgress(const QString& line) = 0;
+};
+
+// The command buttons' states, to put back as they were.
+class ButtonStates {
+public:
+    explicit ButtonStates(const UpdateView& view)
+    {
+        for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
+            enabled_[index] = view.isButtonEnabled(kCommandButtons[index]);
+    }
+    void restore(UpdateView& view) const
+    {
+        for (std::size_t index = 0; index < kCommandButtons.size(); ++index)
+            view.setButtonEnabled(kCommandButtons[index], enabled_[index]);
+    }
+
+private:
+    std::array<bool, kCommandButtons.size()> enabled_{};
 };
 
 inline void setAllButtonsEnabled(UpdateView& view, bool enabled)

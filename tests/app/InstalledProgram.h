@@ -41,6 +41,16 @@ public:
         file.write("[Params]\r\nAlias=" + alias.toUtf8() + "\r\nUser=SYSDBA\r\nPassword=heslo42\r\n");
     }
 
+    // Adds lines to DPH.ini after writeSettings.
+    void appendSettings(const QByteArray& lines) const
+    {
+        QFile file(directory_.filePath(QStringLiteral("DPH.ini")));
+        if (!file.open(QIODevice::Append))
+            throw std::runtime_error("cannot write DPH.ini");
+        file.write(lines);
+    }
+    bool hasRunLog() const { return QFile::exists(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
+
     // The Firebird root that the program's alias is looked up in.
     void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
 

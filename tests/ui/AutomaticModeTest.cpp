@@ -4,6 +4,7 @@
 #include "ProgramDir.h"
 #include "RunLogEntries.h"
 
+#include "db/Connection.h"
 #include "ui/D08_Info.h"
 #include "ui/D08_Main.h"
 #include "ui/widgets/GlowButton.h"
@@ -70,6 +71,30 @@ TEST(AutomaticMode, AnErrorThatEndsTheUpdateGoesToStandardErrorNotToABox)
     EXPECT_NE(written.find("the update ended with an error"), std::string::npos) << written;
     EXPECT_NE(written.find("missing.fdb"), std::string::npos) << written;
     EXPECT_EQ(window.session().commandsEndedByError(), 1);
+}
+
+TEST(AutomaticMode, OtherAttachmentsGoToTheLogAndStandardErrorAndTheUpdateGoesOn)
+{
+    const testsupport::FreshDatabase database;
+    db::Connection other;
+    other.setDatabase(database.path());
+    other.setUser("SYSDBA");
+    other.open();
+    const ProgramDir dir;
+    dir.writeAlias(QString::fromStdString(database.path()));
+    ui::TFormD08Main window(dir.path());
+    DialogWatch watch;
+    testing::internal::CaptureStderr();
+    window.AdvGlowButton1->click();
+    const std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(watch.dialogsAfterEvents(), 0);
+    EXPECT_NE(written.find("dph2012: Pripojeno dalsich: 1 (SYSDBA@lokalne)\n"), std::string::npos) << written;
+    const QStringList entries = testsupport::runLogEntries(dir.path() + QStringLiteral("/QVTDPH2012.log"));
+    ASSERT_GE(entries.size(), 5);
+    EXPECT_EQ(entries[2], QStringLiteral("               | Automaticky mod"));
+    EXPECT_EQ(entries[3], QStringLiteral("               | Pripojeno dalsich: 1 (SYSDBA@lokalne)"));
+    EXPECT_EQ(entries[4], QStringLiteral("KROK 1         | "));
+    EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
 }
 
 } // namespace

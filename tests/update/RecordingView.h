@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/OtherAttachments.h"
 #include "update/UpdateView.h"
 
 #include <QStringList>
@@ -32,6 +33,12 @@ public:
     void processPendingMessages() override { record(QStringLiteral("messages")); }
     void ShowInfo(int kind) override { record(QStringLiteral("info %1").arg(kind)); }
     void showCommandError(const QString& text) override { record(QStringLiteral("error ") + text); }
+    bool continueDespite(const update::OtherAttachments& others) override
+    {
+        record(QStringLiteral("others ") + others.summary());
+        return goOnDespiteOthers;
+    }
+    void showBackupProgress(const QString& line) override { record(QStringLiteral("backup ") + line); }
 
     // The events that start with the text, in order.
     QStringList eventsStartingWith(const QString& start) const
@@ -59,6 +66,7 @@ public:
     }
 
     int option = 0;
+    bool goOnDespiteOthers = true;
     bool indicatorRunning = false;
     std::map<update::CommandButton, bool> enabled = {{update::CommandButton::RunAll, true},
                                                      {update::CommandButton::Step7, true},

@@ -1,0 +1,236 @@
+// Prints, on copies of a large hotel database, the backup before the update against gbak through
+// the same services manager, the time of `dph2012 --check`, and the unattended full update
+// against isql-fb sending the same statements with a commit after each:
+// dph2012_safety_bench HOTEL.fdb path/to/dph2012 (HOTEL.fdb made by hotel_db/make_large.sh).
+
+#include "SilentView.h"
+
+#include "update/DatabaseBackup.h"
+#include "update/ServerScripts.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBackupPairs = 9;
+constexpr int kUpdatePairs = 9;
+constexpr int kCheckRuns = 5;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Odd pairs run the second first, so neither side always meets a warm or a cold cache.
+void inAlternatingOrder(int pair, const std::function<void()>& first, const std::function<void()>& second)
+{
+    (pair % 2 ? second : first)();
+    (pair % 2 ? first : second)();
+}
+
+double millisecondsOf(const std::function<void()>& work)
+{
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+class Bench {
+public:
+    Bench(QString source, QString program) : source_(std::move(source)), program_(std::move(program))
+    {
+        if (!directory_.isValid())
+            throw std::runtime_error("no temporary directory");
+        QFile::copy(program_, path(QStringLiteral("dph2012")));
+    }
+
+    QString path(const QString& name) const { return directory_.filePath(name); }
+
+    // A fresh copy of the large database under the name.
+    QString copy(const QString& name) const
+    {
+        const QString target = path(name);
+        QFile::remove(target);
+        if (!QFile::copy(source_, target))
+            throw std::runtime_error("cannot copy " + source_.toStdString());
+        return target;
+    }
+
+    void writeSettings(const QString& database) const
+    {
+        QFile ini(path(QStringLiteral("DPH.ini")));
+        if (!ini.open(QIODevice::WriteOnly))
+            throw std::runtime_error("cannot write DPH.ini");
+        ini.write("[Params]\r\nAlias=" + database.toUtf8() + "\r\nUser=SYSDBA\r\n");
+    }
+
+    // False when the process crashed and `crashAllowed`; throws on any other failure.
+    static bool run(const QString& executable, const QStringList& arguments, const QString& input = QString(),
+                    const std::vector<int>& accepted = {0}, bool crashAllowed = false)
+    {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        if (!input.isEmpty())
+            process.setStandardInputFile(input);
+        process.start(executable, arguments);
+        if (!process.waitForFinished(-1))
+            throw std::runtime_error(executable.toStdString() + " did not finish");
+        if (process.exitStatus() == QProcess::CrashExit && crashAllowed)
+            return false;
+        if (process.exitStatus() != QProcess::NormalExit
+            || std::find(accepted.begin(), accepted.end(), process.exitCode()) == accepted.end())
+            throw std::runtime_error(executable.toStdString() + " failed with " + std::to_string(process.exitCode()));
+        return true;
+    }
+
+    void backups() const
+    {
+        std::vector<double> ours, theirs;
+        qint64 ourSize = 0, theirSize = 0;
+        int gbakCrashes = 0;
+        const QString database = copy(QStringLiteral("backup.fdb"));
+        for (int pair = 0; pair < kBackupPairs; ++pair) {
+            const QString ourFile = path(QStringLiteral("ours.fbk"));
+            const QString theirFile = path(QStringLiteral("theirs.fbk"));
+            QFile::remove(ourFile);
+            QFile::remove(theirFile);
+            const auto measureOurs = [&] {
+                update::UpdateSession session(path(QStringLiteral("log")));
+                session.applySettings({database, QStringLiteral("SYSDBA"), QString()});
+                session.setBackupFile(ourFile);
+                SilentView view;
+                ours.push_back(millisecondsOf([&] {
+                    if (!update::BackupBeforeUpdate(session, view).isEmpty())
+                        throw std::runtime_error("the backup failed");
+                }));
+            };
+            // gbak of Firebird 3 at times crashes on leaving the embedded services manager, after
+            // it has written and closed the whole file; such a run still counts.
+            const auto measureTheirs = [&] {
+                theirs.push_back(millisecondsOf([&] {
+                    if (!run(QStringLiteral("gbak"),
+                             {QStringLiteral("-b"), QStringLiteral("-se"), QStringLiteral("service_mgr"), database, theirFile,
+                              QStringLiteral("-user"), QStringLiteral("SYSDBA")},
+                             {}, {0}, true))
+                        ++gbakCrashes;
+                }));
+                if (QFileInfo(theirFile).size() == 0)
+                    throw std::runtime_error("gbak wrote no backup");
+            };
+            inAlternatingOrder(pair, measureOurs, measureTheirs);
+            ourSize = QFileInfo(ourFile).size();
+            theirSize = QFileInfo(theirFile).size();
+        }
+        std::printf("backup before the update:        median %9.1f ms, %lld B  (%d pairs)\n", median(ours),
+                    static_cast<long long>(ourSize), kBackupPairs);
+        std::printf("gbak -b -se service_mgr:         median %9.1f ms, %lld B  (crashed on leaving %d times)\n",
+                    median(theirs), static_cast<long long>(theirSize), gbakCrashes);
+        std::printf("  ratio of times %.3f (goal at most 1.05), ratio of sizes %.3f\n", median(ours) / median(theirs),
+                    theirSize ? static_cast<double>(ourSize) / static_cast<double>(theirSize) : 0.0);
+    }
+
+    void check() const
+    {
+        const QString database = copy(QStringLiteral("check.fdb"));
+        writeSettings(database);
+        std::vector<double> times;
+        for (int round = 0; round < kCheckRuns; ++round)
+            times.push_back(millisecondsOf([&] { run(path(QStringLiteral("dph2012")), {QStringLiteral("--check")}, {}, {1}); }));
+        std::printf("dph2012 --check:                 median %9.1f ms  (%d runs)\n", median(times), kCheckRuns);
+    }
+
+    // Steps 1 to 6 as the unattended update sends them on a fresh copy, a commit after each.
+    QString isqlScript(const QString& database) const
+    {
+        QString script = QStringLiteral("SET SQL DIALECT 1;\nSET BAIL ON;\nCONNECT '%1' USER 'SYSDBA';\n").arg(database);
+        const QStringList statements = {
+            QStringLiteral("update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10"),
+            QStringLiteral("select count(*) Pocet from fbs_vat where vat_rate = 14"),
+            QStringLiteral("insert into fbs_vat (id_vat,vat_rate) values ((select Max(id_vat) from fbs_vat)+1 ,14)"),
+            QStringLiteral("update cissluz set cissluz.dph = 14 where cissluz.dph = 10 and cissluz.typsluzby <> 1"),
+            QStringLiteral("update QVT_KONFIG set QVT_KONFIG.hodnotacz = \"14\" where QVT_KONFIG.hodnotacz = \"10\" and "
+                           "QVT_KONFIG.Item like \"DPHSazba%\""),
+            QStringLiteral("update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and "
+                           "rec_mm_rezdet.datumdo >= \"1.1.2012\""),
+        };
+        for (const QString& statement : statements)
+            script += statement + QStringLiteral(";\nCOMMIT;\n");
+        script += QStringLiteral("SET TERM ^ ;\n");
+        for (const update::ServerScript& object : update::ServerScripts())
+            script += object.statement() + QStringLiteral("^\nCOMMIT^\n");
+        script += QStringLiteral("SET TERM ; ^\nexecute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\");\nCOMMIT;\n");
+        return script;
+    }
+
+    void fullUpdate() const
+    {
+        std::vector<double> ours, theirs;
+        for (int pair = 0; pair < kUpdatePairs; ++pair) {
+            const auto measureOurs = [&] {
+                writeSettings(copy(QStringLiteral("ours.fdb")));
+                QFile::remove(path(QStringLiteral("QVTDPH2012.log")));
+                ours.push_back(millisecondsOf([&] { run(path(QStringLiteral("dph2012")), {QStringLiteral("x")}); }));
+            };
+            const auto measureTheirs = [&] {
+                const QString database = copy(QStringLiteral("theirs.fdb"));
+                QFile script(path(QStringLiteral("update.sql")));
+                if (!script.open(QIODevice::WriteOnly))
+                    throw std::runtime_error("cannot write the isql script");
+                script.write(isqlScript(database).toUtf8());
+                script.close();
+                theirs.push_back(millisecondsOf(
+                    [&] { run(QStringLiteral("isql-fb"), {QStringLiteral("-q")}, script.fileName()); }));
+            };
+            inAlternatingOrder(pair, measureOurs, measureTheirs);
+        }
+        std::printf("dph2012 x (full update):         median %9.1f ms  (%d alternating pairs)\n", median(ours),
+                    kUpdatePairs);
+        std::printf("isql-fb, same statements:        median %9.1f ms\n", median(theirs));
+        std::printf("  ratio of medians %.3f (goal at most 1.05)\n", median(ours) / median(theirs));
+    }
+
+private:
+    QString source_;
+    QString program_;
+    QTemporaryDir directory_;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s HOTEL.fdb path/to/dph2012\n", argv[0]);
+        return 2;
+    }
+    try {
+        const Bench bench(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+        bench.backups();
+        bench.check();
+        bench.fullUpdate();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,129 @@
+// The backup and the question about other attachments, seen in the window.
+
+#include "FreshDatabase.h"
+#include "ProgramDir.h"
+#include "RunLogEntries.h"
+
+#include "db/Connection.h"
+#include "ui/D08_Info.h"
+#include "ui/D08_Main.h"
+#include "ui/D08_Question.h"
+#include "ui/DialogPrompt.h"
+#include "ui/RecordingPrompt.h"
+#include "ui/widgets/CircularProgress.h"
+#include "ui/widgets/GlowButton.h"
+#include "update/OtherAttachments.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SafetyNetInWindow, BackupShowsProgressKeepsTheWindowAliveAndRefusesToClose)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+    const ProgramDir dir;
+    const QString backup = dir.path() + QStringLiteral("/hotel.fbk");
+    dir.writeIni("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nBackup=" + backup.toUtf8()
+                 + "\r\n");
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.show();
+    QApplication::processEvents();
+    ASSERT_EQ(window.Label10->text(), QStringLiteral("Database connect OK"));
+
+    // Runs at the first message processing of the command, which is inside the backup.
+    QString status, statusTip;
+    bool indicator = false, stillOpen = false;
+    QTimer::singleShot(0, &window, [&] {
+        status = window.Label10->text();
+        statusTip = window.Label10->toolTip();
+        indicator = window.AdvCircularProgress1->isVisible();
+        window.close();
+        stillOpen = window.isVisible();
+    });
+    window.AdvGlowButton1->click();
+
+    EXPECT_TRUE(status.startsWith(QString::fromUtf8("Záloha: "))) << status.toStdString();
+    EXPECT_EQ(statusTip, QString::fromUtf8("Záloha: ") + backup);
+    EXPECT_TRUE(indicator);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(window.Label10->text(), QStringLiteral("Database connect OK"));
+    const QStringList entries = testsupport::runLogEntries(dir.path() + QStringLiteral("/QVTDPH2012.log"));
+    EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA OK      | ")).size(), 1);
+    EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(SafetyNetInWindow, OtherAttachmentsAreAskedAboutInTheInfoDialogsLook)
+{
+    const testsupport::FreshDatabase database;
+    db::Connection other;
+    other.setDatabase(database.path());
+    other.setUser("SYSDBA");
+    other.open();
+    const ProgramDir dir;
+    dir.writeAlias(QString::fromStdString(database.path()));
+    ui::RecordingPrompt prompt;
+    prompt.goOn = false;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.FormShow();
+
+    window.AdvGlowButton3->click();
+
+    ASSERT_EQ(prompt.questions.size(), 1);
+    EXPECT_EQ(prompt.questions[0],
+              QString::fromUtf8(R"(<P align="center"><FONT color="#FF0000">K databázi jsou připojeni další uživatelé: 1</FONT><br>)"
+                                "SYSDBA@lokalne<br>Pokračovat v aktualizaci?<br></P>"));
+    EXPECT_TRUE(prompt.infoKinds.empty());
+    EXPECT_FALSE(dir.hasRunLog());
+    EXPECT_TRUE(window.AdvGlowButton3->isEnabled());
+}
+
+TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
+{
+    update::OtherAttachments others;
+    others.attachments = {QStringLiteral("A@1"), QStringLiteral("B@2"), QStringLiteral("C@3"), QStringLiteral("D@4 <x>")};
+    others.onlyOwnVisible = true;
+    others.user = QStringLiteral("RECEPCE");
+    const QString markup = ui::otherAttachmentsQuestion(others).join(QString());
+    EXPECT_TRUE(markup.contains(QString::fromUtf8("a další (1)<br>"))) << markup.toStdString();
+    EXPECT_FALSE(markup.contains(QStringLiteral("D@4")));
+    EXPECT_TRUE(markup.contains(QString::fromUtf8("Uživatel RECEPCE vidí jen svá připojení.<br>")));
+
+    for (const auto& [button, expected] : {std::pair{"Pokračovat", true}, std::pair{"Zrušit", false}}) {
+        QString shownText;
+        QSize size;
+        QTimer::singleShot(0, [&, name = QString::fromUtf8(button)] {
+            auto* dialog = qobject_cast<ui::TFormD08Question*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            shownText = dialog->DBHTMLabel1->text();
+            size = dialog->size();
+            for (ui::GlowButton* candidate : {dialog->AdvGlowButton2, dialog->AdvGlowButton3})
+                if (candidate->text() == name)
+                    candidate->click();
+        });
+        EXPECT_EQ(ui::askToContinue(markup), expected) << button;
+        EXPECT_EQ(shownText, markup);
+        EXPECT_EQ(size, QSize(540, 227));
+    }
+}
+
+TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorAndTheCommandGoesOn)
+{
+    ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
+    testing::internal::CaptureStderr();
+    const bool goOn = ui::DialogPrompt().question(
+        {QString::fromUtf8(R"(<P align="center"><FONT color="#FF0000">K databázi jsou připojeni další uživatelé: 1</FONT><br>)"),
+         QStringLiteral("SYSDBA@lokalne<br>")},
+        nullptr);
+    EXPECT_TRUE(goOn);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              QString::fromUtf8("K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne\n").toLocal8Bit().toStdString());
+}
+
+} // namespace

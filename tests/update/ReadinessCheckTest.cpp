@@ -1,0 +1,109 @@
+// The read-only report of what is still at the old rate.
+
+#include "CommandFixture.h"
+
+#include "db/Connection.h"
+#include "update/FullUpdate.h"
+#include "update/ReadinessCheck.h"
+
+#include <QFile>
+
+namespace {
+
+using testsupport::CommandTest;
+
+class ReadinessCheck : public CommandTest {
+protected:
+    update::ReadinessReport check()
+    {
+        db::Connection own;
+        own.setDatabase(database.path());
+        own.setUser("SYSDBA");
+        return update::CheckReadiness(own);
+    }
+    // The items of the update's steps 1 to 6 that are left.
+    static QStringList left(const update::ReadinessReport& report)
+    {
+        QStringList found;
+        for (const update::ReadinessItem& item : report.items)
+            if (item.counted && item.left)
+                found.append(item.what);
+        return found;
+    }
+};
+
+TEST_F(ReadinessCheck, FreshStandInHasEverythingLeft)
+{
+    const update::ReadinessReport report = check();
+    EXPECT_EQ(report.exitStatus(), 1);
+    EXPECT_EQ(left(report),
+              (QStringList{"1 POS: dane se sazbou 10", "2 FBS: sazba 14 (prave jeden radek)",
+                           "3 REC: sluzby se sazbou 10 (typ mimo 1)", "4 Nastaveni DPHSazba% = \"10\"",
+                           "5 Rezervace od 1.1.2012 se sazbou 10", "6 REC_PoklDenikInsert2 platna",
+                           "6 REC_DPH_DeleniPobytu platna", "6 REC_DPH_UzavreniUctu platna",
+                           "6 REC_DPH_UZAVRENIVSECHUCTU platna", "6 REC_CHECKHEAD_DPH_TRIGGER platny a aktivni"}));
+    const QString text = report.text(QStringLiteral("QVT"), QStringLiteral("SYSDBA"));
+    EXPECT_TRUE(text.contains(QStringLiteral("7 Skupiny bydlici pres 31.12.2011"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("(po Novem roce)"))) << text.toStdString();
+    EXPECT_FALSE(QFile::exists(session.log().filePath()));
+}
+
+TEST_F(ReadinessCheck, AfterTheFullUpdateNothingIsLeftAndAnItemPutBackShows)
+{
+    ASSERT_TRUE(update::RunFullUpdate(session, view));
+    session.Database1.close();
+    const update::ReadinessReport after = check();
+    EXPECT_EQ(after.exitStatus(), 0) << after.text(QString(), QString()).toStdString();
+    EXPECT_TRUE(left(after).isEmpty());
+
+    struct Case {
+        const char* putBack;
+        const char* undo;
+        const char* item;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"update pos_taxes set percentage = 10 where percentage = 14 and id_tax = (select min(id_tax) from pos_taxes "
+         "where percentage = 14)",
+         "update pos_taxes set percentage = 14 where percentage = 10", "1 POS: dane se sazbou 10", "1      0  ZBYVA"},
+        {"alter trigger REC_CHECKHEAD_DPH_TRIGGER inactive", "alter trigger REC_CHECKHEAD_DPH_TRIGGER active",
+         "6 REC_CHECKHEAD_DPH_TRIGGER platny a aktivni", "0      1  ZBYVA"},
+        {"insert into fbs_vat (id_vat, vat_rate) values (999, 14)", "delete from fbs_vat where id_vat = 999",
+         "2 FBS: sazba 14 (prave jeden radek)", "2      1  ZBYVA"},
+    };
+    for (const Case& c : cases) {
+        exec(c.putBack);
+        const update::ReadinessReport report = check();
+        EXPECT_EQ(report.exitStatus(), 1) << c.item;
+        EXPECT_EQ(left(report), QStringList{QString::fromUtf8(c.item)});
+        const QString text = report.text(QString(), QString());
+        const qsizetype at = text.indexOf(QString::fromUtf8(c.item));
+        ASSERT_GE(at, 0);
+        EXPECT_TRUE(text.mid(at, text.indexOf(QLatin1Char('\n'), at) - at).endsWith(QString::fromUtf8(c.line)))
+            << text.toStdString();
+        exec(c.undo);
+    }
+}
+
+TEST_F(ReadinessCheck, NoConnectionOrAFailedQueryEndsWithTwo)
+{
+    db::Connection nowhere;
+    nowhere.setDatabase(database.directory().string() + "/missing.fdb");
+    nowhere.setUser("SYSDBA");
+    const update::ReadinessReport unconnected = update::CheckReadiness(nowhere);
+    EXPECT_EQ(unconnected.exitStatus(), 2);
+    EXPECT_TRUE(unconnected.text(QStringLiteral("x"), QStringLiteral("y")).contains(QStringLiteral("missing.fdb")));
+
+    exec("drop table pos_taxes");
+    const update::ReadinessReport failed = check();
+    EXPECT_EQ(failed.exitStatus(), 2);
+    const QString text = failed.text(QString(), QString());
+    const qsizetype at = text.indexOf(QStringLiteral("1 POS: dane se sazbou 10"));
+    ASSERT_GE(at, 0);
+    // The engine error's three values, the SQLCODE of an unknown table among them.
+    EXPECT_TRUE(text.mid(at, text.indexOf(QLatin1Char('\n'), at) - at).contains(QStringLiteral("?      0  CHYBA ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral(" -204 "))) << text.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace update {
+
+class UpdateSession;
+class UpdateView;
+
+// The file a backup goes to: `wanted` itself when no such file exists, else with the date and
+// time inserted before the extension ("hotel.fbk" -> "hotel-20111231-2305.fbk"), with seconds
+// and then a counter when that exists too. `exists` answers for a path as the engine sees it.
+QString freeBackupName(const QString& wanted, const QDateTime& now, const std::function<bool(const QString&)>& exists);
+
+// Backs the session's database up through the services manager into the file of the Backup
+// setting, logging "ZALOHA" entries and showing progress in the view; the window stays usable.
+// An empty text when it succeeded, else why it failed (already logged).
+QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view);
+
+} // namespace update

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace db {
+class Connection;
+}
+
+namespace update {
+
+// One line of the readiness report: what is still at the old rate, and what it should be.
+struct ReadinessItem {
+    QString what;
+    QString expected;
+    std::optional<qint64> count; // empty when the query failed
+    QString error;               // the engine error's three values when it failed
+    bool left = false;           // differs from what it should be
+    // Part of the update's steps 1 to 6; the others are reported but may be left on purpose.
+    bool counted = true;
+};
+
+struct ReadinessReport {
+    QString connectError; // empty when the connection opened
+    std::vector<ReadinessItem> items;
+
+    // 0 when nothing of steps 1 to 6 is left, 1 when something is, 2 when it could not connect
+    // or a query failed.
+    int exitStatus() const;
+    // The table for standard output.
+    QString text(const QString& alias, const QString& user) const;
+};
+
+// Looks at the database through the connection without changing anything and without logging.
+ReadinessReport CheckReadiness(db::Connection& connection);
+
+} // namespace update
