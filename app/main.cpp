@@ -5,9 +5,13 @@
 #include "update/AutomaticMode.h"
 #include "update/CommandGuard.h"
 #include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/SignalGuard.h"
 #include "update/UpdateSession.h"
+#include "StderrFilter.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <cstdio>
@@ -31,14 +35,26 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
     std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
 }
 
+// 128 plus the signal that stopped the run; 3 when the update was refused before any change;
 // 1 when an error ended the update (it has been logged and reported); otherwise 0 when the
 // connection opened and the engine refused no statement, 2 when it did not.
 int automaticExitStatus(ui::TFormD08Main& window)
 {
     update::UpdateSession& session = window.session();
+    if (const int signal = update::stopSignal())
+        return update::exitStatusForSignal(signal);
+    if (session.commandsRefused() > 0)
+        return 3;
     if (session.commandsEndedByError() > 0)
         return 1;
     return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
+}
+
+// Nothing was connected or changed; the run must not go on with defaults.
+int refuseUnreadableSettings(const update::SettingsUnreadable& error)
+{
+    std::fprintf(stderr, "dph2012: %s\n", error.what());
+    return 3;
 }
 
 int runAutomatic(const QString& programDir)
@@ -49,6 +65,8 @@ int runAutomatic(const QString& programDir)
         window.FormShow();
         window.AdvGlowButton1->click();
         return automaticExitStatus(window);
+    } catch (const update::SettingsUnreadable& error) {
+        return refuseUnreadableSettings(error);
     } catch (const std::exception& error) {
         reportUnexpectedError(programDir, QString::fromLocal8Bit(error.what()));
     } catch (...) {
@@ -61,6 +79,11 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
 {
     ui::TFormD08Main window(programDir);
     application.setErrorHandler([&window](const QString& text) { window.prompt().error(text, &window); });
+    QSocketNotifier stopSignal(update::stopSignalDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&stopSignal, &QSocketNotifier::activated, &window, [&] {
+        stopSignal.setEnabled(false);
+        window.stopOnSignal();
+    });
     window.show();
     const int status = application.exec();
     application.setErrorHandler({});
@@ -72,6 +95,8 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
 int main(int argc, char* argv[])
 {
     const bool automatic = argc > 1 && argv[1][0] != '\0';
+    update::installStopSignalHandlers();
+    app::dropRuntimeDirectoryNotice();
     // Unattended runs often have no display; the window is never shown there anyway.
     if (automatic && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -88,6 +113,8 @@ int main(int argc, char* argv[])
         return runAutomatic(programDir);
     try {
         return runInteractive(application, programDir);
+    } catch (const update::SettingsUnreadable& error) {
+        return refuseUnreadableSettings(error);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dph2012: %s\n", error.what());
     }

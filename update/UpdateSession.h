@@ -27,11 +27,15 @@ public:
 
     QString programDir() const { return programDir_; }
     const RunLog& log() const { return log_; }
+    RunLog& log() { return log_; }
     StatementRunner& runner() { return runner_; }
 
     // Commands that an error ended before their end, in this run.
     void noteCommandEndedByError() { ++commandsEndedByError_; }
     int commandsEndedByError() const { return commandsEndedByError_; }
+    // Commands refused before they changed anything, in this run.
+    void noteCommandRefused() { ++commandsRefused_; }
+    int commandsRefused() const { return commandsRefused_; }
 
     db::Connection Database1;
     db::Query Q{Database1};
@@ -42,6 +46,7 @@ private:
     RunLog log_;
     StatementRunner runner_{Q, log_};
     int commandsEndedByError_ = 0;
+    int commandsRefused_ = 0;
 };
 
 } // namespace update

@@ -37,6 +37,8 @@ public:
     virtual void ShowInfo(int kind) = 0;
     // An error ended a command; tells the operator (or, unattended, standard error).
     virtual void showCommandError(const QString& text) = 0;
+    // A command was refused before it changed anything (another instance runs one).
+    virtual void showRefusal(const QString& text) { showCommandError(text); }
 };
 
 inline void setAllButtonsEnabled(UpdateView& view, bool enabled)
