@@ -40,6 +40,19 @@ public:
         file.write("[Params]\r\nAlias=" + alias.toUtf8() + "\r\nUser=SYSDBA\r\nPassword=heslo42\r\n");
     }
 
+    // DPH.ini as given, byte for byte.
+    void writeSettingsText(const QByteArray& text) const
+    {
+        QFile file(directory_.filePath(QStringLiteral("DPH.ini")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            throw std::runtime_error("cannot write DPH.ini");
+    }
+
+    QString directory() const { return directory_.path(); }
+
+    // Left out of the program's environment.
+    void unsetEnvironment(const QString& name) { unset_.append(name); }
+
     // The Firebird root that the program's alias is looked up in.
     void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
 
@@ -51,6 +64,8 @@ public:
             environment.remove(QString::fromLatin1(name));
         if (!platform.isEmpty())
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        for (const QString& name : unset_)
+            environment.remove(name);
         if (!firebirdRoot_.isEmpty())
             environment.insert(QStringLiteral("FIREBIRD"), firebirdRoot_);
         process_.setProcessEnvironment(environment);
@@ -64,6 +79,7 @@ public:
     bool endsByItself() { return process_.waitForFinished(60000); }
     bool stillRunningAfter(int milliseconds) { return !process_.waitForFinished(milliseconds); }
     int exitCode() const { return process_.exitCode(); }
+    qint64 processId() const { return process_.processId(); }
     bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
     QString standardError() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
 
@@ -74,6 +90,7 @@ private:
     QTemporaryDir directory_;
     QProcess process_;
     QString firebirdRoot_;
+    QStringList unset_;
 };
 
 } // namespace testsupport

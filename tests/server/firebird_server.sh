@@ -67,27 +67,32 @@ commit;
 SQL
 }
 
+# Starts the server on the port and waits until it listens there.
+launch() {
+    local port=$1 pid
+    write_conf "$port"
+    FIREBIRD=$root FIREBIRD_LOCK=$root/lock setsid "$server" < /dev/null > "$dir/server.out" 2>&1 &
+    pid=$!
+    echo "$pid" > "$dir/pid"
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        if listening "$port"; then
+            echo "$port" > "$dir/port"
+            echo "Firebird server of the tests: pid $pid, 127.0.0.1 port $port"
+            return 0
+        fi
+        sleep 0.1
+    done
+    stop_server
+    return 1
+}
+
 start_server() {
-    local port pid
+    local port
     for _ in 1 2 3 4 5 6 7 8; do
         port=$((20000 + RANDOM % 40000))
         listening "$port" && continue
-        write_conf "$port"
-        FIREBIRD=$root FIREBIRD_LOCK=$root/lock setsid "$server" < /dev/null > "$dir/server.out" 2>&1 &
-        pid=$!
-        echo "$pid" > "$dir/pid"
-        for _ in $(seq 100); do
-            if ! kill -0 "$pid" 2>/dev/null; then
-                break
-            fi
-            if listening "$port"; then
-                echo "$port" > "$dir/port"
-                echo "Firebird server of the tests: pid $pid, 127.0.0.1 port $port"
-                return 0
-            fi
-            sleep 0.1
-        done
-        stop_server
+        launch "$port" && return 0
     done
     echo "the tests' Firebird server did not start (see $dir/server.out, $root/firebird.log)" >&2
     return 1
@@ -102,8 +107,16 @@ start)
 stop)
     stop_server
     ;;
+resume) # the same server root and port again, after the server was killed
+    stop_server
+    for _ in $(seq 50); do
+        launch "$(cat "$dir/port")" && exit 0
+        sleep 0.2
+    done
+    exit 1
+    ;;
 *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop|resume DIR" >&2
     exit 2
     ;;
 esac
