@@ -9,6 +9,7 @@
 #include "db/Connection.h"
 
 #include <csignal>
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,27 @@ TEST_P(StopSignal, EndsAfterTheStatementInFlightWithALogEntryAndTheShellsStatus)
     }
     EXPECT_EQ(dumpRows(connection, "select count(*) from FBS_VAT where VAT_RATE = 14"), "0|\n") << "nothing more was sent";
     std::printf("%s: %d of %d runs ended soundly\n", signalCase.name, sound, signalCase.repeats);
+}
+
+TEST(StopSignalInTheWindow, AnIdleWindowClosesWithALogEntryAndTheShellsStatus)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection connection;
+    server::connect(connection, database.path());
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()));
+    program.start({}, QStringLiteral("offscreen"));
+    // Connected: the window is shown and waits for the operator.
+    const std::string others = "select count(*) from MON$ATTACHMENTS where MON$ATTACHMENT_ID <> CURRENT_CONNECTION "
+                               "and MON$REMOTE_PROTOCOL is not null";
+    while (dumpRows(connection, others) == "0|\n")
+        ASSERT_TRUE(program.stillRunningAfter(20)) << program.standardError().toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_TRUE(program.exitedNormally());
+    EXPECT_EQ(program.exitCode(), 143);
+    EXPECT_EQ(program.logEntries(), QStringList{QStringLiteral("PRERUSENO      | SIGTERM")});
+    EXPECT_EQ(dumpRows(connection, others), "0|\n") << "the window detached";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
