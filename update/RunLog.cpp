@@ -20,7 +20,8 @@ QString longTimeFormat(const QLocale& locale)
 QString appendWhole(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+    // Unbuffered: nothing is left to be written after the file has been cut back.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
         return file.errorString();
     const qint64 before = file.size();
     QByteArray record = bytes;

@@ -125,8 +125,13 @@ TEST(ServerRun, ServerKilledMidStatementFailsThatStatementAndLaterOnesReconnect)
     program.writeSettingsText(server::settingsFor(database.path(), own.directory()));
     program.start({QStringLiteral("x")});
     server::waitForEntry(program, kStep1);
+    // Held while the server dies and comes back, so that the statements after the one in flight
+    // meet the new server.
+    const auto pid = static_cast<pid_t>(program.processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
     own.kill();
     own.startAgain();
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
     ASSERT_TRUE(program.endsByItself());
     EXPECT_TRUE(program.exitedNormally());
     EXPECT_EQ(program.exitCode(), 2);
