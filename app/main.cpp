@@ -1,4 +1,5 @@
 #include "ui/D08_Main.h"
+#include "ui/DialogPrompt.h"
 #include "ui/GuardedApplication.h"
 #include "ui/OperatorPrompt.h"
 #include "ui/widgets/GlowButton.h"
@@ -114,6 +115,8 @@ int main(int argc, char* argv[])
     try {
         return runInteractive(application, programDir);
     } catch (const update::SettingsUnreadable& error) {
+        if (!ui::DialogPrompt::platformHasNoScreen())
+            ui::DialogPrompt().error(QString::fromLocal8Bit(error.what()), nullptr);
         return refuseUnreadableSettings(error);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dph2012: %s\n", error.what());
