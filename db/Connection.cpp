@@ -73,8 +73,11 @@ struct Connection::Impl {
             return;
         try {
             claim = detail::takeDatabaseClaim(attachment.get());
-        } catch (const FbException&) {
-            detach(); // nothing is sent without the claim
+        } catch (const FbException& e) {
+            // A user without the right to alter the database runs unclaimed, as before.
+            if (!detail::isLockConflict(e))
+                return;
+            detach(); // another instance has the database: nothing is sent
             throw;
         }
     }

@@ -35,8 +35,9 @@ public:
 
     // Takes a database-wide claim that lasts until releaseClaim(), opening the connection first
     // if needed; a connection opened again later takes it again before any statement is sent.
-    // Throws DatabaseBusy when another attachment holds it, EngineError for any other failure
-    // (the claim is then taken at the next attachment).
+    // Throws DatabaseBusy when another attachment holds it, EngineError for any other failure:
+    // no connection (the claim is then taken at the next attachment), or a user without the
+    // right to alter the database (only SYSDBA and the owner have it), who goes on unclaimed.
     void claim();
     void releaseClaim();
     bool holdsClaim() const;
