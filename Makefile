@@ -1,8 +1,9 @@
 # Set-up commands: `make run` (demo database, full update in automatic mode, log printed)
 # and `make test` (every test through ctest). Both install missing Debian packages first.
+# The installs start no system service (the tests start a Firebird server of their own).
 BUILD ?= build
 JOBS  ?= $(shell nproc)
-PKGS  := cmake g++ make pkg-config qt6-base-dev firebird3.0-server-core firebird3.0-utils \
+PKGS  := cmake g++ make pkg-config qt6-base-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils \
          libfbclient2 firebird-dev googletest libgtest-dev faketime \
          fontconfig fonts-dejavu-core fonts-dejavu-extra locales
 SUDO  := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -18,8 +19,16 @@ deps:
 	done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing Debian packages:$$missing"; \
-	  $(SUDO) apt-get update -qq && \
+	  $(SUDO) apt-get update -qq || exit 1; \
+	  own_policy=""; \
+	  if [ ! -e /usr/sbin/policy-rc.d ]; then \
+	    printf '#!/bin/sh\nexit 101\n' | $(SUDO) tee /usr/sbin/policy-rc.d > /dev/null && \
+	    $(SUDO) chmod 755 /usr/sbin/policy-rc.d && own_policy=1; \
+	  fi; \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	  status=$$?; \
+	  [ -z "$$own_policy" ] || $(SUDO) rm -f /usr/sbin/policy-rc.d; \
+	  exit $$status; \
 	fi
 
 build: deps

@@ -27,9 +27,11 @@ constexpr const char* kUsage =
     "  2  the run finished, but the connection or a statement failed (see the run log)\n"
     "  3  refused before any change: another update running, a backup failed,\n"
     "     or DPH.ini unreadable\n"
+    "  129, 130, 143  stopped by SIGHUP, SIGINT or SIGTERM (the run log says so)\n"
     "\n"
     "Files, in the directory of the program file:\n"
-    "  DPH.ini          the settings: section [Params], keys Alias, User, Password, Backup\n"
+    "  DPH.ini          the settings: section [Params], keys Alias, User, Password,\n"
+    "                   ConnectTimeout, Backup\n"
     "  QVTDPH2012.log   the run log, appended to by every run\n";
 
 } // namespace

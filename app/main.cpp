@@ -8,9 +8,13 @@
 #include "update/AutomaticMode.h"
 #include "update/CommandGuard.h"
 #include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/SignalGuard.h"
 #include "update/UpdateSession.h"
+#include "StderrFilter.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <cstdio>
@@ -34,17 +38,26 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
     std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
 }
 
-// 3 when it was refused before any change (a failed backup); 1 when an error ended the update
-// (it has been logged and reported); otherwise 0 when the
+// 128 plus the signal that stopped the run; 3 when the update was refused before any change;
+// 1 when an error ended the update (it has been logged and reported); otherwise 0 when the
 // connection opened and the engine refused no statement, 2 when it did not.
 int automaticExitStatus(ui::TFormD08Main& window)
 {
     update::UpdateSession& session = window.session();
-    if (session.refusedBeforeChange())
+    if (const int signal = update::stopSignal())
+        return update::exitStatusForSignal(signal);
+    if (session.commandsRefused() > 0)
         return 3;
     if (session.commandsEndedByError() > 0)
         return 1;
     return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
+}
+
+// Nothing was connected or changed; the run must not go on with defaults.
+int refuseUnreadableSettings(const update::SettingsUnreadable& error)
+{
+    std::fprintf(stderr, "dph2012: %s\n", error.what());
+    return 3;
 }
 
 int runAutomatic(const QString& programDir)
@@ -55,6 +68,8 @@ int runAutomatic(const QString& programDir)
         window.FormShow();
         window.AdvGlowButton1->click();
         return automaticExitStatus(window);
+    } catch (const update::SettingsUnreadable& error) {
+        return refuseUnreadableSettings(error);
     } catch (const std::exception& error) {
         reportUnexpectedError(programDir, QString::fromLocal8Bit(error.what()));
     } catch (...) {
@@ -67,6 +82,11 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
 {
     ui::TFormD08Main window(programDir);
     application.setErrorHandler([&window](const QString& text) { window.prompt().error(text, &window); });
+    QSocketNotifier stopSignal(update::stopSignalDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&stopSignal, &QSocketNotifier::activated, &window, [&] {
+        stopSignal.setEnabled(false);
+        window.stopOnSignal();
+    });
     window.show();
     const int status = application.exec();
     application.setErrorHandler({});
@@ -77,6 +97,7 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
 
 int main(int argc, char* argv[])
 {
+    app::dropRuntimeDirectoryNotice();
     if (argc > 1 && app::answerHelpRequest(argv[1]))
         return 0;
     // The read-only report needs neither a window nor the run log.
@@ -85,6 +106,7 @@ int main(int argc, char* argv[])
         return runCheckCommand(QCoreApplication::applicationDirPath());
     }
     const bool automatic = argc > 1 && argv[1][0] != '\0';
+    update::installStopSignalHandlers();
     // Unattended runs often have no display; the window is never shown there anyway.
     if (automatic && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -101,6 +123,10 @@ int main(int argc, char* argv[])
         return runAutomatic(programDir);
     try {
         return runInteractive(application, programDir);
+    } catch (const update::SettingsUnreadable& error) {
+        if (!ui::DialogPrompt::platformHasNoScreen())
+            ui::DialogPrompt().error(QString::fromLocal8Bit(error.what()), nullptr);
+        return refuseUnreadableSettings(error);
     } catch (const std::exception& error) {
         // Shown in a box where there is a screen, written to standard error where there is none.
         ui::DialogPrompt().error(QStringLiteral("dph2012: ") + QString::fromLocal8Bit(error.what()), nullptr);

@@ -1,5 +1,7 @@
 #include "db/Connection.h"
 
+#include "db/DatabaseClaim.h"
+#include "db/DatabaseClaimDetail.h"
 #include "db/EngineError.h"
 #include "db/EngineErrorFromStatus.h"
 #include "db/FieldReader.h"
@@ -46,7 +48,10 @@ struct Connection::Impl {
     std::string database;
     std::string user;
     std::string password;
+    unsigned connectTimeout = 0;
     Ref<IAttachment> attachment;
+    bool claimWanted = false;
+    std::unique_ptr<Transaction> claim;
 
     IMaster* master() const { return fb_get_master_interface(); }
 
@@ -60,13 +65,28 @@ struct Connection::Impl {
         dpb->insertString(&status, isc_dpb_lc_ctype, "UTF8");
         // The database name is UTF-8 whatever the client machine's code page or locale.
         dpb->insertTag(&status, isc_dpb_utf8_filename);
+        if (connectTimeout > 0)
+            dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(connectTimeout));
+        detail::keepAttachmentsOnSignals();
         Ref<IProvider> provider(master()->getDispatcher());
         attachment.reset(provider->attachDatabase(&status, database.c_str(), dpb->getBufferLength(&status),
                                                   dpb->getBuffer(&status)));
+        if (!claimWanted)
+            return;
+        try {
+            claim = detail::takeDatabaseClaim(attachment.get());
+        } catch (const FbException& e) {
+            // A user without the right to alter the database runs unclaimed, as before.
+            if (!detail::isLockConflict(e))
+                return;
+            detach(); // another instance has the database: nothing is sent
+            throw;
+        }
     }
 
     void detach()
     {
+        claim.reset();
         if (!attachment)
             return;
         try {
@@ -91,6 +111,7 @@ struct Connection::Impl {
         case isc_lost_db_connection:
         case isc_shutdown:
         case isc_att_shutdown:
+            claim.reset();
             attachment.reset();
             break;
         default:
@@ -198,6 +219,9 @@ const std::string& Connection::database() const { return impl_->database; }
 const std::string& Connection::user() const { return impl_->user; }
 const std::string& Connection::password() const { return impl_->password; }
 
+void Connection::setConnectTimeout(unsigned seconds) { impl_->connectTimeout = seconds; }
+unsigned Connection::connectTimeout() const { return impl_->connectTimeout; }
+
 void Connection::open()
 {
     if (impl_->attachment)
@@ -217,6 +241,35 @@ void Connection::close()
 bool Connection::isOpen() const
 {
     return static_cast<bool>(impl_->attachment);
+}
+
+void Connection::claim()
+{
+    impl_->claimWanted = true;
+    try {
+        if (!impl_->attachment)
+            impl_->attach();
+        else if (!impl_->claim)
+            impl_->claim = detail::takeDatabaseClaim(impl_->attachment.get());
+    } catch (const FbException& e) {
+        if (detail::isLockConflict(e)) {
+            impl_->claimWanted = false;
+            throw DatabaseBusy("another attachment holds the database-wide claim");
+        }
+        impl_->forgetIfBroken(e);
+        throw detail::engineErrorFrom(e);
+    }
+}
+
+void Connection::releaseClaim()
+{
+    impl_->claimWanted = false;
+    impl_->claim.reset();
+}
+
+bool Connection::holdsClaim() const
+{
+    return static_cast<bool>(impl_->claim);
 }
 
 void Connection::execute(const std::string& sql)

@@ -24,11 +24,23 @@ public:
     const std::string& database() const;
     const std::string& user() const;
     const std::string& password() const;
+    // Seconds an attachment may take to be accepted; 0 leaves it to the client library.
+    void setConnectTimeout(unsigned seconds);
+    unsigned connectTimeout() const;
 
     // Throws EngineError when the engine refuses, Error when the client library is unusable.
     void open();
     void close();
     bool isOpen() const;
+
+    // Takes a database-wide claim that lasts until releaseClaim(), opening the connection first
+    // if needed; a connection opened again later takes it again before any statement is sent.
+    // Throws DatabaseBusy when another attachment holds it, EngineError for any other failure:
+    // no connection (the claim is then taken at the next attachment), or a user without the
+    // right to alter the database (only SYSDBA and the owner have it), who goes on unclaimed.
+    void claim();
+    void releaseClaim();
+    bool holdsClaim() const;
 
     // Runs one statement as sent, without parameters, and commits it. Warnings are not failures.
     void execute(const std::string& sql);

@@ -13,10 +13,13 @@
 #include "update/FullUpdate.h"
 #include "update/OtherAttachments.h"
 #include "update/Settings.h"
+#include "update/SignalGuard.h"
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
+#include "update/UpdateClaim.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -74,6 +77,15 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
       session_(programDir)
 {
     createControls();
+    session_.log().setFailureReporter([this](const QString& text) {
+        if (update::isAutomaticMode()) {
+            std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
+            std::fflush(stderr);
+            return;
+        }
+        Label10->setText(text);
+        Label10->setToolTip(text);
+    });
     FormCreate();
 }
 
@@ -210,8 +222,26 @@ void TFormD08Main::runUnlessACommandRuns(bool (*command)(update::UpdateSession&,
 {
     if (commandRunning_)
         return;
-    const QScopedValueRollback<bool> running(commandRunning_, true);
-    command(session_, *this);
+    {
+        const QScopedValueRollback<bool> running(commandRunning_, true);
+        update::RunClaimed(session_, *this, [&] { return command(session_, *this); });
+    }
+    if (const int signal = update::stopSignal(); signal != 0 && !update::isAutomaticMode())
+        QCoreApplication::exit(update::exitStatusForSignal(signal));
+}
+
+void TFormD08Main::stopOnSignal()
+{
+    const int signal = update::stopSignal();
+    if (signal == 0)
+        return;
+    if (commandRunning_) {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            dialog->close();
+        return;
+    }
+    update::StopRun(session_, signal);
+    QCoreApplication::exit(update::exitStatusForSignal(signal));
 }
 
 void TFormD08Main::ShowInfo(int kind)
@@ -333,6 +363,16 @@ void TFormD08Main::showBackupProgress(const QString& line)
     Label10->setToolTip(prefix + line);
     Label10->setText(prefix
                      + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
+}
+
+void TFormD08Main::showRefusal(const QString& text)
+{
+    if (update::isAutomaticMode()) {
+        std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return;
+    }
+    prompt_.error(text, this);
 }
 
 void TFormD08Main::closeEvent(QCloseEvent* event)

@@ -48,6 +48,7 @@ public:
     void showCommandError(const QString& text) override;
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
+    void showRefusal(const QString& text) override;
 
     // True while one of the update commands runs.
     bool isCommandRunning() const { return commandRunning_; }
@@ -80,6 +81,9 @@ public slots:
     void AdvGlowButton3Click();
     // The stock items and banquets.
     void AdvGlowButton4Click();
+    // A stop signal arrived: an idle window ends the run and the program at once; a running
+    // command ends after its statement in flight (an open dialog is closed so that it gets there).
+    void stopOnSignal();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,6 +1,7 @@
 #include "update/CommandGuard.h"
 
 #include "db/EngineError.h"
+#include "update/SignalGuard.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -16,6 +17,10 @@ bool runRecoveringFromErrors(UpdateSession& session, UpdateView& view, const std
     try {
         work();
         return true;
+    } catch (const Interrupted&) {
+        session.QueryPobyty.close();
+        restore();
+        throw;
     } catch (const db::EngineError& engineError) {
         error = engineErrorValues(engineError);
     } catch (const std::exception& otherError) {

@@ -114,7 +114,7 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
                 const QString failure = BackupBeforeUpdate(session, view);
                 if (!failure.isEmpty()) {
                     refused = true;
-                    session.noteRefusedBeforeChange();
+                    session.noteCommandRefused();
                     view.setIndicatorRunning(false);
                     before.restore(view);
                     view.showCommandError(QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ")

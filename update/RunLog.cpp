@@ -15,6 +15,30 @@ QString longTimeFormat(const QLocale& locale)
     return locale.timeFormat(QLocale::LongFormat).replace(zone, QStringLiteral(" ")).trimmed();
 }
 
+// Appends the bytes, on a line of their own; a write that fails part-way is cut back off.
+// The reason on failure, an empty text on success.
+QString appendWhole(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    // Unbuffered: nothing is left to be written after the file has been cut back.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return file.errorString();
+    const qint64 before = file.size();
+    QByteArray record = bytes;
+    if (before > 0 && (!file.seek(qMax<qint64>(before - 2, 0)) || !file.read(2).endsWith("\r\n")))
+        record.prepend("\r\n");
+    bool written = file.seek(before) && file.write(record) == record.size() && file.flush();
+    if (written) {
+        file.close();
+        written = file.error() == QFileDevice::NoError;
+    }
+    if (written)
+        return {};
+    const QString reason = file.errorString();
+    file.resize(before);
+    return reason.isEmpty() ? QStringLiteral("write failed") : reason;
+}
+
 } // namespace
 
 RunLog::RunLog(const QString& directory, Clock clock, QLocale locale)
@@ -32,18 +56,20 @@ QString RunLog::timestamp(const QDateTime& moment, const QLocale& locale)
 
 bool RunLog::WriteLog(const QString& message) const
 {
+    QString failure;
     try {
-        QFile file(filePath_);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            return false;
         const QString entry = QStringLiteral("%1 | %2").arg(timestamp(clock_(), locale_), message);
-        const QByteArray bytes = entry.toLocal8Bit() + "\r\n";
-        const bool written = file.write(bytes) == bytes.size() && file.flush();
-        file.close();
-        return written && file.error() == QFileDevice::NoError;
+        failure = appendWhole(filePath_, entry.toLocal8Bit() + "\r\n");
     } catch (...) {
-        return false;
+        failure = QStringLiteral("unexpected error");
     }
+    if (failure.isEmpty())
+        return true;
+    if (!failureReported_ && reporter_) {
+        failureReported_ = true;
+        reporter_(QStringLiteral("the run log %1 could not be written: %2").arg(filePath_, failure));
+    }
+    return false;
 }
 
 } // namespace update

@@ -21,8 +21,14 @@ public:
     explicit RunLog(const QString& directory, Clock clock = &RunLog::systemClock,
                     QLocale locale = QLocale::system());
 
-    // Appends "<timestamp> | <message>" and CR LF; false when anything failed.
+    // Appends "<timestamp> | <message>" and CR LF; false when anything failed. An entry is
+    // written whole or not at all; after a torn line (a log that does not end with CR LF) it
+    // starts on a new line.
     bool WriteLog(const QString& message) const;
+
+    // Told once, at the first entry that could not be written, which file and why.
+    using FailureReporter = std::function<void(const QString&)>;
+    void setFailureReporter(FailureReporter reporter) { reporter_ = std::move(reporter); }
 
     QString filePath() const { return filePath_; }
 
@@ -33,6 +39,8 @@ private:
     QString filePath_;
     Clock clock_;
     QLocale locale_;
+    FailureReporter reporter_;
+    mutable bool failureReported_ = false;
 };
 
 } // namespace update

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <stdexcept>
+
 namespace update {
 
 inline const QString kDefaultAlias = QStringLiteral("QVT");
@@ -9,15 +11,26 @@ inline const QString kDefaultUser = QStringLiteral("SYSDBA");
 // The one-character password of the database user on the installations served.
 inline const QString kBuiltInPassword = QStringLiteral("m");
 inline const QString kSettingsFileName = QStringLiteral("DPH.ini");
+inline constexpr unsigned kDefaultConnectTimeout = 15;
 
 struct ConnectionSettings {
     QString alias = kDefaultAlias;
     QString user = kDefaultUser;
     QString password = kBuiltInPassword;
+    // Seconds to wait for the server to accept the connection (key ConnectTimeout).
+    unsigned connectTimeout = kDefaultConnectTimeout;
 };
 
-// Reads section Params of DPH.ini in programDir; a missing or unreadable file, section or key
-// gives that key's default, a key present with an empty value gives an empty setting.
+// DPH.ini exists but cannot be read (or is a directory): the run must not fall back to defaults.
+class SettingsUnreadable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads section Params of DPH.ini in programDir; a missing file, section or key gives that key's
+// default, a key present with an empty value gives an empty setting. A ConnectTimeout that is
+// not a whole number of seconds gives the default. Throws SettingsUnreadable when the file
+// exists but cannot be read.
 ConnectionSettings LoadSettings(const QString& programDir);
 
 // The Backup key of section Params: where the full update backs the database up first, as the

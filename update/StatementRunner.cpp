@@ -3,11 +3,13 @@
 #include "db/EngineError.h"
 #include "db/Query.h"
 #include "update/RunLog.h"
+#include "update/SignalGuard.h"
 
 namespace update {
 
 bool StatementRunner::ExecSql(const QString& statement)
 {
+    throwIfStopRequested();
     log_.WriteLog(QStringLiteral("EXEC SQL       | ") + statement);
     try {
         query_.setSql(statement.toStdString());
@@ -21,6 +23,7 @@ bool StatementRunner::ExecSql(const QString& statement)
 
 QString StatementRunner::SelectValue(const QString& statement)
 {
+    throwIfStopRequested();
     log_.WriteLog(QStringLiteral("SELECT SQL     | ") + statement);
     try {
         query_.setSql(statement.toStdString());

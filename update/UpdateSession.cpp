@@ -13,12 +13,13 @@ void UpdateSession::applySettings(const ConnectionSettings& settings)
     Database1.setDatabase(settings.alias.toStdString());
     Database1.setUser(settings.user.toStdString());
     Database1.setPassword(settings.password.toStdString());
+    Database1.setConnectTimeout(settings.connectTimeout);
 }
 
 ConnectionSettings UpdateSession::settings() const
 {
     return {QString::fromStdString(Database1.database()), QString::fromStdString(Database1.user()),
-            QString::fromStdString(Database1.password())};
+            QString::fromStdString(Database1.password()), Database1.connectTimeout()};
 }
 
 bool UpdateSession::connect()

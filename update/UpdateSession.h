@@ -31,15 +31,17 @@ public:
 
     QString programDir() const { return programDir_; }
     const RunLog& log() const { return log_; }
+    RunLog& log() { return log_; }
     StatementRunner& runner() { return runner_; }
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
 
     // Commands that an error ended before their end, in this run.
     void noteCommandEndedByError() { ++commandsEndedByError_; }
     int commandsEndedByError() const { return commandsEndedByError_; }
-    // A command refused to start its changes (the backup before them failed).
-    void noteRefusedBeforeChange() { refusedBeforeChange_ = true; }
-    bool refusedBeforeChange() const { return refusedBeforeChange_; }
+    // Commands refused before they changed anything (a failed backup, another instance's claim).
+    void noteCommandRefused() { ++commandsRefused_; }
+    int commandsRefused() const { return commandsRefused_; }
+    bool refusedBeforeChange() const { return commandsRefused_ > 0; }
 
     // The Backup setting: the file the full update backs up into first; empty for none.
     QString backupFile() const { return backupFile_; }
@@ -55,7 +57,7 @@ private:
     RunLog log_;
     StatementRunner runner_{Q, log_};
     int commandsEndedByError_ = 0;
-    bool refusedBeforeChange_ = false;
+    int commandsRefused_ = 0;
     QString backupFile_;
 };
 

@@ -47,6 +47,8 @@ public:
     virtual bool continueDespite(const OtherAttachments& others) = 0;
     // A line of the running backup's progress; an empty line: the backup has ended.
     virtual void showBackupProgress(const QString& line) = 0;
+    // A command was refused before it changed anything (another instance runs one).
+    virtual void showRefusal(const QString& text) { showCommandError(text); }
 };
 
 // The command buttons' states, to put back as they were.

@@ -51,6 +51,19 @@ public:
     }
     bool hasRunLog() const { return QFile::exists(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
 
+    // DPH.ini as given, byte for byte.
+    void writeSettingsText(const QByteArray& text) const
+    {
+        QFile file(directory_.filePath(QStringLiteral("DPH.ini")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            throw std::runtime_error("cannot write DPH.ini");
+    }
+
+    QString directory() const { return directory_.path(); }
+
+    // Left out of the program's environment.
+    void unsetEnvironment(const QString& name) { unset_.append(name); }
+
     // The Firebird root that the program's alias is looked up in.
     void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
 
@@ -65,6 +78,8 @@ public:
             environment.remove(QString::fromLatin1(name));
         if (!platform.isEmpty())
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        for (const QString& name : unset_)
+            environment.remove(name);
         if (!firebirdRoot_.isEmpty())
             environment.insert(QStringLiteral("FIREBIRD"), firebirdRoot_);
         environment.insert(environment_);
@@ -79,6 +94,7 @@ public:
     bool endsByItself() { return process_.waitForFinished(60000); }
     bool stillRunningAfter(int milliseconds) { return !process_.waitForFinished(milliseconds); }
     int exitCode() const { return process_.exitCode(); }
+    qint64 processId() const { return process_.processId(); }
     bool exitedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
     // Everything the program has written to standard error so far.
     QString standardError()
@@ -111,6 +127,7 @@ private:
     QString firebirdRoot_;
     QProcessEnvironment environment_;
     QByteArray errors_;
+    QStringList unset_;
 };
 
 } // namespace testsupport

@@ -1,6 +1,7 @@
 // The database boundary against a real embedded Firebird database.
 
 #include "db/Connection.h"
+#include "db/DatabaseClaim.h"
 #include "db/EngineError.h"
 #include "db/Query.h"
 
@@ -181,4 +182,29 @@ TEST(ConnectionFailure, RefusedServerFailsAtOnce)
     }
 }
 
+TEST_F(ConnectionTest, TheClaimIsOneAttachmentsAtATimeAndComesBackAfterAReconnect)
+{
+    db::Connection second;
+    second.setDatabase(database.path());
+    second.setUser("SYSDBA");
+
+    connection.claim();
+    EXPECT_TRUE(connection.holdsClaim());
+    EXPECT_THROW(second.claim(), db::DatabaseBusy);
+    EXPECT_FALSE(second.holdsClaim());
+    EXPECT_EQ(value("select 1 from rdb$database"), "1") << "the claim's own attachment goes on working";
+    second.execute("update POS_TAXES set PERCENTAGE = PERCENTAGE"); // others' statements are not hindered
+
+    connection.close();
+    EXPECT_EQ(value("select 1 from rdb$database"), "1");
+    EXPECT_TRUE(connection.holdsClaim()) << "taken again with the new attachment";
+    EXPECT_THROW(second.claim(), db::DatabaseBusy);
+
+    connection.releaseClaim();
+    EXPECT_NO_THROW(second.claim());
+    EXPECT_THROW(connection.claim(), db::DatabaseBusy);
+    EXPECT_FALSE(connection.holdsClaim());
+}
+
 } // namespace
+

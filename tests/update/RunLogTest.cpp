@@ -4,7 +4,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +76,59 @@ TEST(RunLog, FailureToWriteIsReportedAsFalse)
     // A directory where nobody may create files, root included.
     const update::RunLog readOnly(QStringLiteral("/proc"));
     EXPECT_FALSE(readOnly.WriteLog("x"));
+}
+
+TEST(RunLog, AfterATornLineTheNextEntryStartsOnANewLine)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("QVTDPH2012.log"));
+    for (const QByteArray& before : {QByteArray("31.12.11 18:05:09 | KROK 3  "), QByteArray("x\r"), QByteArray("x\n")}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(before);
+        file.close();
+        const update::RunLog log(dir.path(), [] { return kEvening; }, QLocale(QLocale::Czech, QLocale::Czechia));
+        ASSERT_TRUE(log.WriteLog(QStringLiteral("KONEC")));
+        EXPECT_EQ(contentOf(path), before + "\r\n31.12.11 18:05:09 | KONEC\r\n") << before.toStdString();
+    }
+}
+
+// A disk that fills in the middle of an entry: the file may grow by this many bytes only.
+TEST(RunLog, AnEntryThatDoesNotFitIsCutBackOffWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("QVTDPH2012.log"));
+    const update::RunLog log(dir.path(), [] { return kEvening; }, QLocale(QLocale::Czech, QLocale::Czechia));
+    ASSERT_TRUE(log.WriteLog(QStringLiteral("first")));
+    const QByteArray before = contentOf(path);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(before.size() + 100), static_cast<rlim_t>(before.size() + 100)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = log.WriteLog(QString(500, QLatin1Char('x')));
+        _exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the entry cannot have been written";
+    EXPECT_EQ(contentOf(path), before);
+}
+
+TEST(RunLog, AFailureIsReportedOnceNamingTheFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
+    update::RunLog log(dir.path());
+    QStringList reports;
+    log.setFailureReporter([&reports](const QString& text) { reports.append(text); });
+    EXPECT_FALSE(log.WriteLog("x"));
+    EXPECT_FALSE(log.WriteLog("y"));
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains(dir.filePath("QVTDPH2012.log"))) << reports[0].toStdString();
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,14 +36,32 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndNoNotice)
     EXPECT_TRUE(update::SettingsNotice(settings).isEmpty());
 }
 
-TEST_F(SettingsTest, UnreadableOrGarbageFileGivesDefaults)
+TEST_F(SettingsTest, ADirectoryInPlaceOfTheFileIsRefusedNamingIt)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DPH.ini"))); // a directory cannot be read as a file
-    auto settings = update::LoadSettings(dir.path());
-    EXPECT_EQ(settings.alias, "QVT");
-    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("DPH.ini")));
+    try {
+        update::LoadSettings(dir.path());
+        FAIL() << "the defaults were taken";
+    } catch (const update::SettingsUnreadable& error) {
+        EXPECT_NE(std::string(error.what()).find(dir.filePath(QStringLiteral("DPH.ini")).toStdString()), std::string::npos)
+            << error.what();
+    }
+}
 
-    settings = loadFrom(QByteArray("\x00\x01\xff\xfe\x80garbage=\n[[[\n=\n", 20));
+TEST_F(SettingsTest, ConnectTimeoutIsWholeSecondsOtherwiseFifteen)
+{
+    const std::vector<std::pair<QByteArray, unsigned>> cases = {
+        {"[Params]\r\nAlias=QVT\r\n", 15}, {"[Params]\r\nConnectTimeout=4\r\n", 4},
+        {"[Params]\r\nconnecttimeout = 40 \r\n", 40}, {"[Params]\r\nConnectTimeout=abc\r\n", 15},
+        {"[Params]\r\nConnectTimeout=-3\r\n", 15}, {"[Other]\r\nConnectTimeout=4\r\n", 15},
+    };
+    for (const auto& [content, seconds] : cases)
+        EXPECT_EQ(loadFrom(content).connectTimeout, seconds) << content.toStdString();
+}
+
+TEST_F(SettingsTest, GarbageFileGivesDefaults)
+{
+    auto settings = loadFrom(QByteArray("\x00\x01\xff\xfe\x80garbage=\n[[[\n=\n", 20));
     EXPECT_EQ(settings.alias, "QVT");
     EXPECT_EQ(settings.user, "SYSDBA");
     EXPECT_EQ(settings.password, update::kBuiltInPassword);

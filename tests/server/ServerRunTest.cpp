@@ -1,0 +1,155 @@
+// The full update through a Firebird server: the same as embedded, a server that dies in the
+// middle, a row that another attachment holds.
+
+#include "FirebirdRoot.h"
+#include "FreshDatabase.h"
+#include "RowDump.h"
+#include "TestServer.h"
+
+#include "db/Connection.h"
+
+#include <QProcess>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+const QString kStep1 = QStringLiteral(
+    "EXEC SQL       | update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10");
+
+std::string dataOf(db::Connection& connection)
+{
+    std::string rows;
+    for (const char* sql :
+         {"select * from POS_TAXES order by 1", "select * from FBS_VAT order by 1", "select * from CISSLUZ order by 1",
+          "select Item, HodnotaCZ from QVT_KONFIG order by 1, 2", "select ID, DPH from REC_MM_REZDET order by 1",
+          "select trim(RDB$PROCEDURE_NAME) from RDB$PROCEDURES order by 1"})
+        rows += dumpRows(connection, sql) + "--\n";
+    return rows;
+}
+
+int runToEnd(InstalledProgram& program)
+{
+    program.start({QStringLiteral("x")});
+    if (!program.endsByItself())
+        throw std::runtime_error("the run did not end");
+    return program.exitCode();
+}
+
+TEST(ServerRun, FullUpdateThroughHostPortAliasLogsAndChangesWhatEmbeddedDoes)
+{
+    const FreshDatabase embedded(HotelData::Demo);
+    const FirebirdRoot root({{"QVT", embedded.path()}});
+    InstalledProgram embeddedProgram;
+    embeddedProgram.writeSettings(QStringLiteral("QVT"));
+    embeddedProgram.setFirebirdRoot(QString::fromStdString(root.path()));
+    ASSERT_EQ(runToEnd(embeddedProgram), 0) << embeddedProgram.standardError().toStdString();
+
+    const FreshDatabase copy(HotelData::Demo);
+    std::filesystem::copy_file(copy.path(), server::kAliasDatabase, std::filesystem::copy_options::overwrite_existing);
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor("HOTEL_ALIAS"));
+    EXPECT_EQ(runToEnd(program), 0) << program.standardError().toStdString();
+
+    EXPECT_EQ(program.logEntries(), embeddedProgram.logEntries());
+    db::Connection throughServer;
+    server::connect(throughServer, "HOTEL_ALIAS");
+    db::Connection direct;
+    direct.setDatabase(embedded.path());
+    direct.setUser("SYSDBA");
+    EXPECT_EQ(dataOf(throughServer), dataOf(direct));
+}
+
+TEST(ServerRun, ALockHeldElsewhereFailsThatStatementAtOnceAndTheRunGoesOn)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const server::HeldLock lock(database.path(), "update POS_TAXES set PERCENTAGE = PERCENTAGE where ID_TAX = 1");
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()));
+    EXPECT_EQ(runToEnd(program), 2);
+
+    const QStringList entries = program.logEntries();
+    const int step1 = entries.indexOf(kStep1);
+    ASSERT_GE(step1, 0);
+    ASSERT_LT(step1 + 1, entries.size());
+    EXPECT_TRUE(entries[step1 + 1].startsWith(QStringLiteral("ENGINE ERROR   | "))) << entries[step1 + 1].toStdString();
+    EXPECT_TRUE(entries[step1 + 1].contains(QStringLiteral("conflict"), Qt::CaseInsensitive)) << entries[step1 + 1].toStdString();
+    EXPECT_EQ(entries.filter(QStringLiteral("ENGINE ERROR")).size(), 1);
+    EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+}
+
+// A server of this test's own, since it is killed.
+class OwnServer {
+public:
+    OwnServer() : directory_(std::string(SERVER_DIR) + "_killed") { script("start"); }
+    ~OwnServer() { script("stop"); }
+    const std::string& directory() const { return directory_; }
+
+    void kill() const
+    {
+        std::ifstream file(directory_ + "/pid");
+        pid_t pid = 0;
+        if (!(file >> pid) || pid <= 0 || ::kill(pid, SIGKILL) != 0)
+            throw std::runtime_error("cannot kill the test's server");
+    }
+    void startAgain() const { script("resume"); }
+
+private:
+    void script(const char* action) const
+    {
+        if (QProcess::execute(QStringLiteral("bash"), {QStringLiteral(SERVER_SCRIPT), QLatin1String(action),
+                                                       QString::fromStdString(directory_)})
+            != 0)
+            throw std::runtime_error(std::string("the server script failed to ") + action);
+    }
+
+    std::string directory_;
+};
+
+TEST(ServerRun, ServerKilledMidStatementFailsThatStatementAndLaterOnesReconnect)
+{
+    const OwnServer own;
+    const FreshDatabase database(HotelData::Demo);
+    {
+        db::Connection setUp;
+        server::connect(setUp, database.path(), own.directory());
+        server::slowDown(setUp, "POS_TAXES", "update", 5);
+    }
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path(), own.directory()));
+    program.start({QStringLiteral("x")});
+    server::waitForEntry(program, kStep1);
+    // Held while the server dies and comes back, so that the statements after the one in flight
+    // meet the new server.
+    const auto pid = static_cast<pid_t>(program.processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    own.kill();
+    own.startAgain();
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_TRUE(program.exitedNormally());
+    EXPECT_EQ(program.exitCode(), 2);
+
+    const QStringList entries = program.logEntries();
+    const int step1 = entries.indexOf(kStep1);
+    ASSERT_GE(step1, 0);
+    ASSERT_LT(step1 + 2, entries.size());
+    EXPECT_TRUE(entries[step1 + 1].startsWith(QStringLiteral("ENGINE ERROR   | "))) << entries[step1 + 1].toStdString();
+    EXPECT_EQ(entries[step1 + 2], QStringLiteral("KROK 2         | "));
+    EXPECT_EQ(entries.filter(QStringLiteral("ENGINE ERROR")).size(), 1) << entries.join('\n').toStdString();
+    EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+
+    db::Connection check;
+    server::connect(check, database.path(), own.directory());
+    EXPECT_EQ(dumpRows(check, "select PERCENTAGE from POS_TAXES where ID_TAX in (1, 4) order by 1"), "10|\n10|\n")
+        << "the killed statement was undone";
+    EXPECT_EQ(dumpRows(check, "select count(*) from FBS_VAT where VAT_RATE = 14"), "1|\n") << "step 2 ran after it";
+}
+
+} // namespace

@@ -1,0 +1,71 @@
+#include "update/UpdateClaim.h"
+
+#include "db/DatabaseClaim.h"
+#include "db/EngineError.h"
+#include "update/CommandGuard.h"
+#include "update/SignalGuard.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+
+#include <optional>
+
+namespace update {
+
+namespace {
+
+class HeldClaim {
+public:
+    // Throws DatabaseBusy. Without a connection now, the claim is taken when a statement connects.
+    explicit HeldClaim(db::Connection& connection) : connection_(connection)
+    {
+        try {
+            connection_.claim();
+        } catch (const db::EngineError&) {
+        }
+    }
+    ~HeldClaim() { connection_.releaseClaim(); }
+    HeldClaim(const HeldClaim&) = delete;
+    HeldClaim& operator=(const HeldClaim&) = delete;
+
+private:
+    db::Connection& connection_;
+};
+
+} // namespace
+
+bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bool()>& command)
+{
+    if (const int signal = stopSignal()) {
+        StopRun(session, signal);
+        return false;
+    }
+    bool ran = false;
+    try {
+        std::optional<HeldClaim> claim;
+        try {
+            claim.emplace(session.Database1);
+        } catch (const db::DatabaseBusy&) {
+            session.noteCommandRefused();
+            session.log().WriteLog(kErrorPrefix + kBusyMessage);
+            view.showRefusal(kBusyMessage);
+            return false;
+        }
+        ran = command();
+    } catch (const Interrupted&) {
+        ran = false;
+    }
+    if (const int signal = stopSignal()) {
+        StopRun(session, signal);
+        return false;
+    }
+    return ran;
+}
+
+void StopRun(UpdateSession& session, int signal)
+{
+    session.log().WriteLog(kStoppedPrefix + signalName(signal));
+    session.QueryPobyty.close();
+    session.Database1.close();
+}
+
+} // namespace update
