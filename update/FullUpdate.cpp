@@ -117,7 +117,7 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
                     session.noteCommandRefused();
                     view.setIndicatorRunning(false);
                     before.restore(view);
-                    view.showCommandError(QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ")
+                    view.showRefusal(QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ")
                                           + failure);
                     return;
                 }
