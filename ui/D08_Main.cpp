@@ -351,12 +351,17 @@ void TFormD08Main::showBackupProgress(const QString& line)
         }
         return;
     }
+    // The status line goes back to what it said before, a run log failure included.
     if (line.isEmpty()) {
-        Label10->setToolTip(QString());
-        Label10->setText(session_.isConnected() ? QStringLiteral("Database connect OK")
-                                                : QStringLiteral("Database connect ERROR"));
+        if (statusBeforeBackup_) {
+            Label10->setText(statusBeforeBackup_->first);
+            Label10->setToolTip(statusBeforeBackup_->second);
+            statusBeforeBackup_.reset();
+        }
         return;
     }
+    if (!statusBeforeBackup_)
+        statusBeforeBackup_.emplace(Label10->text(), Label10->toolTip());
     // The end of a line (the table, the count) is what changes; the label is narrow.
     const QString prefix = QString::fromUtf8("Záloha: ");
     const QFontMetrics metrics = Label10->fontMetrics();

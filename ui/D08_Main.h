@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QLabel;
 
@@ -105,6 +107,8 @@ private:
     update::UpdateSession session_;
     bool shownBefore_ = false;
     bool commandRunning_ = false;
+    // The status line's text and tooltip while a backup shows its progress there.
+    std::optional<std::pair<QString, QString>> statusBeforeBackup_;
 };
 
 } // namespace ui
