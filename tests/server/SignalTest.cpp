@@ -30,8 +30,6 @@ class StopSignal : public testing::TestWithParam<SignalCase> {};
 TEST_P(StopSignal, EndsAfterTheStatementInFlightWithALogEntryAndTheShellsStatus)
 {
     const SignalCase& signalCase = GetParam();
-    const QString step1 = QStringLiteral(
-        "EXEC SQL       | update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10");
     const FreshDatabase database(HotelData::Demo);
     db::Connection connection;
     server::connect(connection, database.path());
@@ -43,13 +41,13 @@ TEST_P(StopSignal, EndsAfterTheStatementInFlightWithALogEntryAndTheShellsStatus)
     for (int run = 1; run <= signalCase.repeats; ++run) {
         connection.execute("update POS_TAXES set PERCENTAGE = 10 where ID_TAX in (1, 4)");
         program.start({QStringLiteral("x")});
-        server::waitForEntry(program, step1, run);
+        server::waitForEntry(program, server::kStep1, run);
         ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signalCase.signal), 0);
         ASSERT_TRUE(program.endsByItself());
 
         const QStringList entries = program.logEntries();
         // After the statement in flight: at most the next step's heading, no statement, no error.
-        const QStringList after = entries.mid(entries.lastIndexOf(step1) + 1);
+        const QStringList after = entries.mid(entries.lastIndexOf(server::kStep1) + 1);
         const bool ok = program.exitedNormally() && program.exitCode() == 128 + signalCase.signal && !after.isEmpty()
             && after.last() == QStringLiteral("PRERUSENO      | ") + signalCase.name
             && after.filter(QRegularExpression(QStringLiteral("^(EXEC SQL|SELECT SQL|ENGINE ERROR)"))).isEmpty();

@@ -9,6 +9,8 @@
 
 #include <QFile>
 
+#include <tuple>
+
 namespace {
 
 using testsupport::CommandTest;
@@ -23,11 +25,8 @@ protected:
 
 TEST_F(OtherAttachments, CancellingTheQuestionChangesAndLogsNothing)
 {
-    struct Case {
-        const char* command;
-        bool (*run)(update::UpdateSession&, update::UpdateView&);
-    };
-    for (const Case& c : {Case{"full update", &update::RunFullUpdate}, Case{"step 7", &update::RunStayingGuestsAlone}}) {
+    for (const auto& [command, run] :
+         {std::pair{"full update", &update::RunFullUpdate}, {"step 7", &update::RunStayingGuestsAlone}}) {
         attachSomeoneElse();
         const std::string before = dump(kRates) + dump(kStays);
         view.option = 2;
@@ -35,20 +34,20 @@ TEST_F(OtherAttachments, CancellingTheQuestionChangesAndLogsNothing)
         view.events.clear();
         view.enabled[update::CommandButton::Stock] = false;
 
-        EXPECT_TRUE(c.run(session, view)) << c.command;
+        EXPECT_TRUE(run(session, view)) << command;
 
         EXPECT_EQ(view.eventsStartingWith(QStringLiteral("others ")),
                   QStringList{QStringLiteral("others Pripojeno dalsich: 1 (SYSDBA@lokalne)")})
-            << c.command;
-        EXPECT_FALSE(QFile::exists(session.log().filePath())) << c.command;
-        EXPECT_EQ(dump(kRates) + dump(kStays), before) << c.command;
-        EXPECT_TRUE(view.isButtonEnabled(update::CommandButton::RunAll)) << c.command;
-        EXPECT_FALSE(view.isButtonEnabled(update::CommandButton::Stock)) << c.command;
-        EXPECT_TRUE(view.eventsStartingWith(QStringLiteral("indicator")).isEmpty()) << c.command;
+            << command;
+        EXPECT_FALSE(QFile::exists(session.log().filePath())) << command;
+        EXPECT_EQ(dump(kRates) + dump(kStays), before) << command;
+        EXPECT_TRUE(view.isButtonEnabled(update::CommandButton::RunAll)) << command;
+        EXPECT_FALSE(view.isButtonEnabled(update::CommandButton::Stock)) << command;
+        EXPECT_TRUE(view.eventsStartingWith(QStringLiteral("indicator")).isEmpty()) << command;
     }
 }
 
-TEST_F(OtherAttachments, GoingOnRunsTheUpdateAsWithoutThem)
+TEST_F(OtherAttachments, GoingOnRunsTheUpdateAsWithoutThemAndNobodyElseMeansNoQuestion)
 {
     attachSomeoneElse();
     EXPECT_TRUE(update::RunFullUpdate(session, view));
@@ -58,40 +57,32 @@ TEST_F(OtherAttachments, GoingOnRunsTheUpdateAsWithoutThem)
     // Interactive: the operator saw them, the log stays as it was.
     EXPECT_TRUE(entriesStartingWith(QStringLiteral("               | Pripojeno")).isEmpty());
     EXPECT_EQ(value("select count(*) from pos_taxes where percentage = 10"), "0");
-}
 
-TEST_F(OtherAttachments, NobodyElseMeansNoQuestion)
-{
+    connection.close();
+    view.events.clear();
     EXPECT_TRUE(update::RunFullUpdate(session, view));
     EXPECT_TRUE(view.eventsStartingWith(QStringLiteral("others ")).isEmpty());
 }
 
 TEST_F(OtherAttachments, AUserWithoutPrivilegeIsToldItSeesOnlyItsOwn)
 {
-    struct Case {
-        const char* viewer;
-        const char* other;
-        const char* summary;
-    };
-    const Case cases[] = {
-        {"SYSDBA", "GUEST", "Pripojeno dalsich: 1 (GUEST@lokalne)"},
-        {"GUEST", "SYSDBA",
-         "Pripojeno dalsich: 0, uzivatel GUEST vidi jen sva pripojeni, dalsi uzivatele mohou byt pripojeni"},
-        {"GUEST", "GUEST",
-         "Pripojeno dalsich: 1 (GUEST@lokalne), uzivatel GUEST vidi jen sva pripojeni, dalsi uzivatele mohou byt "
-         "pripojeni"},
-    };
-    for (const Case& c : cases) {
-        db::Connection other;
-        other.setDatabase(database.path());
-        other.setUser(c.other);
-        other.open();
-        db::Connection viewer;
-        viewer.setDatabase(database.path());
-        viewer.setUser(c.viewer);
-        const std::optional<update::OtherAttachments> seen = update::readOtherAttachments(viewer);
-        ASSERT_TRUE(seen.has_value()) << c.viewer;
-        EXPECT_EQ(seen->summary().toStdString(), c.summary) << c.viewer << " seeing " << c.other;
+    for (const auto& [viewer, other, summary] :
+         {std::tuple{"SYSDBA", "GUEST", "Pripojeno dalsich: 1 (GUEST@lokalne)"},
+          {"GUEST", "SYSDBA",
+           "Pripojeno dalsich: 0, uzivatel GUEST vidi jen sva pripojeni, dalsi uzivatele mohou byt pripojeni"},
+          {"GUEST", "GUEST",
+           "Pripojeno dalsich: 1 (GUEST@lokalne), uzivatel GUEST vidi jen sva pripojeni, dalsi uzivatele mohou byt "
+           "pripojeni"}}) {
+        db::Connection attached;
+        attached.setDatabase(database.path());
+        attached.setUser(other);
+        attached.open();
+        db::Connection seeing;
+        seeing.setDatabase(database.path());
+        seeing.setUser(viewer);
+        const std::optional<update::OtherAttachments> seen = update::readOtherAttachments(seeing);
+        ASSERT_TRUE(seen.has_value()) << viewer;
+        EXPECT_EQ(seen->summary().toStdString(), summary) << viewer << " seeing " << other;
         EXPECT_TRUE(seen->worthWarning());
     }
 }

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <tuple>
+
 namespace {
 
 using testsupport::CommandTest;
@@ -29,6 +31,12 @@ protected:
             if (item.counted && item.left)
                 found.append(item.what);
         return found;
+    }
+    // The report's line of the item.
+    static QString lineOf(const QString& text, const char* item)
+    {
+        const qsizetype at = text.indexOf(QString::fromUtf8(item));
+        return at < 0 ? QString() : text.mid(at, text.indexOf(QLatin1Char('\n'), at) - at);
     }
 };
 
@@ -56,32 +64,22 @@ TEST_F(ReadinessCheck, AfterTheFullUpdateNothingIsLeftAndAnItemPutBackShows)
     EXPECT_EQ(after.exitStatus(), 0) << after.text(QString(), QString()).toStdString();
     EXPECT_TRUE(left(after).isEmpty());
 
-    struct Case {
-        const char* putBack;
-        const char* undo;
-        const char* item;
-        const char* line;
-    };
-    const Case cases[] = {
-        {"update pos_taxes set percentage = 10 where percentage = 14 and id_tax = (select min(id_tax) from pos_taxes "
-         "where percentage = 14)",
-         "update pos_taxes set percentage = 14 where percentage = 10", "1 POS: dane se sazbou 10", "1      0  ZBYVA"},
-        {"alter trigger REC_CHECKHEAD_DPH_TRIGGER inactive", "alter trigger REC_CHECKHEAD_DPH_TRIGGER active",
-         "6 REC_CHECKHEAD_DPH_TRIGGER platny a aktivni", "0      1  ZBYVA"},
-        {"insert into fbs_vat (id_vat, vat_rate) values (999, 14)", "delete from fbs_vat where id_vat = 999",
-         "2 FBS: sazba 14 (prave jeden radek)", "2      1  ZBYVA"},
-    };
-    for (const Case& c : cases) {
-        exec(c.putBack);
+    for (const auto& [putBack, undo, item, line] :
+         {std::tuple{"update pos_taxes set percentage = 10 where percentage = 14 and id_tax = (select min(id_tax) from "
+                     "pos_taxes where percentage = 14)",
+                     "update pos_taxes set percentage = 14 where percentage = 10", "1 POS: dane se sazbou 10",
+                     "1      0  ZBYVA"},
+          {"alter trigger REC_CHECKHEAD_DPH_TRIGGER inactive", "alter trigger REC_CHECKHEAD_DPH_TRIGGER active",
+           "6 REC_CHECKHEAD_DPH_TRIGGER platny a aktivni", "0      1  ZBYVA"},
+          {"insert into fbs_vat (id_vat, vat_rate) values (999, 14)", "delete from fbs_vat where id_vat = 999",
+           "2 FBS: sazba 14 (prave jeden radek)", "2      1  ZBYVA"}}) {
+        exec(putBack);
         const update::ReadinessReport report = check();
-        EXPECT_EQ(report.exitStatus(), 1) << c.item;
-        EXPECT_EQ(left(report), QStringList{QString::fromUtf8(c.item)});
+        EXPECT_EQ(report.exitStatus(), 1) << item;
+        EXPECT_EQ(left(report), QStringList{QString::fromUtf8(item)});
         const QString text = report.text(QString(), QString());
-        const qsizetype at = text.indexOf(QString::fromUtf8(c.item));
-        ASSERT_GE(at, 0);
-        EXPECT_TRUE(text.mid(at, text.indexOf(QLatin1Char('\n'), at) - at).endsWith(QString::fromUtf8(c.line)))
-            << text.toStdString();
-        exec(c.undo);
+        EXPECT_TRUE(lineOf(text, item).endsWith(QString::fromUtf8(line))) << text.toStdString();
+        exec(undo);
     }
 }
 
@@ -98,11 +96,8 @@ TEST_F(ReadinessCheck, NoConnectionOrAFailedQueryEndsWithTwo)
     const update::ReadinessReport failed = check();
     EXPECT_EQ(failed.exitStatus(), 2);
     const QString text = failed.text(QString(), QString());
-    const qsizetype at = text.indexOf(QStringLiteral("1 POS: dane se sazbou 10"));
-    ASSERT_GE(at, 0);
     // The engine error's three values, the SQLCODE of an unknown table among them.
-    EXPECT_TRUE(text.mid(at, text.indexOf(QLatin1Char('\n'), at) - at).contains(QStringLiteral("?      0  CHYBA ")))
-        << text.toStdString();
+    EXPECT_TRUE(lineOf(text, "1 POS: dane se sazbou 10").contains(QStringLiteral("?      0  CHYBA "))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral(" -204 "))) << text.toStdString();
 }
 
