@@ -25,25 +25,18 @@ struct SignalCase {
     int repeats;
 };
 
-// A stand-in through the server, the program set to run on it, and a connection to look at it.
-class SignalRun : public testing::Test {
-protected:
-    SignalRun()
-    {
-        server::connect(connection, database.path());
-        program.writeSettingsText(server::settingsFor(database.path()));
-    }
-    const FreshDatabase database{HotelData::Demo};
-    db::Connection connection;
-    InstalledProgram program;
-};
-
-class StopSignal : public SignalRun, public testing::WithParamInterface<SignalCase> {};
+class StopSignal : public testing::TestWithParam<SignalCase> {};
 
 TEST_P(StopSignal, EndsAfterTheStatementInFlightWithALogEntryAndTheShellsStatus)
 {
     const SignalCase& signalCase = GetParam();
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection connection;
+    server::connect(connection, database.path());
     server::slowDown(connection, "POS_TAXES", "update", 1);
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()));
+
     int sound = 0;
     for (int run = 1; run <= signalCase.repeats; ++run) {
         connection.execute("update POS_TAXES set PERCENTAGE = 10 where ID_TAX in (1, 4)");
@@ -68,10 +61,13 @@ TEST_P(StopSignal, EndsAfterTheStatementInFlightWithALogEntryAndTheShellsStatus)
     std::printf("%s: %d of %d runs ended soundly\n", signalCase.name, sound, signalCase.repeats);
 }
 
-using StopSignalInTheWindow = SignalRun;
-
-TEST_F(StopSignalInTheWindow, AnIdleWindowClosesWithALogEntryAndTheShellsStatus)
+TEST(StopSignalInTheWindow, AnIdleWindowClosesWithALogEntryAndTheShellsStatus)
 {
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection connection;
+    server::connect(connection, database.path());
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()));
     program.start({}, QStringLiteral("offscreen"));
     // Connected: the window is shown and waits for the operator.
     const std::string others = "select count(*) from MON$ATTACHMENTS where MON$ATTACHMENT_ID <> CURRENT_CONNECTION "
