@@ -122,17 +122,11 @@ TEST_F(UnmappedRun, AnUnreadableSettingsFileStopsBeforeConnectingWithThree)
     EXPECT_TRUE(program.logEntries().isEmpty()) << "no statement was logged, so none was sent";
 }
 
-TEST_F(UnmappedRun, StandardErrorStaysEmptyWithoutARuntimeDirectory)
+// Nothing else on standard error, not even the toolkit's warning about a missing runtime directory.
+TEST_F(UnmappedRun, ALogThatCannotBeWrittenIsTheOnlyThingSaidOnStandardErrorAndTheRunGoesOn)
 {
     program.writeSettings(QStringLiteral("QVT"));
     program.unsetEnvironment(QStringLiteral("XDG_RUNTIME_DIR"));
-    EXPECT_EQ(run(), 2);
-    EXPECT_EQ(program.standardError(), QString());
-}
-
-TEST_F(UnmappedRun, ALogThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn)
-{
-    program.writeSettings(QStringLiteral("QVT"));
     const QString log = QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012.log"));
     ASSERT_TRUE(QDir().mkdir(log));
     EXPECT_EQ(run(), 2) << "the statements ran (and failed) as without a log";

@@ -40,7 +40,7 @@ protected:
     }
 };
 
-TEST_F(ReadinessCheck, FreshStandInHasEverythingLeft)
+TEST_F(ReadinessCheck, AFreshStandInHasEverythingLeftTheFullUpdateNothingAndAnItemPutBackShows)
 {
     const update::ReadinessReport report = check();
     EXPECT_EQ(report.exitStatus(), 1);
@@ -54,10 +54,7 @@ TEST_F(ReadinessCheck, FreshStandInHasEverythingLeft)
     EXPECT_TRUE(text.contains(QStringLiteral("7 Skupiny bydlici pres 31.12.2011"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("(po Novem roce)"))) << text.toStdString();
     EXPECT_FALSE(QFile::exists(session.log().filePath()));
-}
 
-TEST_F(ReadinessCheck, AfterTheFullUpdateNothingIsLeftAndAnItemPutBackShows)
-{
     ASSERT_TRUE(update::RunFullUpdate(session, view));
     session.Database1.close();
     const update::ReadinessReport after = check();
