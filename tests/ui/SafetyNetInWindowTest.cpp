@@ -2,6 +2,7 @@
 
 #include "FreshDatabase.h"
 #include "ProgramDir.h"
+#include "RowDump.h"
 #include "RunLogEntries.h"
 
 #include "db/DatabaseClaim.h"
@@ -127,13 +128,11 @@ class ClaimInWindow : public testing::TestWithParam<ui::GlowButton* ui::TFormD08
 protected:
     std::string data()
     {
-        std::string rows;
-        for (const char* sql : {"select count(*) from FBS_VAT where VAT_RATE = 14", "select sum(PERCENTAGE) from POS_TAXES",
-                                "select sum(ID_VAT) from FBS_STOCK_ITM", "select count(*) from REC_MM_REZERVACE"})
-            rows += attached.other.select(sql).text(0) + "|";
-        return rows;
+        return testsupport::dumpRows(attached.other,
+                                     "select (select count(*) from FBS_VAT where VAT_RATE = 14), (select sum(PERCENTAGE) "
+                                     "from POS_TAXES), (select sum(ID_VAT) from FBS_STOCK_ITM), (select count(*) from "
+                                     "REC_MM_REZERVACE) from RDB$DATABASE");
     }
-
     AttachedElsewhere attached{testsupport::HotelData::Demo}; // "other" is another instance's attachment
 };
 
