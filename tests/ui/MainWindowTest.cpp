@@ -203,30 +203,22 @@ TEST_F(MainWindowTest, KonecClosesTheWindow)
     EXPECT_FALSE(window.isVisible());
 }
 
-// The window driven by keyboard, with a database to run a command on.
-class KeyboardInWindow : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-    }
-
+// Driven by keyboard: Shift+Tab from "Konec", Down to b), Tab to "Konec", Tab to "Spusť pouze
+// krok 7", Space runs step 7 with option b).
+TEST(KeyboardInWindow, TabEntersTheOptionsAtTheSelectedOneAndTheArrowsMoveTheSelectionWithTheFocus)
+{
     const testsupport::FreshDatabase database;
     ProgramDir dir;
-    const bool settingsWritten_ = (dir.writeAlias(QString::fromStdString(database.path())), true);
+    dir.writeAlias(QString::fromStdString(database.path()));
     ui::RecordingPrompt prompt;
     ui::TFormD08Main window{dir.path(), prompt};
-};
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
 
-TEST_F(KeyboardInWindow, TabEntersTheOptionsAtTheSelectedOneAndTheArrowsMoveTheSelectionWithTheFocus)
-{
-    // Shift+Tab from "Konec", Down to b), Tab to "Konec", Tab to "Spusť pouze krok 7", Space.
     press(Qt::Key_Tab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), window.AdvOfficeRadioGroup1->item(0));
     press(Qt::Key_Down);
@@ -245,12 +237,13 @@ TEST_F(KeyboardInWindow, TabEntersTheOptionsAtTheSelectedOneAndTheArrowsMoveTheS
         << QApplication::focusWidget()->objectName().toStdString();
 }
 
-TEST_F(KeyboardInWindow, TheFocusedCommandButtonShowsAMarkFromTheStart)
+TEST_F(MainWindowTest, TheFocusedCommandButtonShowsAMarkFromTheStart)
 {
+    showAndActivate();
     // "Konec" has had the focus since the window opened; no key has been pressed yet.
     ASSERT_EQ(QApplication::focusWidget(), window.AdvGlowButton2);
     const QImage focused = window.AdvGlowButton2->grab().toImage();
-    press(Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     const QImage unfocused = window.AdvGlowButton2->grab().toImage();
     int marked = 0; // inside the button, clear of its border and caption
     for (int x = 2; x < focused.width() - 2; ++x)

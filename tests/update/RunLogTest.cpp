@@ -62,7 +62,7 @@ TEST(RunLog, EmbeddedLineBreaksAreWrittenAsTheyAre)
               "31.12.11 18:05:09 | EXEC SQL       | CREATE or ALTER PROCEDURE X\r\nAS\r\nBEGIN\r\nEND\r\n\r\n");
 }
 
-TEST(RunLog, FailureToWriteIsReportedAsFalse)
+TEST(RunLog, FailureToWriteIsReportedAsFalseAndOnceToTheReporterNamingTheFile)
 {
     QTemporaryDir dir;
     const update::RunLog missingDirectory(dir.filePath("no/such/dir"));
@@ -70,8 +70,13 @@ TEST(RunLog, FailureToWriteIsReportedAsFalse)
 
     // The log's name taken by a directory: cannot be opened, even by root.
     ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
-    const update::RunLog blocked(dir.path());
+    update::RunLog blocked(dir.path());
+    QStringList reports;
+    blocked.setFailureReporter([&reports](const QString& text) { reports.append(text); });
     EXPECT_FALSE(blocked.WriteLog("x"));
+    EXPECT_FALSE(blocked.WriteLog("y"));
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains(dir.filePath("QVTDPH2012.log"))) << reports[0].toStdString();
 
     // A directory where nobody may create files, root included.
     const update::RunLog readOnly(QStringLiteral("/proc"));
@@ -116,19 +121,6 @@ TEST(RunLog, AnEntryThatDoesNotFitIsCutBackOffWhole)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the entry cannot have been written";
     EXPECT_EQ(contentOf(path), before);
-}
-
-TEST(RunLog, AFailureIsReportedOnceNamingTheFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
-    update::RunLog log(dir.path());
-    QStringList reports;
-    log.setFailureReporter([&reports](const QString& text) { reports.append(text); });
-    EXPECT_FALSE(log.WriteLog("x"));
-    EXPECT_FALSE(log.WriteLog("y"));
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains(dir.filePath("QVTDPH2012.log"))) << reports[0].toStdString();
 }
 
 } // namespace
