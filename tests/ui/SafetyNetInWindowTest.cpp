@@ -1,12 +1,10 @@
 // The backup, the question about other attachments and the claim, seen in the window.
 
-#include "FreshDatabase.h"
 #include "ProgramDir.h"
 #include "RowDump.h"
 #include "RunLogEntries.h"
 
 #include "db/DatabaseClaim.h"
-#include "ui/D08_Info.h"
 #include "ui/D08_Main.h"
 #include "ui/D08_Question.h"
 #include "ui/DialogPrompt.h"

@@ -62,7 +62,7 @@ TEST(RunLog, EmbeddedLineBreaksAreWrittenAsTheyAre)
               "31.12.11 18:05:09 | EXEC SQL       | CREATE or ALTER PROCEDURE X\r\nAS\r\nBEGIN\r\nEND\r\n\r\n");
 }
 
-TEST(RunLog, FailureToWriteIsReportedAsFalseAndOnceToTheReporterNamingTheFile)
+TEST(RunLog, FailureToWriteIsReportedAsFalse)
 {
     QTemporaryDir dir;
     const update::RunLog missingDirectory(dir.filePath("no/such/dir"));
@@ -71,12 +71,12 @@ TEST(RunLog, FailureToWriteIsReportedAsFalseAndOnceToTheReporterNamingTheFile)
     // The log's name taken by a directory: cannot be opened, even by root.
     ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
     update::RunLog blocked(dir.path());
-    QStringList reports;
+    QStringList reports; // and once to the reporter, naming the file
     blocked.setFailureReporter([&reports](const QString& text) { reports.append(text); });
     EXPECT_FALSE(blocked.WriteLog("x"));
     EXPECT_FALSE(blocked.WriteLog("y"));
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains(dir.filePath("QVTDPH2012.log"))) << reports[0].toStdString();
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports.value(0).contains(dir.filePath("QVTDPH2012.log"))) << reports.value(0).toStdString();
 
     // A directory where nobody may create files, root included.
     const update::RunLog readOnly(QStringLiteral("/proc"));

@@ -114,8 +114,7 @@ TEST_F(Backup, FailedBackupRefusesTheUpdateBeforeAnyChange)
     EXPECT_EQ(dumpAll(connection), before);
     const QStringList log = entries();
     ASSERT_EQ(log.size(), 4) << log.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(log.mid(0, 3), (QStringList{QString(63, QLatin1Char('-')), QStringLiteral("SPUSTENI AKT.  | "),
-                                          QStringLiteral("ZALOHA         | /nonexistent-directory-of-dph2012/hotel.fbk")}));
+    EXPECT_EQ(log[2], QStringLiteral("ZALOHA         | /nonexistent-directory-of-dph2012/hotel.fbk"));
     // The engine error's three values: code, SQLCODE, message naming the file.
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^ZALOHA CHYBA   \\| \\d+ -?\\d+ .*hotel\\.fbk")).match(log[3]).hasMatch())
         << log[3].toStdString();
