@@ -41,14 +41,6 @@ public:
         file.write("[Params]\r\nAlias=" + alias.toUtf8() + "\r\nUser=SYSDBA\r\nPassword=heslo42\r\n");
     }
 
-    // Adds lines to DPH.ini after writeSettings.
-    void appendSettings(const QByteArray& lines) const
-    {
-        QFile file(directory_.filePath(QStringLiteral("DPH.ini")));
-        if (!file.open(QIODevice::Append))
-            throw std::runtime_error("cannot write DPH.ini");
-        file.write(lines);
-    }
     bool hasRunLog() const { return QFile::exists(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
 
     // DPH.ini as given, byte for byte.
@@ -92,6 +84,14 @@ public:
 
     // Waits for the program to end by itself; false if it is still running after a minute.
     bool endsByItself() { return process_.waitForFinished(60000); }
+    // Started without a display, run to its end: its exit status.
+    int run(const QStringList& arguments)
+    {
+        start(arguments);
+        if (!endsByItself())
+            throw std::runtime_error("the run did not end");
+        return exitCode();
+    }
     bool stillRunningAfter(int milliseconds) { return !process_.waitForFinished(milliseconds); }
     int exitCode() const { return process_.exitCode(); }
     qint64 processId() const { return process_.processId(); }

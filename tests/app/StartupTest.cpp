@@ -1,10 +1,15 @@
+#include "FirebirdRoot.h"
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using testsupport::FirebirdRoot;
 using testsupport::InstalledProgram;
 
 TEST(AutomaticStart, RunsWithoutADisplayAndEndsWithZeroOnAGoodDatabase)
@@ -71,6 +76,63 @@ TEST(InteractiveStart, NoDisplayEndsAtOnceWithAMessageAndOne)
     EXPECT_TRUE(program.exitedNormally()) << "not a toolkit abort";
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.standardError().contains(QStringLiteral("no display")));
+}
+
+// Arguments that ask for help or the version answer and end; they never start the update.
+class HelpArgument : public testing::TestWithParam<const char*> {};
+
+TEST_P(HelpArgument, AnswersOnStandardOutputAndEndsWithZeroWithoutStartingTheUpdate)
+{
+    InstalledProgram program;
+    // Had the program made its window, this alias's settings notice would be on standard error.
+    program.writeSettings(QStringLiteral("/nonexistent-dph2012/hotel.fdb"));
+    EXPECT_EQ(program.run({QString::fromLatin1(GetParam())}), 0);
+    EXPECT_EQ(program.standardError(), QString());
+    EXPECT_EQ(program.logEntries(), QStringList());
+    const QString output = program.standardOutput();
+    if (GetParam() == std::string("--version")) {
+        EXPECT_EQ(output, QStringLiteral("dph2012 " DPH2012_VERSION "\n"));
+        return;
+    }
+    EXPECT_TRUE(output.startsWith(QStringLiteral("Usage: dph2012"))) << output.toStdString();
+    QFile readme(QStringLiteral(README_FILE));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(readme.readAll()).contains(QStringLiteral("```\n") + output + QStringLiteral("```\n")))
+        << "README.md must show the usage as the program prints it:\n" << output.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, HelpArgument, testing::Values("-h", "--help", "-?", "/?", "--version"));
+
+// An alias that no databases.conf maps: every statement fails fast, nothing is changed anywhere.
+class UnmappedRun : public testing::Test {
+protected:
+    UnmappedRun() { program.setFirebirdRoot(QString::fromStdString(root.path())); }
+    int run() { return program.run({QStringLiteral("x")}); }
+
+    FirebirdRoot root{{}};
+    InstalledProgram program;
+};
+
+TEST_F(UnmappedRun, AnUnreadableSettingsFileStopsBeforeConnectingWithThree)
+{
+    ASSERT_TRUE(QDir(program.directory()).mkdir(QStringLiteral("DPH.ini")));
+    EXPECT_EQ(run(), 3);
+    const QString errors = program.standardError();
+    EXPECT_TRUE(errors.contains(QDir(program.directory()).filePath(QStringLiteral("DPH.ini")))) << errors.toStdString();
+    EXPECT_TRUE(program.logEntries().isEmpty()) << "no statement was logged, so none was sent";
+}
+
+// Nothing else on standard error, not even the toolkit's warning about a missing runtime directory.
+TEST_F(UnmappedRun, ALogThatCannotBeWrittenIsTheOnlyThingSaidOnStandardErrorAndTheRunGoesOn)
+{
+    program.writeSettings(QStringLiteral("QVT"));
+    program.unsetEnvironment(QStringLiteral("XDG_RUNTIME_DIR"));
+    const QString log = QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012.log"));
+    ASSERT_TRUE(QDir().mkdir(log));
+    EXPECT_EQ(run(), 2) << "the statements ran (and failed) as without a log";
+    const QStringList lines = program.standardError().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(log)) << lines[0].toStdString();
 }
 
 } // namespace

@@ -4,8 +4,19 @@
 #include "db/DatabaseClaim.h"
 #include "db/EngineError.h"
 #include "db/Query.h"
+#include "db/ServiceBackup.h"
 
 #include "FreshDatabase.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -206,5 +217,74 @@ TEST_F(ConnectionTest, TheClaimIsOneAttachmentsAtATimeAndComesBackAfterAReconnec
     EXPECT_FALSE(connection.holdsClaim());
 }
 
-} // namespace
+// A listening socket on 127.0.0.1 that nobody accepts on: the kernel completes the handshake,
+// then nothing is ever said.
+struct SilentHost {
+    SilentHost()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket, 8) != 0
+            || ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        port = ntohs(address.sin_port);
+    }
+    ~SilentHost() { ::close(socket); }
+    SilentHost(const SilentHost&) = delete;
+    SilentHost& operator=(const SilentHost&) = delete;
 
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+};
+
+TEST(ConnectTimeout, OpeningAndEveryLaterAttemptFailAsEngineErrorsInsteadOfHanging)
+{
+    const SilentHost host;
+    db::Connection connection;
+    connection.setDatabase("127.0.0.1/" + std::to_string(host.port) + ":hotel");
+    connection.setUser("SYSDBA");
+    connection.setPassword("x");
+    connection.setConnectTimeout(1);
+    EXPECT_THROW(connection.open(), db::EngineError);
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_THROW(connection.execute("select 1 from rdb$database"), db::EngineError) << "a statement reconnects, bounded";
+}
+
+// The backup through the services manager: which one a connection string leads to, and what
+// the service reports while it works.
+TEST(ServiceTarget, FollowsTheHostOfTheConnectionString)
+{
+    for (const auto& [connection, serviceManager, database] :
+         {std::tuple{"QVT", "service_mgr", "QVT"}, {"/data/hotel.fdb", "service_mgr", "/data/hotel.fdb"},
+          {"C:\\Kalmor\\hotel.fdb", "service_mgr", "C:\\Kalmor\\hotel.fdb"},
+          {"C:/Kalmor/hotel.fdb", "service_mgr", "C:/Kalmor/hotel.fdb"}, {"hotelserver:QVT", "hotelserver:service_mgr", "QVT"},
+          {"hotelserver/3051:/data/hotel.fdb", "hotelserver/3051:service_mgr", "/data/hotel.fdb"},
+          {"10.0.0.5:C:\\Kalmor\\hotel.fdb", "10.0.0.5:service_mgr", "C:\\Kalmor\\hotel.fdb"}}) {
+        const db::ServiceTarget target = db::serviceTargetOf(connection);
+        EXPECT_EQ(target.serviceManager, serviceManager) << connection;
+        EXPECT_EQ(target.database, database) << connection;
+    }
+}
+
+TEST(ServiceBackup, ReportsItsLinesOnlyToThoseWhoAskAndWritesTheSameEitherWay)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+    const db::ServiceBackup backup(database.path(), "SYSDBA", "");
+    const std::filesystem::path quiet = database.directory() / "quiet.fbk", verbose = database.directory() / "verbose.fbk";
+
+    backup.run(quiet.string(), {});
+    std::vector<std::string> lines;
+    backup.run(verbose.string(), [&](const std::string& line) { lines.push_back(line); });
+
+    EXPECT_EQ(std::filesystem::file_size(quiet), std::filesystem::file_size(verbose));
+    const auto has = [&](const std::string& text) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(has("writing data for table POS_TAXES"));
+    EXPECT_TRUE(has(std::to_string(std::filesystem::file_size(verbose)) + " bytes written"));
+    EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& line) { return line.find('\n') != std::string::npos; }));
+}
+
+} // namespace

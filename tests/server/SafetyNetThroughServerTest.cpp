@@ -19,14 +19,6 @@ namespace {
 
 using namespace testsupport;
 
-int runToEnd(InstalledProgram& program, const QString& argument)
-{
-    program.start({argument});
-    if (!program.endsByItself())
-        throw std::runtime_error("the program did not end");
-    return program.exitCode();
-}
-
 TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
 {
     const FreshDatabase database(HotelData::Demo);
@@ -37,10 +29,10 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
                               + "\r\n");
 
-    EXPECT_EQ(runToEnd(program, QStringLiteral("--check")), 1);
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), 1);
     EXPECT_FALSE(program.hasRunLog());
 
-    EXPECT_EQ(runToEnd(program, QStringLiteral("x")), 0) << program.standardError().toStdString();
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 0) << program.standardError().toStdString();
     const QStringList entries = program.logEntries();
     EXPECT_EQ(entries.filter(QRegularExpression(QStringLiteral(
                   "^               \\| Pripojeno dalsich: 1 \\(SYSDBA@127\\.0\\.0\\.1/\\d+ \\S*isql-fb\\)$"))).size(),
@@ -51,7 +43,7 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
 
     // The other attachment is reported but not counted: nothing of the update is left.
-    EXPECT_EQ(runToEnd(program, QStringLiteral("--check")), 0);
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), 0);
     EXPECT_TRUE(program.standardOutput().contains(QStringLiteral("Pripojeno dalsich: 1")));
 
     // The backup restores through the same server, and holds the data as it was before the update.

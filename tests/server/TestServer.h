@@ -2,47 +2,96 @@
 
 #include "InstalledProgram.h"
 
+#include "db/Connection.h"
+
 #include <QString>
 
+#include <fstream>
+#include <stdexcept>
 #include <string>
 
-namespace db {
-class Connection;
-}
-
-namespace testsupport {
-
 // The Firebird server that the fixture started for this test run.
-namespace server {
+namespace testsupport::server {
 
 inline constexpr const char* kPassword = "serverkey"; // SYSDBA's on the tests' own server
 inline const std::string kAliasDatabase = std::string(SERVER_DIR) + "/databases/alias_hotel.fdb";
+inline const QString kStep1 = QStringLiteral(
+    "EXEC SQL       | update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10");
 
 // "127.0.0.1/<port>:<database>", a connection string through the server.
-std::string address(const std::string& database, const std::string& serverDir = SERVER_DIR);
-// A connection as SYSDBA through the server.
-void connect(db::Connection& connection, const std::string& database, const std::string& serverDir = SERVER_DIR);
-// Settings naming the database through the server, as SYSDBA.
-QByteArray settingsFor(const std::string& database, const std::string& serverDir = SERVER_DIR);
+inline std::string address(const std::string& database, const std::string& serverDir = SERVER_DIR)
+{
+    std::ifstream file(serverDir + "/port");
+    std::string port;
+    if (!(file >> port))
+        throw std::runtime_error("the tests' Firebird server is not running (no " + serverDir + "/port)");
+    return "127.0.0.1/" + port + ":" + database;
+}
 
-// A statement that takes about a second of the server's time per row it touches: keeps the
+// A connection as SYSDBA through the server.
+inline void connect(db::Connection& connection, const std::string& database, const std::string& serverDir = SERVER_DIR)
+{
+    connection.setDatabase(address(database, serverDir));
+    connection.setUser("SYSDBA");
+    connection.setPassword(kPassword);
+}
+
+// Settings naming the database through the server, as SYSDBA.
+inline QByteArray settingsFor(const std::string& database, const std::string& serverDir = SERVER_DIR)
+{
+    return "[Params]\r\nAlias=" + QByteArray::fromStdString(address(database, serverDir))
+        + "\r\nUser=SYSDBA\r\nPassword=" + kPassword + "\r\n";
+}
+
+// A trigger that takes about a second of the server's time per row it touches: keeps the
 // program inside that statement while a test acts.
-void slowDown(db::Connection& connection, const std::string& table, const std::string& event, int seconds);
+inline void slowDown(db::Connection& connection, const std::string& table, const std::string& event, int seconds)
+{
+    connection.execute("create trigger TEST_SLOW_" + table + " for " + table + " before " + event
+                       + " as declare variable i integer = 0; begin while (i < " + std::to_string(seconds * 3000000)
+                       + ") do i = i + 1; end");
+}
 
 // Waits until the program has logged the entry `count` times (the log grows across runs).
-void waitForEntry(InstalledProgram& program, const QString& entry, int count = 1);
-
-} // namespace server
-} // namespace testsupport
-
-namespace testsupport::server {
+inline void waitForEntry(InstalledProgram& program, const QString& entry, int count = 1)
+{
+    for (int tries = 0; tries < 6000; ++tries) {
+        if (program.logEntries().count(entry) >= count)
+            return;
+        if (!program.stillRunningAfter(10))
+            throw std::runtime_error("the program ended before it logged " + entry.left(60).toStdString());
+    }
+    throw std::runtime_error("the program never logged " + entry.left(60).toStdString());
+}
 
 // A transaction of another attachment (an isql process) that has updated rows and holds their
 // locks until the object goes.
 class HeldLock {
 public:
-    HeldLock(const std::string& database, const std::string& update);
-    ~HeldLock();
+    HeldLock(const std::string& database, const std::string& update)
+    {
+        isql_.setProcessChannelMode(QProcess::MergedChannels);
+        isql_.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"), QStringLiteral("SYSDBA"),
+                                               QStringLiteral("-password"), QString::fromLatin1(kPassword),
+                                               QString::fromStdString(address(database))});
+        if (!isql_.waitForStarted(30000))
+            throw std::runtime_error("isql-fb did not start");
+        isql_.write(QByteArray::fromStdString(update) + ";\nselect 'LOCK' || 'HELD' from rdb$database;\n");
+        QByteArray output;
+        while (!output.contains("LOCKHELD")) {
+            if (!isql_.waitForReadyRead(60000))
+                throw std::runtime_error("isql-fb did not take the lock: " + output.toStdString());
+            output += isql_.readAll();
+        }
+    }
+    ~HeldLock()
+    {
+        isql_.write("rollback;\nquit;\n");
+        isql_.closeWriteChannel();
+        if (!isql_.waitForFinished(30000))
+            isql_.kill();
+        isql_.waitForFinished(10000);
+    }
     HeldLock(const HeldLock&) = delete;
     HeldLock& operator=(const HeldLock&) = delete;
 

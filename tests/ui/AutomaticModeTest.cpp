@@ -1,10 +1,8 @@
 // Runs with automatic mode set for the whole process, as the entry point sets it.
 #include "FreshDatabase.h"
-#include "DialogWatch.h"
 #include "ProgramDir.h"
 #include "RunLogEntries.h"
 
-#include "db/Connection.h"
 #include "ui/D08_Info.h"
 #include "ui/D08_Main.h"
 #include "ui/widgets/GlowButton.h"
@@ -75,21 +73,15 @@ TEST(AutomaticMode, AnErrorThatEndsTheUpdateGoesToStandardErrorNotToABox)
 
 TEST(AutomaticMode, OtherAttachmentsGoToTheLogAndStandardErrorAndTheUpdateGoesOn)
 {
-    const testsupport::FreshDatabase database;
-    db::Connection other;
-    other.setDatabase(database.path());
-    other.setUser("SYSDBA");
-    other.open();
-    const ProgramDir dir;
-    dir.writeAlias(QString::fromStdString(database.path()));
-    ui::TFormD08Main window(dir.path());
+    const AttachedElsewhere attached;
+    ui::TFormD08Main window(attached.dir.path());
     DialogWatch watch;
     testing::internal::CaptureStderr();
     window.AdvGlowButton1->click();
     const std::string written = testing::internal::GetCapturedStderr();
     EXPECT_EQ(watch.dialogsAfterEvents(), 0);
     EXPECT_NE(written.find("dph2012: Pripojeno dalsich: 1 (SYSDBA@lokalne)\n"), std::string::npos) << written;
-    const QStringList entries = testsupport::runLogEntries(dir.path() + QStringLiteral("/QVTDPH2012.log"));
+    const QStringList entries = testsupport::runLogEntries(attached.dir.path() + QStringLiteral("/QVTDPH2012.log"));
     ASSERT_GE(entries.size(), 5);
     EXPECT_EQ(entries[2], QStringLiteral("               | Automaticky mod"));
     EXPECT_EQ(entries[3], QStringLiteral("               | Pripojeno dalsich: 1 (SYSDBA@lokalne)"));

@@ -1,4 +1,5 @@
 #include "ProgramDir.h"
+#include "RunLogEntries.h"
 
 #include "ui/D08_Main.h"
 #include "ui/RecordingPrompt.h"
@@ -200,6 +201,55 @@ TEST_F(MainWindowTest, KonecClosesTheWindow)
     showAndActivate();
     QTest::mouseClick(window.AdvGlowButton2, Qt::LeftButton);
     EXPECT_FALSE(window.isVisible());
+}
+
+// Driven by keyboard: Shift+Tab from "Konec", Down to b), Tab to "Konec", Tab to "Spusť pouze
+// krok 7", Space runs step 7 with option b).
+TEST(KeyboardInWindow, TabEntersTheOptionsAtTheSelectedOneAndTheArrowsMoveTheSelectionWithTheFocus)
+{
+    const testsupport::FreshDatabase database;
+    ProgramDir dir;
+    dir.writeAlias(QString::fromStdString(database.path()));
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window{dir.path(), prompt};
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), window.AdvOfficeRadioGroup1->item(0));
+    press(Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), window.AdvOfficeRadioGroup1->item(1));
+    EXPECT_EQ(window.AdvOfficeRadioGroup1->itemIndex(), 1);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), window.AdvGlowButton3);
+    press(Qt::Key_Space);
+    EXPECT_EQ(testsupport::runLogEntries(dir.path() + QStringLiteral("/QVTDPH2012.log")).value(1),
+              QStringLiteral("     volba b   | "));
+    // Back into the group: the selected option again.
+    window.AdvGlowButton2->setFocus(Qt::OtherFocusReason);
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), window.AdvOfficeRadioGroup1->item(1))
+        << QApplication::focusWidget()->objectName().toStdString();
+}
+
+TEST_F(MainWindowTest, TheFocusedCommandButtonShowsAMarkFromTheStart)
+{
+    showAndActivate();
+    // "Konec" has had the focus since the window opened; no key has been pressed yet.
+    ASSERT_EQ(QApplication::focusWidget(), window.AdvGlowButton2);
+    const QImage focused = window.AdvGlowButton2->grab().toImage();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    const QImage unfocused = window.AdvGlowButton2->grab().toImage();
+    int marked = 0; // inside the button, clear of its border and caption
+    for (int x = 2; x < focused.width() - 2; ++x)
+        for (const int y : {3, 4, focused.height() - 5, focused.height() - 4})
+            marked += focused.pixelColor(x, y) != unfocused.pixelColor(x, y) ? 1 : 0;
+    EXPECT_GT(marked, focused.width() / 2);
 }
 
 } // namespace

@@ -1,26 +1,33 @@
-// The backup and the question about other attachments, seen in the window.
+// The backup, the question about other attachments and the claim, seen in the window.
 
-#include "FreshDatabase.h"
 #include "ProgramDir.h"
+#include "RowDump.h"
 #include "RunLogEntries.h"
 
-#include "db/Connection.h"
-#include "ui/D08_Info.h"
+#include "db/DatabaseClaim.h"
 #include "ui/D08_Main.h"
 #include "ui/D08_Question.h"
 #include "ui/DialogPrompt.h"
 #include "ui/RecordingPrompt.h"
 #include "ui/widgets/CircularProgress.h"
 #include "ui/widgets/GlowButton.h"
+#include "ui/widgets/OfficeRadioGroup.h"
 #include "update/OtherAttachments.h"
+#include "update/UpdateClaim.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+const QString kOneOtherHead = QString::fromUtf8(
+    R"(<P align="center"><FONT color="#FF0000">K databázi jsou připojeni další uživatelé: 1</FONT><br>)");
 
 TEST(SafetyNetInWindow, BackupShowsProgressKeepsTheWindowAliveAndRefusesToClose)
 {
@@ -61,26 +68,18 @@ TEST(SafetyNetInWindow, BackupShowsProgressKeepsTheWindowAliveAndRefusesToClose)
 
 TEST(SafetyNetInWindow, OtherAttachmentsAreAskedAboutInTheInfoDialogsLook)
 {
-    const testsupport::FreshDatabase database;
-    db::Connection other;
-    other.setDatabase(database.path());
-    other.setUser("SYSDBA");
-    other.open();
-    const ProgramDir dir;
-    dir.writeAlias(QString::fromStdString(database.path()));
+    const AttachedElsewhere attached;
     ui::RecordingPrompt prompt;
     prompt.goOn = false;
-    ui::TFormD08Main window(dir.path(), prompt);
+    ui::TFormD08Main window(attached.dir.path(), prompt);
     window.FormShow();
 
     window.AdvGlowButton3->click();
 
     ASSERT_EQ(prompt.questions.size(), 1);
-    EXPECT_EQ(prompt.questions[0],
-              QString::fromUtf8(R"(<P align="center"><FONT color="#FF0000">K databázi jsou připojeni další uživatelé: 1</FONT><br>)"
-                                "SYSDBA@lokalne<br>Pokračovat v aktualizaci?<br></P>"));
+    EXPECT_EQ(prompt.questions[0], kOneOtherHead + QString::fromUtf8("SYSDBA@lokalne<br>Pokračovat v aktualizaci?<br></P>"));
     EXPECT_TRUE(prompt.infoKinds.empty());
-    EXPECT_FALSE(dir.hasRunLog());
+    EXPECT_FALSE(attached.dir.hasRunLog());
     EXPECT_TRUE(window.AdvGlowButton3->isEnabled());
 }
 
@@ -117,13 +116,71 @@ TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorAndTheComman
 {
     ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
     testing::internal::CaptureStderr();
-    const bool goOn = ui::DialogPrompt().question(
-        {QString::fromUtf8(R"(<P align="center"><FONT color="#FF0000">K databázi jsou připojeni další uživatelé: 1</FONT><br>)"),
-         QStringLiteral("SYSDBA@lokalne<br>")},
-        nullptr);
-    EXPECT_TRUE(goOn);
+    EXPECT_TRUE(ui::DialogPrompt().question({kOneOtherHead, QStringLiteral("SYSDBA@lokalne<br>")}, nullptr));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               QString::fromUtf8("K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne\n").toLocal8Bit().toStdString());
+}
+
+// Each command against a database that another attachment has claimed, and a run log that
+// cannot be written.
+class ClaimInWindow : public testing::TestWithParam<ui::GlowButton* ui::TFormD08Main::*> {
+protected:
+    std::string data()
+    {
+        return testsupport::dumpRows(attached.other,
+                                     "select (select count(*) from FBS_VAT where VAT_RATE = 14), (select sum(PERCENTAGE) "
+                                     "from POS_TAXES), (select sum(ID_VAT) from FBS_STOCK_ITM), (select count(*) from "
+                                     "REC_MM_REZERVACE) from RDB$DATABASE");
+    }
+    AttachedElsewhere attached{testsupport::HotelData::Demo}; // "other" is another instance's attachment
+};
+
+TEST_P(ClaimInWindow, ACommandIsRefusedWhileAnotherAttachmentHoldsTheClaim)
+{
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window(attached.dir.path(), prompt);
+    window.FormShow();
+    window.AdvOfficeRadioGroup1->setItemIndex(2);
+    attached.other.claim();
+    const std::string before = data();
+
+    QTest::mouseClick(window.*GetParam(), Qt::LeftButton);
+
+    EXPECT_EQ(prompt.errors, QStringList{update::kBusyMessage});
+    EXPECT_TRUE(prompt.infoKinds.empty()) << "not even the reminders: nothing started";
+    EXPECT_EQ(testsupport::runLogEntries(attached.dir.path() + QStringLiteral("/QVTDPH2012.log")),
+              QStringList{QStringLiteral("ERROR          | ") + update::kBusyMessage});
+    EXPECT_EQ(data(), before);
+    for (ui::GlowButton* each : {window.AdvGlowButton1, window.AdvGlowButton2, window.AdvGlowButton3, window.AdvGlowButton4})
+        EXPECT_TRUE(each->isEnabled()) << each->objectName().toStdString();
+
+    attached.other.releaseClaim();
+    prompt.errors.clear();
+    QTest::mouseClick(window.*GetParam(), Qt::LeftButton);
+    EXPECT_TRUE(prompt.errors.isEmpty()) << "the claim is free again";
+    EXPECT_NO_THROW(attached.other.claim()) << "the window holds the claim only while a command runs";
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, ClaimInWindow,
+                         testing::Values(&ui::TFormD08Main::AdvGlowButton1, &ui::TFormD08Main::AdvGlowButton3,
+                                         &ui::TFormD08Main::AdvGlowButton4));
+
+// The notice stays in the status line after a backup has shown its progress there.
+TEST(RunLogInWindow, ALogThatCannotBeWrittenIsShownInTheStatusLine)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+    ProgramDir dir;
+    dir.writeIni("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nBackup="
+                 + dir.path().toUtf8() + "/hotel.fbk\r\n");
+    const QString log = dir.path() + QStringLiteral("/QVTDPH2012.log");
+    ASSERT_TRUE(QDir().mkdir(log));
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.FormShow();
+    QTest::mouseClick(window.AdvGlowButton1, Qt::LeftButton);
+    EXPECT_TRUE(window.Label10->text().contains(log)) << window.Label10->text().toStdString();
+    EXPECT_TRUE(prompt.errors.isEmpty()) << "the command ran as usual";
+    EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/hotel.fbk")));
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "FreshDatabase.h"
-#include "DialogWatch.h"
 #include "ProgramDir.h"
 
 #include "ui/D08_Main.h"

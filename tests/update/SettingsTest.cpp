@@ -36,18 +36,6 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndNoNotice)
     EXPECT_TRUE(update::SettingsNotice(settings).isEmpty());
 }
 
-TEST_F(SettingsTest, ADirectoryInPlaceOfTheFileIsRefusedNamingIt)
-{
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DPH.ini"))); // a directory cannot be read as a file
-    try {
-        update::LoadSettings(dir.path());
-        FAIL() << "the defaults were taken";
-    } catch (const update::SettingsUnreadable& error) {
-        EXPECT_NE(std::string(error.what()).find(dir.filePath(QStringLiteral("DPH.ini")).toStdString()), std::string::npos)
-            << error.what();
-    }
-}
-
 TEST_F(SettingsTest, ConnectTimeoutIsWholeSecondsOtherwiseFifteen)
 {
     const std::vector<std::pair<QByteArray, unsigned>> cases = {
