@@ -1,4 +1,4 @@
-#include "StderrFilter.h"
+#include "app/StderrFilter.h"
 
 #include <QString>
 #include <QtGlobal>

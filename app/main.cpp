@@ -1,5 +1,6 @@
-#include "app/Usage.h"
 #include "app/CheckCommand.h"
+#include "app/StderrFilter.h"
+#include "app/Usage.h"
 #include "ui/D08_Main.h"
 #include "ui/DialogPrompt.h"
 #include "ui/GuardedApplication.h"
@@ -11,7 +12,6 @@
 #include "update/Settings.h"
 #include "update/SignalGuard.h"
 #include "update/UpdateSession.h"
-#include "StderrFilter.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -103,7 +103,7 @@ int main(int argc, char* argv[])
     // The read-only report needs neither a window nor the run log.
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--check")) {
         const QCoreApplication application(argc, argv);
-        return runCheckCommand(QCoreApplication::applicationDirPath());
+        return app::runCheckCommand(QCoreApplication::applicationDirPath());
     }
     const bool automatic = argc > 1 && argv[1][0] != '\0';
     update::installStopSignalHandlers();

@@ -120,6 +120,9 @@ TEST_F(UnmappedRun, AnUnreadableSettingsFileStopsBeforeConnectingWithThree)
     const QString errors = program.standardError();
     EXPECT_TRUE(errors.contains(QDir(program.directory()).filePath(QStringLiteral("DPH.ini")))) << errors.toStdString();
     EXPECT_TRUE(program.logEntries().isEmpty()) << "no statement was logged, so none was sent";
+    // The read-only check does not report on the defaults' database either.
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), 2);
+    EXPECT_TRUE(program.standardOutput().isEmpty());
 }
 
 // Nothing else on standard error, not even the toolkit's warning about a missing runtime directory.
