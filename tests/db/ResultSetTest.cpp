@@ -14,7 +14,8 @@ db::ResultSet sample()
 
 TEST(ResultSet, IntegerConversionRefusesWhatIsNotAWholeNumber)
 {
-    db::ResultSet rows({"V"}, {{std::string("~FAIL~")}, {std::string("")}, {std::string("1.5")}, {std::string("-42")}});
+    db::ResultSet rows({"V"}, {{std::string("~FAIL~")}, {std::string("")}, {std::string("1.5")}, {std::string("-42")},
+                               {std::string("  ")}, {std::string(" 12   ")}});
     EXPECT_THROW(rows.integer(0), db::Error);
     rows.next();
     EXPECT_THROW(rows.integer(0), db::Error);
@@ -22,6 +23,10 @@ TEST(ResultSet, IntegerConversionRefusesWhatIsNotAWholeNumber)
     EXPECT_THROW(rows.integer(0), db::Error);
     rows.next();
     EXPECT_EQ(rows.integer("v"), -42);
+    rows.next();
+    EXPECT_THROW(rows.integer(0), db::Error);
+    rows.next();
+    EXPECT_EQ(rows.integer(0), 12) << "a CHAR column's padding is no part of the number";
 }
 
 TEST(ResultSet, FieldsByNameIgnoreCaseAndUnknownNamesFail)
