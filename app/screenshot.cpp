@@ -51,19 +51,20 @@ int main(int argc, char* argv[])
         QApplication::processEvents();
         written &= save(window.grab(), output, QStringLiteral("main.png"));
 
-        // Midway through the full update: buttons off, five steps done, the indicator turning.
+        // The backup before step 1: buttons off, the indicator turning, its progress in the status.
         update::setAllButtonsEnabled(window, false);
         window.setProgressMaximum(8);
         window.setIndicatorRunning(true);
+        window.showBackupProgress(QStringLiteral("writing data for table REC_CHECKDTL"));
+        written &= save(window.grab(), output, QStringLiteral("main_backup.png"));
+        window.showBackupProgress(QString());
+
+        // Midway through the full update: five steps done.
         for (int step = 1; step <= 5; ++step) {
             window.markStepDone(step);
             window.setProgress(step);
         }
         written &= save(window.grab(), output, QStringLiteral("main_running.png"));
-
-        window.showBackupProgress(QStringLiteral("writing data for table REC_CHECKDTL"));
-        written &= save(window.grab(), output, QStringLiteral("main_backup.png"));
-        window.showBackupProgress(QString());
 
         for (int step = 6; step <= 8; ++step) {
             window.markStepDone(step);
