@@ -34,6 +34,13 @@ namespace ui {
 
 namespace {
 
+// Unattended, what the window would show goes to standard error, one "dph2012: " line each.
+void sayOnStandardError(const QString& text)
+{
+    std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry, int pixelHeight)
 {
     auto* label = new QLabel(text, parent);
@@ -79,8 +86,7 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
     createControls();
     session_.log().setFailureReporter([this](const QString& text) {
         if (update::isAutomaticMode()) {
-            std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
-            std::fflush(stderr);
+            sayOnStandardError(text);
             return;
         }
         Label10->setText(text);
@@ -324,8 +330,7 @@ void TFormD08Main::showCommandError(const QString& text)
 {
     // Nobody is there to close a box in an unattended run.
     if (update::isAutomaticMode()) {
-        std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", text.toLocal8Bit().constData());
-        std::fflush(stderr);
+        sayOnStandardError(QStringLiteral("the update ended with an error: ") + text);
         return;
     }
     prompt_.error(text, this);
@@ -335,8 +340,7 @@ bool TFormD08Main::continueDespite(const update::OtherAttachments& others)
 {
     // An unattended run is not stopped by it.
     if (update::isAutomaticMode()) {
-        std::fprintf(stderr, "dph2012: %s\n", others.summary().toLocal8Bit().constData());
-        std::fflush(stderr);
+        sayOnStandardError(others.summary());
         return true;
     }
     return prompt_.question(ui::otherAttachmentsQuestion(others), this);
@@ -345,10 +349,8 @@ bool TFormD08Main::continueDespite(const update::OtherAttachments& others)
 void TFormD08Main::showBackupProgress(const QString& line)
 {
     if (update::isAutomaticMode()) {
-        if (!line.isEmpty()) {
-            std::fprintf(stderr, "dph2012: zaloha: %s\n", line.toLocal8Bit().constData());
-            std::fflush(stderr);
-        }
+        if (!line.isEmpty())
+            sayOnStandardError(QStringLiteral("zaloha: ") + line);
         return;
     }
     // The status line goes back to what it said before, a run log failure included.
@@ -373,8 +375,7 @@ void TFormD08Main::showBackupProgress(const QString& line)
 void TFormD08Main::showRefusal(const QString& text)
 {
     if (update::isAutomaticMode()) {
-        std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
-        std::fflush(stderr);
+        sayOnStandardError(text);
         return;
     }
     prompt_.error(text, this);
