@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "update/ReadinessCheck.h"
 #include "update/Settings.h"
+#include "update/SignalGuard.h"
 
 #include <cstdio>
 
@@ -23,7 +24,14 @@ int runCheckCommand(const QString& programDir)
     connection.setUser(settings.user.toStdString());
     connection.setPassword(settings.password.toStdString());
     connection.setConnectTimeout(settings.connectTimeout);
-    const update::ReadinessReport report = update::CheckReadiness(connection);
+    connection.setInterruption([] { return update::stopSignal() != 0; });
+    update::ReadinessReport report;
+    try {
+        report = update::CheckReadiness(connection);
+    } catch (const update::Interrupted& stop) {
+        std::fprintf(stderr, "dph2012: --check stopped by %s\n", update::signalName(stop.signal).toLatin1().constData());
+        return update::exitStatusForSignal(stop.signal);
+    }
     std::fputs(report.text(settings.alias, settings.user).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     return report.exitStatus();

@@ -14,19 +14,23 @@ constexpr const char* kUsage =
     "10 % to 14 % for 1 January 2012 and records every statement in a run log.\n"
     "\n"
     "  dph2012             the window: choose the option for staying guests, then a command\n"
-    "  dph2012 auto        any other non-empty argument: automatic mode, the full update\n"
-    "                      without a window or dialog, then the program ends\n"
+    "  dph2012 auto        any other non-empty argument that does not begin with \"--\":\n"
+    "                      automatic mode, the full update without a window or dialog,\n"
+    "                      then the program ends\n"
     "  dph2012 --check     a read-only report of what is still at the old rate; changes\n"
     "                      nothing, writes no run log (exit 0 nothing left, 1 something, 2 failed)\n"
     "  dph2012 --help      this text (also -h, -? and /?); connects to nothing\n"
     "  dph2012 --version   the version; connects to nothing\n"
+    "  Any other argument that begins with \"--\" prints this text and ends with 64.\n"
     "\n"
     "Exit status:\n"
     "  0  the connection opened and no statement failed\n"
     "  1  an unexpected error ended the run (also written to the run log)\n"
-    "  2  the run finished, but the connection or a statement failed (see the run log)\n"
-    "  3  refused before any change: another update running, a backup failed,\n"
-    "     or DPH.ini unreadable\n"
+    "  2  the run finished, but a statement or a later connection failed, so the\n"
+    "     database may be partly changed (see the run log)\n"
+    "  3  nothing was changed: no connection could be made, another update is running,\n"
+    "     a backup failed, or DPH.ini is unreadable\n"
+    "  64  an unknown argument beginning with \"--\"\n"
     "  129, 130, 143  stopped by SIGHUP, SIGINT or SIGTERM (the run log says so)\n"
     "\n"
     "Files, in the directory of the program file:\n"
@@ -47,6 +51,15 @@ bool answerHelpRequest(std::string_view argument)
         return true;
     }
     return false;
+}
+
+bool refuseUnknownOption(std::string_view argument)
+{
+    if (!argument.starts_with("--") || argument == "--check")
+        return false;
+    std::fprintf(stderr, "dph2012: unknown argument %.*s\n\n%s", static_cast<int>(argument.size()), argument.data(),
+                 kUsage);
+    return true;
 }
 
 } // namespace app

@@ -8,4 +8,12 @@ namespace app {
 // and returns true: the program then ends without connecting. False for any other argument.
 bool answerHelpRequest(std::string_view argument);
 
+// An argument that begins with "--" and is none of this program's: a typo must not start the
+// update. Prints the usage to standard error and returns true; the program then ends with
+// kUnknownArgumentStatus without reading DPH.ini or connecting.
+bool refuseUnknownOption(std::string_view argument);
+
+// The exit status for an unknown argument (EX_USAGE).
+inline constexpr int kUnknownArgumentStatus = 64;
+
 } // namespace app

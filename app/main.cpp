@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -38,9 +39,10 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
     std::fprintf(stderr, "dph2012: the update ended with an error: %s\n", what.toLocal8Bit().constData());
 }
 
-// 128 plus the signal that stopped the run; 3 when the update was refused before any change;
-// 1 when an error ended the update (it has been logged and reported); otherwise 0 when the
-// connection opened and the engine refused no statement, 2 when it did not.
+// 128 plus the signal that stopped the run; 3 when nothing was changed (the update was refused
+// before any change, or no connection was ever made); 1 when an error ended the update (it has
+// been logged and reported); otherwise 0 when the connection opened and the engine refused no
+// statement, 2 when it did not, so the database may be partly changed.
 int automaticExitStatus(ui::TFormD08Main& window)
 {
     update::UpdateSession& session = window.session();
@@ -50,6 +52,8 @@ int automaticExitStatus(ui::TFormD08Main& window)
         return 3;
     if (session.commandsEndedByError() > 0)
         return 1;
+    if (!session.Database1.hasBeenOpened())
+        return 3;
     return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
 }
 
@@ -93,15 +97,15 @@ int runInteractive(ui::GuardedApplication& application, const QString& programDi
     return status;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+int runProgram(int argc, char* argv[])
 {
-    app::dropRuntimeDirectoryNotice();
     if (argc > 1 && app::answerHelpRequest(argv[1]))
         return 0;
+    if (argc > 1 && app::refuseUnknownOption(argv[1]))
+        return app::kUnknownArgumentStatus;
     // The read-only report needs neither a window nor the run log.
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--check")) {
+        update::installStopSignalHandlers();
         const QCoreApplication application(argc, argv);
         return app::runCheckCommand(QCoreApplication::applicationDirPath());
     }
@@ -132,4 +136,19 @@ int main(int argc, char* argv[])
         ui::DialogPrompt().error(QStringLiteral("dph2012: ") + QString::fromLocal8Bit(error.what()), nullptr);
     }
     return 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    app::dropRuntimeDirectoryNotice();
+    const int status = runProgram(argc, argv);
+    // A connection attempt given up for the signal may still wait for its host; the client
+    // library would wait for it at exit. Everything of this run has been detached and logged.
+    if (update::stopSignal() != 0) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -8,6 +8,12 @@
 #include "db/FirebirdHandles.h"
 #include "db/ResultSet.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace db {
@@ -42,6 +48,73 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
+// One attempt to attach, made on a thread of its own so that the caller can give up waiting
+// for a host that never answers. The attempt owns what it needs; an attachment that arrives
+// after the caller gave up is detached by the attempt itself.
+class AttachAttempt {
+public:
+    static std::shared_ptr<AttachAttempt> start(std::string database, std::vector<unsigned char> dpb)
+    {
+        auto attempt = std::make_shared<AttachAttempt>();
+        std::thread([attempt, database = std::move(database), dpb = std::move(dpb)] {
+            IAttachment* attachment = nullptr;
+            std::exception_ptr failure;
+            try {
+                Status status;
+                Ref<IProvider> provider(fb_get_master_interface()->getDispatcher());
+                attachment = provider->attachDatabase(&status, database.c_str(), static_cast<unsigned>(dpb.size()),
+                                                      dpb.data());
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            attempt->finish(attachment, failure);
+        }).detach();
+        return attempt;
+    }
+
+    // The attachment, or the attempt's failure thrown; ConnectAbandoned once `stop` answers true.
+    IAttachment* wait(const std::function<bool()>& stop)
+    {
+        std::unique_lock lock(mutex_);
+        while (!done_.wait_for(lock, std::chrono::milliseconds(20), [this] { return finished_; })) {
+            if (stop && stop()) {
+                abandoned_ = true;
+                throw ConnectAbandoned("the connection being made was given up");
+            }
+        }
+        if (failure_)
+            std::rethrow_exception(failure_);
+        return attachment_;
+    }
+
+private:
+    void finish(IAttachment* attachment, std::exception_ptr failure)
+    {
+        std::unique_lock lock(mutex_);
+        if (abandoned_ && attachment) {
+            lock.unlock();
+            try {
+                Status status;
+                attachment->detach(&status);
+            } catch (const FbException&) {
+                attachment->release();
+            }
+            return;
+        }
+        attachment_ = attachment;
+        failure_ = std::move(failure);
+        finished_ = true;
+        done_.notify_one();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    bool abandoned_ = false;
+    IAttachment* attachment_ = nullptr;
+    std::exception_ptr failure_;
+};
+
 } // namespace
 
 struct Connection::Impl {
@@ -49,9 +122,11 @@ struct Connection::Impl {
     std::string user;
     std::string password;
     unsigned connectTimeout = 0;
+    std::function<bool()> interruption;
     Ref<IAttachment> attachment;
+    bool opened = false;
     bool claimWanted = false;
-    std::unique_ptr<Transaction> claim;
+    std::optional<detail::ClaimScope> claim;
 
     IMaster* master() const { return fb_get_master_interface(); }
 
@@ -68,19 +143,25 @@ struct Connection::Impl {
         if (connectTimeout > 0)
             dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(connectTimeout));
         detail::keepAttachmentsOnSignals();
-        Ref<IProvider> provider(master()->getDispatcher());
-        attachment.reset(provider->attachDatabase(&status, database.c_str(), dpb->getBufferLength(&status),
-                                                  dpb->getBuffer(&status)));
-        if (!claimWanted)
-            return;
+        const unsigned char* bytes = dpb->getBuffer(&status);
+        const std::shared_ptr<AttachAttempt> attempt =
+            AttachAttempt::start(database, std::vector<unsigned char>(bytes, bytes + dpb->getBufferLength(&status)));
+        attachment.reset(attempt->wait(interruption));
+        opened = true;
+        if (claimWanted)
+            takeClaimOrDetach();
+    }
+
+    // A user whose claim statements fail goes on unclaimed, as one who has no connection yet.
+    void takeClaimOrDetach()
+    {
         try {
-            claim = detail::takeDatabaseClaim(attachment.get());
-        } catch (const FbException& e) {
-            // A user without the right to alter the database runs unclaimed, as before.
-            if (!detail::isLockConflict(e))
-                return;
+            claim = detail::takeDatabaseClaim([this](const std::string& sql) { return run(sql, Rows::All); });
+        } catch (const DatabaseBusy&) {
             detach(); // another instance has the database: nothing is sent
             throw;
+        } catch (const FbException&) {
+        } catch (const Error&) {
         }
     }
 
@@ -243,6 +324,16 @@ bool Connection::isOpen() const
     return static_cast<bool>(impl_->attachment);
 }
 
+bool Connection::hasBeenOpened() const
+{
+    return impl_->opened;
+}
+
+void Connection::setInterruption(std::function<bool()> requested)
+{
+    impl_->interruption = std::move(requested);
+}
+
 void Connection::claim()
 {
     impl_->claimWanted = true;
@@ -250,12 +341,12 @@ void Connection::claim()
         if (!impl_->attachment)
             impl_->attach();
         else if (!impl_->claim)
-            impl_->claim = detail::takeDatabaseClaim(impl_->attachment.get());
+            impl_->claim = detail::takeDatabaseClaim(
+                [this](const std::string& sql) { return impl_->run(sql, Impl::Rows::All); });
+    } catch (const DatabaseBusy&) {
+        impl_->claimWanted = false;
+        throw;
     } catch (const FbException& e) {
-        if (detail::isLockConflict(e)) {
-            impl_->claimWanted = false;
-            throw DatabaseBusy("another attachment holds the database-wide claim");
-        }
         impl_->forgetIfBroken(e);
         throw detail::engineErrorFrom(e);
     }
@@ -264,12 +355,25 @@ void Connection::claim()
 void Connection::releaseClaim()
 {
     impl_->claimWanted = false;
+    if (!impl_->claim)
+        return;
     impl_->claim.reset();
+    try {
+        detail::releaseDatabaseClaim([this](const std::string& sql) { return impl_->run(sql, Impl::Rows::All); });
+    } catch (const FbException& e) {
+        // The mark goes with the attachment at the latest.
+        impl_->forgetIfBroken(e);
+    }
 }
 
 bool Connection::holdsClaim() const
 {
-    return static_cast<bool>(impl_->claim);
+    return impl_->claim.has_value();
+}
+
+bool Connection::claimSeesAllAttachments() const
+{
+    return impl_->claim != detail::ClaimScope::OwnUserOnly;
 }
 
 void Connection::execute(const std::string& sql)

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace db {
 
 class ResultSet;
+
+// A connection being made was given up because the program was asked to stop.
+class ConnectAbandoned : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // One attachment to a Firebird database, in SQL dialect 1. Every statement runs in a transaction
 // of its own that is committed when the statement completes. A statement sent while the
@@ -28,19 +36,28 @@ public:
     void setConnectTimeout(unsigned seconds);
     unsigned connectTimeout() const;
 
+    // Asked about every few hundredths of a second while a connection is being made; once it
+    // answers true, the attempt is given up (ConnectAbandoned) instead of waiting for the host.
+    void setInterruption(std::function<bool()> requested);
+
     // Throws EngineError when the engine refuses, Error when the client library is unusable.
     void open();
     void close();
     bool isOpen() const;
+    // True once any attachment has been made: until then nothing can have reached the database.
+    bool hasBeenOpened() const;
 
     // Takes a database-wide claim that lasts until releaseClaim(), opening the connection first
     // if needed; a connection opened again later takes it again before any statement is sent.
-    // Throws DatabaseBusy when another attachment holds it, EngineError for any other failure:
-    // no connection (the claim is then taken at the next attachment), or a user without the
-    // right to alter the database (only SYSDBA and the owner have it), who goes on unclaimed.
+    // The claim holds no lock and no transaction: no statement of another program waits on it.
+    // Throws DatabaseBusy when another attachment holds it, EngineError for any other failure
+    // (no connection: the claim is then taken at the next attachment).
     void claim();
     void releaseClaim();
     bool holdsClaim() const;
+    // False when the user sees only its own attachments, so an instance run by another user
+    // would go unseen; true otherwise, and while no claim is held.
+    bool claimSeesAllAttachments() const;
 
     // Runs one statement as sent, without parameters, and commits it. Warnings are not failures.
     void execute(const std::string& sql);

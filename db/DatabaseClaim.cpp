@@ -1,18 +1,31 @@
+#include "db/DatabaseClaim.h"
 #include "db/DatabaseClaimDetail.h"
 
+#include <firebird/Interface.h>
 #include <ibase.h>
 
 #include <mutex>
+#include <unistd.h>
 
 namespace db::detail {
 
-using namespace Firebird;
-
 namespace {
 
-const unsigned char kClaimTransaction[] = {
-    isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait,
-};
+std::string setMark(const std::string& value)
+{
+    return std::string("select rdb$set_context('USER_SESSION', '") + kClaimMark + "', " + value + ") from rdb$database";
+}
+
+// Other attachments that carry the mark, and whether this user may see every attachment (only
+// the administrator, the RDB$ADMIN role and the database owner may; others see their own only).
+// The monitoring snapshot is taken once, by this one statement.
+std::string othersMarked()
+{
+    return std::string("select (select count(*) from MON$CONTEXT_VARIABLES v where v.MON$VARIABLE_NAME = '")
+        + kClaimMark
+        + "' and v.MON$ATTACHMENT_ID <> CURRENT_CONNECTION), iif(CURRENT_USER = 'SYSDBA' or CURRENT_ROLE = "
+          "'RDB$ADMIN' or CURRENT_USER = d.MON$OWNER, 1, 0) from MON$DATABASE d";
+}
 
 int refuseSignalShutdown(const int reason, const int mask, void*)
 {
@@ -21,26 +34,21 @@ int refuseSignalShutdown(const int reason, const int mask, void*)
 
 } // namespace
 
-std::unique_ptr<Transaction> takeDatabaseClaim(IAttachment* attachment)
+ClaimScope takeDatabaseClaim(const Select& select)
 {
-    Status status;
-    auto claim = std::make_unique<Transaction>(
-        attachment->startTransaction(&status, sizeof kClaimTransaction, kClaimTransaction));
-    attachment->execute(&status, claim->get(), 0, "comment on database is null", 1, nullptr, nullptr, nullptr,
-                        nullptr);
-    return claim;
+    // The process id tells support which program holds it.
+    select(setMark("'dph2012 " + std::to_string(::getpid()) + "'"));
+    const ResultSet seen = select(othersMarked());
+    if (seen.integer(0) > 0) {
+        releaseDatabaseClaim(select);
+        throw DatabaseBusy("another attachment holds the database-wide claim");
+    }
+    return seen.integer(1) == 1 ? ClaimScope::AllAttachments : ClaimScope::OwnUserOnly;
 }
 
-bool isLockConflict(const FbException& exception)
+void releaseDatabaseClaim(const Select& select)
 {
-    const ISC_STATUS* item = exception.getStatus()->getErrors();
-    while (item[0] != isc_arg_end) {
-        if (item[0] == isc_arg_gds
-            && (item[1] == isc_lock_conflict || item[1] == isc_update_conflict || item[1] == isc_deadlock))
-            return true;
-        item += item[0] == isc_arg_cstring ? 3 : 2;
-    }
-    return false;
+    select(setMark("null"));
 }
 
 void keepAttachmentsOnSignals()

@@ -10,4 +10,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The session context variable that marks an attachment whose program runs an update. Other
+// instances, older or newer, look for exactly this name.
+inline constexpr const char* kClaimMark = "DPH2012_RUN";
+
 } // namespace db

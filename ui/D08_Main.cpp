@@ -84,11 +84,12 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
       session_(programDir)
 {
     createControls();
-    session_.log().setFailureReporter([this](const QString& text) {
+    session_.log().setFailureReporter([this](const QString& file, const QString& reason) {
         if (update::isAutomaticMode()) {
-            sayOnStandardError(text);
+            sayOnStandardError(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
             return;
         }
+        const QString text = QString::fromUtf8("Protokol %1 nelze zapsat: %2").arg(file, reason);
         Label10->setText(text);
         Label10->setToolTip(text);
     });
@@ -206,7 +207,9 @@ void TFormD08Main::FormShow()
         return;
     }
     Label10->setText(QStringLiteral("Database connect ERROR"));
-    ShowInfo(4);
+    // A stop signal gave the attempt up: the window closes, nobody needs to be told.
+    if (update::stopSignal() == 0)
+        ShowInfo(4);
 }
 
 void TFormD08Main::AdvGlowButton1Click()
@@ -350,7 +353,7 @@ void TFormD08Main::showBackupProgress(const QString& line)
 {
     if (update::isAutomaticMode()) {
         if (!line.isEmpty())
-            sayOnStandardError(QStringLiteral("zaloha: ") + line);
+            sayOnStandardError(QStringLiteral("backup: ") + line);
         return;
     }
     // The status line goes back to what it said before, a run log failure included.
@@ -372,13 +375,13 @@ void TFormD08Main::showBackupProgress(const QString& line)
                      + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
-void TFormD08Main::showRefusal(const QString& text)
+void TFormD08Main::showRefusal(const update::Refusal& refusal)
 {
     if (update::isAutomaticMode()) {
-        sayOnStandardError(text);
+        sayOnStandardError(refusal.stated);
         return;
     }
-    prompt_.error(text, this);
+    prompt_.error(refusal.shown, this);
 }
 
 void TFormD08Main::closeEvent(QCloseEvent* event)

@@ -50,7 +50,7 @@ public:
     void showCommandError(const QString& text) override;
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
-    void showRefusal(const QString& text) override;
+    void showRefusal(const update::Refusal& refusal) override;
 
     // True while one of the update commands runs.
     bool isCommandRunning() const { return commandRunning_; }

@@ -45,6 +45,10 @@ TFormD08Question::TFormD08Question(const QString& markup, QWidget* parent) : TFo
     AdvGlowButton3->setGeometry(280, 171, 174, 41);
     AdvGlowButton3->setFont(AdvGlowButton2->font());
     connect(AdvGlowButton3, &QPushButton::clicked, this, &QDialog::reject);
+    // The safe answer is what a tired operator's Enter gives; Escape gives it too.
+    AdvGlowButton2->setDefault(false);
+    AdvGlowButton3->setDefault(true);
+    AdvGlowButton3->setFocus();
 }
 
 bool askToContinue(const QString& markup, QWidget* parent)

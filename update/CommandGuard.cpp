@@ -1,5 +1,6 @@
 #include "update/CommandGuard.h"
 
+#include "db/Connection.h"
 #include "db/EngineError.h"
 #include "update/SignalGuard.h"
 #include "update/StatementRunner.h"
@@ -21,6 +22,10 @@ bool runRecoveringFromErrors(UpdateSession& session, UpdateView& view, const std
         session.QueryPobyty.close();
         restore();
         throw;
+    } catch (const db::ConnectAbandoned&) {
+        session.QueryPobyty.close();
+        restore();
+        throw Interrupted{stopSignal()};
     } catch (const db::EngineError& engineError) {
         error = engineErrorValues(engineError);
     } catch (const std::exception& otherError) {

@@ -117,8 +117,8 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
                     session.noteCommandRefused();
                     view.setIndicatorRunning(false);
                     before.restore(view);
-                    view.showRefusal(QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ")
-                                          + failure);
+                    view.showRefusal({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
+                                      QStringLiteral("the backup failed, the update was not started: ") + failure});
                     return;
                 }
             }

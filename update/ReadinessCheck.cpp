@@ -4,6 +4,7 @@
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "update/OtherAttachments.h"
+#include "update/SignalGuard.h"
 #include "update/StatementRunner.h"
 #include "update/StayingGuests.h"
 
@@ -161,13 +162,22 @@ ReadinessReport CheckReadiness(db::Connection& connection)
     } catch (const db::EngineError& error) {
         report.connectError = engineErrorValues(error);
         return report;
+    } catch (const db::ConnectAbandoned&) {
+        throw Interrupted{stopSignal()};
     } catch (const std::exception& error) {
         report.connectError = QString::fromLocal8Bit(error.what());
         return report;
     }
-    for (const CountQuery& query : countQueries())
-        report.items.push_back(counted(connection, query));
-    report.items.push_back(otherAttachments(connection));
+    try {
+        for (const CountQuery& query : countQueries()) {
+            throwIfStopRequested();
+            report.items.push_back(counted(connection, query));
+        }
+        throwIfStopRequested();
+        report.items.push_back(otherAttachments(connection));
+    } catch (const db::ConnectAbandoned&) {
+        throw Interrupted{stopSignal()}; // the server went away, and a stop came while reconnecting
+    }
     return report;
 }
 

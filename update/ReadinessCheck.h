@@ -34,6 +34,7 @@ struct ReadinessReport {
 };
 
 // Looks at the database through the connection without changing anything and without logging.
+// Throws Interrupted when a stop signal arrives, after the query in flight.
 ReadinessReport CheckReadiness(db::Connection& connection);
 
 } // namespace update

@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace update {
 
 namespace {
@@ -15,28 +20,42 @@ QString longTimeFormat(const QLocale& locale)
     return locale.timeFormat(QLocale::LongFormat).replace(zone, QStringLiteral(" ")).trimmed();
 }
 
-// Appends the bytes, on a line of their own; a write that fails part-way is cut back off.
-// The reason on failure, an empty text on success.
+// Appends the bytes, on a line of their own; a write that fails part-way is cut back off, unless
+// another program has appended after it meanwhile: its entry is never cut. The reason on
+// failure, an empty text on success.
 QString appendWhole(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    // Unbuffered: nothing is left to be written after the file has been cut back.
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
         return file.errorString();
     const qint64 before = file.size();
     QByteArray record = bytes;
     if (before > 0 && (!file.seek(qMax<qint64>(before - 2, 0)) || !file.read(2).endsWith("\r\n")))
         record.prepend("\r\n");
-    bool written = file.seek(before) && file.write(record) == record.size() && file.flush();
-    if (written) {
-        file.close();
-        written = file.error() == QFileDevice::NoError;
+    // Written directly, to know where this entry's bytes ended: appends go wherever the end is then.
+    const int descriptor = file.handle();
+    qint64 done = 0;
+    off_t endOfEntry = -1;
+    int error = 0;
+    while (done < record.size()) {
+        const ssize_t count = ::write(descriptor, record.constData() + done, static_cast<std::size_t>(record.size() - done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            error = count < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += count;
+        endOfEntry = ::lseek(descriptor, 0, SEEK_CUR);
     }
-    if (written)
+    if (error == 0)
         return {};
-    const QString reason = file.errorString();
-    file.resize(before);
-    return reason.isEmpty() ? QStringLiteral("write failed") : reason;
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    struct stat now {};
+    if (done > 0 && ::fstat(descriptor, &now) == 0 && now.st_size == endOfEntry
+        && ::ftruncate(descriptor, endOfEntry - done) != 0)
+        return reason + QStringLiteral(", a torn entry is left");
+    return reason;
 }
 
 } // namespace
@@ -67,7 +86,7 @@ bool RunLog::WriteLog(const QString& message) const
         return true;
     if (!failureReported_ && reporter_) {
         failureReported_ = true;
-        reporter_(QStringLiteral("the run log %1 could not be written: %2").arg(filePath_, failure));
+        reporter_(filePath_, failure);
     }
     return false;
 }

@@ -27,7 +27,7 @@ public:
     bool WriteLog(const QString& message) const;
 
     // Told once, at the first entry that could not be written, which file and why.
-    using FailureReporter = std::function<void(const QString&)>;
+    using FailureReporter = std::function<void(const QString& file, const QString& reason)>;
     void setFailureReporter(FailureReporter reporter) { reporter_ = std::move(reporter); }
 
     QString filePath() const { return filePath_; }

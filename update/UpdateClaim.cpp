@@ -46,12 +46,18 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
             claim.emplace(session.Database1);
         } catch (const db::DatabaseBusy&) {
             session.noteCommandRefused();
-            session.log().WriteLog(kErrorPrefix + kBusyMessage);
-            view.showRefusal(kBusyMessage);
+            session.log().WriteLog(kErrorPrefix + kBusyEntry);
+            view.showRefusal(kBusyRefusal);
             return false;
         }
+        if (session.Database1.holdsClaim() && !session.Database1.claimSeesAllAttachments())
+            session.log().WriteLog(QStringLiteral("               | Uzivatel %1 vidi jen sva pripojeni: aktualizaci "
+                                                  "spustenou jinym uzivatelem nelze vyloucit")
+                                       .arg(QString::fromStdString(session.Database1.user())));
         ran = command();
     } catch (const Interrupted&) {
+        ran = false;
+    } catch (const db::ConnectAbandoned&) {
         ran = false;
     }
     if (const int signal = stopSignal()) {

@@ -1,11 +1,15 @@
 #include "update/UpdateSession.h"
 
+#include "update/SignalGuard.h"
+
 namespace update {
 
 UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, const QString& scriptDirectory)
     : serverScripts_(ServerScripts(scriptDirectory)), programDir_(programDir), log_(programDir, std::move(clock))
 {
     applySettings(ConnectionSettings());
+    // Nobody should wait out the connect timeout of a host that does not answer to stop the run.
+    Database1.setInterruption([] { return stopSignal() != 0; });
 }
 
 void UpdateSession::applySettings(const ConnectionSettings& settings)

@@ -10,6 +10,13 @@ struct OtherAttachments;
 
 namespace update {
 
+// A command refused before it changed anything, as each surface says it: the window in Czech,
+// standard error in English.
+struct Refusal {
+    QString shown;
+    QString stated;
+};
+
 // The four command buttons of the main window.
 enum class CommandButton { RunAll, Step7, Close, Stock };
 inline constexpr std::array<CommandButton, 4> kCommandButtons = {CommandButton::RunAll, CommandButton::Step7,
@@ -48,7 +55,7 @@ public:
     // A line of the running backup's progress; an empty line: the backup has ended.
     virtual void showBackupProgress(const QString& line) = 0;
     // A command was refused before it changed anything (another instance runs one).
-    virtual void showRefusal(const QString& text) { showCommandError(text); }
+    virtual void showRefusal(const Refusal& refusal) { showCommandError(refusal.shown); }
 };
 
 // The command buttons' states, to put back as they were.

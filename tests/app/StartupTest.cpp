@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <array>
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -26,30 +29,50 @@ TEST(AutomaticStart, RunsWithoutADisplayAndEndsWithZeroOnAGoodDatabase)
     EXPECT_FALSE(errors.contains(QStringLiteral("heslo42"))) << errors.toStdString();
 }
 
-TEST(AutomaticStart, AnyNonEmptyArgumentSelectsIt)
+// Old scheduled tasks pass any word and mean the update; an unknown "--" argument is a typo that
+// must not start it, so it is refused before DPH.ini is read (here a directory, which would end
+// the program with 3) or anything is connected.
+TEST(AutomaticStart, AnyWordSelectsItButAnUnknownDoubleDashArgumentIsRefusedWithTheUsage)
 {
     const testsupport::FreshDatabase database;
     InstalledProgram program;
     program.writeSettings(QString::fromStdString(database.path()));
-    program.start({QStringLiteral("automat"), QStringLiteral("ignored")});
-    ASSERT_TRUE(program.endsByItself());
-    EXPECT_EQ(program.exitCode(), 0);
+    for (const char* word : {"automat", "x", "/a", "1"}) {
+        program.start({QString::fromLatin1(word), QStringLiteral("ignored")});
+        ASSERT_TRUE(program.endsByItself());
+        EXPECT_EQ(program.exitCode(), 0) << word;
+    }
+    const qsizetype entries = program.logEntries().size();
+
+    InstalledProgram unread;
+    ASSERT_TRUE(QDir(unread.directory()).mkdir(QStringLiteral("DPH.ini")));
+    for (InstalledProgram* each : {&program, &unread})
+        for (const char* typo : {"--chek", "--dry-run", "--backup", "--"}) {
+            EXPECT_EQ(each->run({QString::fromLatin1(typo)}), 64) << typo;
+            EXPECT_TRUE(each->standardError().contains(QStringLiteral("Usage: dph2012"))) << typo;
+            EXPECT_TRUE(each->standardOutput().isEmpty()) << typo;
+        }
+    EXPECT_EQ(program.logEntries().size(), entries) << "nothing was started";
+    EXPECT_FALSE(unread.hasRunLog());
 }
 
+// Nothing could be connected, so nothing was changed: the run still goes through every statement
+// and ends with 3.
 class FailedConnectionStart : public testing::TestWithParam<const char*> {};
 
-TEST_P(FailedConnectionStart, CompletesAndReportsTwo)
+TEST_P(FailedConnectionStart, CompletesAndReportsThreeForNothingChanged)
 {
     InstalledProgram program;
     program.writeSettings(QString::fromLatin1(GetParam()));
     program.start({QStringLiteral("x")});
     ASSERT_TRUE(program.endsByItself());
     EXPECT_TRUE(program.exitedNormally());
-    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_EQ(program.exitCode(), 3);
+    EXPECT_EQ(program.logEntries().last(), QStringLiteral("KONEC          | "));
 }
 
-INSTANTIATE_TEST_SUITE_P(Aliases, FailedConnectionStart,
-                         testing::Values("127.0.0.1/1:QVT", "/nonexistent-dph2012/hotel.fdb"));
+INSTANTIATE_TEST_SUITE_P(Aliases, FailedConnectionStart, testing::Values("127.0.0.1/1:QVT", "/nonexistent-dph2012/hotel.fdb"),
+                         [](const auto& info) { return std::string(info.index == 0 ? "RefusedPort" : "MissingFile"); });
 
 // Interactive mode shows its window, and showing it tries the connection: with no screen to
 // show a dialog on, the connection message goes to standard error and the window waits on.
@@ -66,7 +89,8 @@ TEST_P(InteractiveStart, ShowsTheWindowAndStartsNoUpdate)
     EXPECT_EQ(program.logEntries().filter(QStringLiteral("SPUSTENI AKT.")), QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(EmptyOrNoArgument, InteractiveStart, testing::Bool());
+INSTANTIATE_TEST_SUITE_P(EmptyOrNoArgument, InteractiveStart, testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "EmptyArgument" : "NoArgument"); });
 
 TEST(InteractiveStart, NoDisplayEndsAtOnceWithAMessageAndOne)
 {
@@ -101,7 +125,10 @@ TEST_P(HelpArgument, AnswersOnStandardOutputAndEndsWithZeroWithoutStartingTheUpd
         << "README.md must show the usage as the program prints it:\n" << output.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, HelpArgument, testing::Values("-h", "--help", "-?", "/?", "--version"));
+INSTANTIATE_TEST_SUITE_P(Arguments, HelpArgument, testing::Values("-h", "--help", "-?", "/?", "--version"),
+                         [](const auto& info) {
+                             return std::string(std::array{"h", "help", "question", "slash_question", "version"}[info.index]);
+                         });
 
 // An alias that no databases.conf maps: every statement fails fast, nothing is changed anywhere.
 class UnmappedRun : public testing::Test {
@@ -132,7 +159,7 @@ TEST_F(UnmappedRun, ALogThatCannotBeWrittenIsTheOnlyThingSaidOnStandardErrorAndT
     program.unsetEnvironment(QStringLiteral("XDG_RUNTIME_DIR"));
     const QString log = QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012.log"));
     ASSERT_TRUE(QDir().mkdir(log));
-    EXPECT_EQ(run(), 2) << "the statements ran (and failed) as without a log";
+    EXPECT_EQ(run(), 3) << "the statements ran (and failed to connect) as without a log";
     const QStringList lines = program.standardError().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines[0].contains(log)) << lines[0].toStdString();

@@ -8,9 +8,11 @@
 
 #include "db/Connection.h"
 #include "db/DatabaseClaim.h"
+#include "SilentHost.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -151,11 +153,15 @@ TEST(TwoInstances, TheSecondIsRefusedWithThreeWhileTheFirstHoldsBetweenCountAndI
     server::waitForEntry(first, QStringLiteral("EXEC SQL       | insert into fbs_vat (id_vat,vat_rate) values ((select "
                                                "Max(id_vat) from fbs_vat)+1 ,14)"));
 
+    // Meanwhile a hotel client's commonest reads go through, even the strictest kind of them.
+    EXPECT_EQ(server::readWithoutRecordVersions(database.path()), QString()) << "nothing is held that a reader waits on";
+
     InstalledProgram second;
     second.writeSettingsText(settings);
     EXPECT_EQ(second.run({QStringLiteral("x")}), 3);
     EXPECT_TRUE(second.standardError().contains(QStringLiteral("another update of this database is running")));
-    EXPECT_EQ(second.logEntries(), QStringList{QStringLiteral("ERROR          | another update of this database is running")});
+    EXPECT_EQ(second.logEntries(),
+              QStringList{QStringLiteral("ERROR          | Jina aktualizace teto databaze prave bezi, nic nebylo zmeneno")});
 
     ASSERT_TRUE(first.endsByItself());
     EXPECT_EQ(first.exitCode(), 0) << first.logEntries().join('\n').toStdString();
@@ -163,24 +169,52 @@ TEST(TwoInstances, TheSecondIsRefusedWithThreeWhileTheFirstHoldsBetweenCountAndI
     EXPECT_EQ(second.run({QStringLiteral("x")}), 0) << "the claim was let go";
 }
 
-TEST(ClaimRights, AUserWithoutTheRightGoesOnUnclaimedAndStillReconnects)
+// Two instances that start at the same moment: the one that has marked its attachment but not
+// yet looked for others is already enough to refuse the other, and each goes on only after
+// looking, so they can both be refused but never both run.
+TEST(TwoInstances, AnInstanceHeldBetweenMarkingAndLookingRefusesTheOtherAndThenFindsItGone)
 {
-    const FreshDatabase database;
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection held;
+    server::connect(held, database.path());
+    held.execute(std::string("select rdb$set_context('USER_SESSION', '") + db::kClaimMark
+                 + "', 'held') from rdb$database");
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()));
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 3);
+    EXPECT_EQ(program.logEntries().size(), 1);
+    EXPECT_EQ(dumpRows(held, "select count(*) from POS_TAXES where PERCENTAGE = 10"), "2|\n") << "nothing was changed";
+    EXPECT_NO_THROW(held.claim()) << "the refused instance took its mark back";
+}
+
+// A user who sees only its own attachments claims what it can see and says so in one entry.
+TEST(ClaimRights, AUserWhoSeesOnlyItsOwnAttachmentsClaimsThemSaysSoAndStillReconnects)
+{
+    const FreshDatabase database(HotelData::Demo);
     db::Connection hotel;
     hotel.setDatabase(server::address(database.path()));
     hotel.setUser("HOTEL");
     hotel.setPassword("hotel1");
-    hotel.open();
-    EXPECT_THROW(hotel.claim(), db::EngineError);
-    EXPECT_FALSE(hotel.holdsClaim());
-
+    hotel.claim();
+    EXPECT_TRUE(hotel.holdsClaim());
+    EXPECT_FALSE(hotel.claimSeesAllAttachments());
     hotel.close();
     EXPECT_EQ(hotel.select("select 1 from rdb$database").text(0), "1") << "reconnecting is not refused";
-    EXPECT_FALSE(hotel.holdsClaim());
+    EXPECT_TRUE(hotel.holdsClaim());
+    hotel.releaseClaim();
+
+    InstalledProgram program;
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(server::address(database.path()))
+                              + "\r\nUser=HOTEL\r\nPassword=hotel1\r\n");
+    program.run({QStringLiteral("x")});
+    EXPECT_EQ(program.logEntries().value(0), QStringLiteral("               | Uzivatel HOTEL vidi jen sva pripojeni: "
+                                                           "aktualizaci spustenou jinym uzivatelem nelze vyloucit"));
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("nelze vyloucit")).size(), 1);
 
     db::Connection sysdba;
     server::connect(sysdba, database.path());
     EXPECT_NO_THROW(sysdba.claim()) << "nobody holds it";
+    EXPECT_TRUE(sysdba.claimSeesAllAttachments());
 }
 
 // SIGTERM, SIGINT and SIGHUP while a statement runs through the server: the statement finishes,
@@ -227,6 +261,50 @@ TEST_P(StopSignal, EndsAfterTheStatementInFlightWithALogEntryAndTheShellsStatus)
     EXPECT_EQ(dumpRows(connection, "select count(*) from FBS_VAT where VAT_RATE = 14"), "0|\n") << "nothing more was sent";
     std::printf("%s: %d of %d runs ended soundly\n", signalCase.name, sound, signalCase.repeats);
 }
+
+// A host that accepts the connection and never answers, and a long connect timeout: a stop signal
+// while the connection is being made ends the program at once, in every mode.
+struct ConnectingCase {
+    const char* mode; // an argument, or "window" for none
+    int signal;
+    const char* name;
+};
+
+class StopWhileConnecting : public testing::TestWithParam<ConnectingCase> {};
+
+TEST_P(StopWhileConnecting, EndsAtOnceWithTheShellsStatusInsteadOfWaitingForTheHost)
+{
+    const ConnectingCase& stop = GetParam();
+    SilentHost host;
+    InstalledProgram program;
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(host.address())
+                              + "\r\nUser=SYSDBA\r\nPassword=x\r\nConnectTimeout=40\r\n");
+    const bool window = stop.mode == std::string("window");
+    program.start(window ? QStringList{} : QStringList{QString::fromLatin1(stop.mode)},
+                  window ? QStringLiteral("offscreen") : QString());
+    ASSERT_TRUE(host.clientArrives(30000)) << program.standardError().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), stop.signal), 0);
+    ASSERT_FALSE(program.stillRunningAfter(20000)) << "it waited for the host (timeout 40 s)";
+    std::printf("%s, %s: ended %lld ms after the signal\n", stop.mode, stop.name, static_cast<long long>(clock.elapsed()));
+    EXPECT_TRUE(program.exitedNormally());
+    EXPECT_EQ(program.exitCode(), 128 + stop.signal);
+    const QStringList logged = stop.mode == std::string("--check")
+        ? QStringList()
+        : QStringList{QStringLiteral("PRERUSENO      | ") + QString::fromLatin1(stop.name)};
+    EXPECT_EQ(program.logEntries(), logged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StopWhileConnecting,
+                         testing::Values(ConnectingCase{"x", SIGINT, "SIGINT"}, ConnectingCase{"x", SIGHUP, "SIGHUP"},
+                                         ConnectingCase{"--check", SIGINT, "SIGINT"},
+                                         ConnectingCase{"--check", SIGTERM, "SIGTERM"},
+                                         ConnectingCase{"window", SIGTERM, "SIGTERM"}),
+                         [](const auto& info) {
+                             return std::string(info.param.mode[0] == 'x' ? "Automatic" : info.param.mode[0] == '-' ? "Check" : "Window")
+                                 + info.param.name;
+                         });
 
 TEST(StopSignalInTheWindow, AnIdleWindowClosesWithALogEntryAndTheShellsStatus)
 {

@@ -64,6 +64,26 @@ inline void waitForEntry(InstalledProgram& program, const QString& entry, int co
     throw std::runtime_error("the program never logged " + entry.left(60).toStdString());
 }
 
+// What a hotel client's strictest ordinary read of RDB$DATABASE (READ COMMITTED NO RECORD_VERSION
+// NO WAIT, through isql) says when it fails; empty when it read its rows.
+inline QString readWithoutRecordVersions(const std::string& database)
+{
+    QProcess isql;
+    isql.setProcessChannelMode(QProcess::MergedChannels);
+    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"), QStringLiteral("SYSDBA"),
+                                           QStringLiteral("-password"), QString::fromLatin1(kPassword),
+                                           QString::fromStdString(address(database))});
+    isql.write("set transaction read committed no record_version no wait;\n"
+               "select 'READ' || 'OK' from rdb$database;\n"
+               "select current_timestamp from rdb$database;\ncommit;\nquit;\n");
+    isql.closeWriteChannel();
+    if (!isql.waitForFinished(60000))
+        return QStringLiteral("isql-fb did not end");
+    const QString output = QString::fromLocal8Bit(isql.readAll());
+    return output.contains(QStringLiteral("READOK")) && !output.contains(QStringLiteral("Statement failed")) ? QString()
+                                                                                                           : output;
+}
+
 // A transaction of another attachment (an isql process) that has updated rows and holds their
 // locks until the object goes.
 class HeldLock {

@@ -253,7 +253,8 @@ TEST_P(StayOptionsInWindow, Step7AloneAfterTheUpdateWorksOnTheStaysOverTheYearEn
               (QStringList{QStringLiteral("     volba a   | "), QStringLiteral("     volba %1   | ").arg(QChar('a' + GetParam()))}));
 }
 
-INSTANTIATE_TEST_SUITE_P(OptionsBCD, StayOptionsInWindow, testing::Values(1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(OptionsBCD, StayOptionsInWindow, testing::Values(1, 2, 3),
+                         [](const auto& info) { return std::string(1, static_cast<char>('a' + info.param)); });
 
 class CommandsInWindowWithoutDatabase : public testing::Test {
 protected:

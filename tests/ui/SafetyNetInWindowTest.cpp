@@ -94,21 +94,31 @@ TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
     EXPECT_FALSE(markup.contains(QStringLiteral("D@4")));
     EXPECT_TRUE(markup.contains(QString::fromUtf8("Uživatel RECEPCE vidí jen svá připojení.<br>")));
 
-    for (const auto& [button, expected] : {std::pair{"Pokračovat", true}, std::pair{"Zrušit", false}}) {
+    // A click on either button, or a key: Enter and Escape both give the safe answer.
+    for (const auto& [answer, expected] : {std::pair{"Pokračovat", true}, std::pair{"Zrušit", false},
+                                           std::pair{"Enter", false}, std::pair{"Escape", false}}) {
         QString shownText;
         QSize size;
-        QTimer::singleShot(0, [&, name = QString::fromUtf8(button)] {
+        QString focused;
+        QTimer::singleShot(0, [&, name = QString::fromUtf8(answer)] {
             auto* dialog = qobject_cast<ui::TFormD08Question*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             shownText = dialog->DBHTMLabel1->text();
             size = dialog->size();
+            focused = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
+            if (name == QLatin1String("Enter") || name == QLatin1String("Escape")) {
+                QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog,
+                                name == QLatin1String("Enter") ? Qt::Key_Return : Qt::Key_Escape);
+                return;
+            }
             for (ui::GlowButton* candidate : {dialog->AdvGlowButton2, dialog->AdvGlowButton3})
                 if (candidate->text() == name)
                     candidate->click();
         });
-        EXPECT_EQ(ui::askToContinue(markup), expected) << button;
+        EXPECT_EQ(ui::askToContinue(markup), expected) << answer;
         EXPECT_EQ(shownText, markup);
         EXPECT_EQ(size, QSize(540, 227));
+        EXPECT_EQ(focused, QStringLiteral("AdvGlowButton3")) << "the focus starts on Zrušit";
     }
 }
 
@@ -146,10 +156,10 @@ TEST_P(ClaimInWindow, ACommandIsRefusedWhileAnotherAttachmentHoldsTheClaim)
 
     QTest::mouseClick(window.*GetParam(), Qt::LeftButton);
 
-    EXPECT_EQ(prompt.errors, QStringList{update::kBusyMessage});
+    EXPECT_EQ(prompt.errors, QStringList{update::kBusyRefusal.shown});
     EXPECT_TRUE(prompt.infoKinds.empty()) << "not even the reminders: nothing started";
     EXPECT_EQ(testsupport::runLogEntries(attached.dir.path() + QStringLiteral("/QVTDPH2012.log")),
-              QStringList{QStringLiteral("ERROR          | ") + update::kBusyMessage});
+              QStringList{QStringLiteral("ERROR          | ") + update::kBusyEntry});
     EXPECT_EQ(data(), before);
     for (ui::GlowButton* each : {window.AdvGlowButton1, window.AdvGlowButton2, window.AdvGlowButton3, window.AdvGlowButton4})
         EXPECT_TRUE(each->isEnabled()) << each->objectName().toStdString();
@@ -163,7 +173,8 @@ TEST_P(ClaimInWindow, ACommandIsRefusedWhileAnotherAttachmentHoldsTheClaim)
 
 INSTANTIATE_TEST_SUITE_P(Commands, ClaimInWindow,
                          testing::Values(&ui::TFormD08Main::AdvGlowButton1, &ui::TFormD08Main::AdvGlowButton3,
-                                         &ui::TFormD08Main::AdvGlowButton4));
+                                         &ui::TFormD08Main::AdvGlowButton4),
+                         [](const auto& info) { return std::string(info.index == 0 ? "FullUpdate" : info.index == 1 ? "Step7" : "Stock"); });
 
 // The notice stays in the status line after a backup has shown its progress there.
 TEST(RunLogInWindow, ALogThatCannotBeWrittenIsShownInTheStatusLine)

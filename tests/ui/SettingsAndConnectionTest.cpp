@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QTest>
 
+#include <array>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -102,7 +104,8 @@ TEST_P(FailingConnection, SaysErrorAndShowsTheConnectionMessageWithoutLogging)
 
 INSTANTIATE_TEST_SUITE_P(Aliases, FailingConnection,
                          testing::Values(QStringLiteral("<dir>/no-such-database.fdb"), QStringLiteral("127.0.0.1/1:QVT"),
-                                         QString()));
+                                         QString()),
+                         [](const auto& info) { return std::string(std::array{"MissingFile", "RefusedPort", "Empty"}[info.index]); });
 
 TEST(FormShow, FailedConnectionThroughTheRealPromptWritesTheMessageWhereNoOneCouldDismissIt)
 {

@@ -72,7 +72,7 @@ TEST(RunLog, FailureToWriteIsReportedAsFalse)
     ASSERT_TRUE(QDir(dir.path()).mkdir("QVTDPH2012.log"));
     update::RunLog blocked(dir.path());
     QStringList reports; // and once to the reporter, naming the file
-    blocked.setFailureReporter([&reports](const QString& text) { reports.append(text); });
+    blocked.setFailureReporter([&reports](const QString& file, const QString&) { reports.append(file); });
     EXPECT_FALSE(blocked.WriteLog("x"));
     EXPECT_FALSE(blocked.WriteLog("y"));
     EXPECT_EQ(reports.size(), 1);
@@ -121,6 +121,37 @@ TEST(RunLog, AnEntryThatDoesNotFitIsCutBackOffWhole)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the entry cannot have been written";
     EXPECT_EQ(contentOf(path), before);
+}
+
+// Another instance appends to the same log while every entry of this one fails (a limit that only
+// this process has hit): the entries of the other are never cut off with this one's.
+TEST(RunLog, AFailedEntryNeverCutsOffWhatAnotherInstanceAppended)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("QVTDPH2012.log"));
+    const update::RunLog log(dir.path(), [] { return kEvening; }, QLocale(QLocale::Czech, QLocale::Czechia));
+    ASSERT_TRUE(log.WriteLog(QStringLiteral("first")));
+
+    const pid_t failing = fork();
+    ASSERT_GE(failing, 0);
+    if (failing == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1, 1};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        int written = 0;
+        for (int entry = 0; entry < 4000; ++entry)
+            written += log.WriteLog(QStringLiteral("failing")) ? 1 : 0;
+        _exit(written == 0 ? 0 : 1);
+    }
+    int appended = 0;
+    int status = 0;
+    while (waitpid(failing, &status, WNOHANG) == 0)
+        appended += log.WriteLog(QStringLiteral("other %1").arg(appended)) ? 1 : 0;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no entry of the failing instance can have been written";
+    const QByteArray content = contentOf(path);
+    EXPECT_EQ(content.count("| other "), appended);
+    EXPECT_TRUE(content.endsWith(QStringLiteral("| other %1\r\n").arg(appended - 1).toLatin1()));
 }
 
 } // namespace

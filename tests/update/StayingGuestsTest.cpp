@@ -193,7 +193,8 @@ TEST_P(StayingGuestsWithAGroupThatIsNoNumber, IsLoggedAndSkippedAndNoMalformedCa
               GetParam() == 2 ? 8 : 4) << "the other groups are handled as before";
 }
 
-INSTANTIATE_TEST_SUITE_P(OptionsBCD, StayingGuestsWithAGroupThatIsNoNumber, testing::Values(1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(OptionsBCD, StayingGuestsWithAGroupThatIsNoNumber, testing::Values(1, 2, 3),
+                         [](const auto& info) { return std::string(1, static_cast<char>('a' + info.param)); });
 
 class StayingGuestsWithoutStays : public testsupport::CommandTest, public testing::WithParamInterface<int> {
 protected:
@@ -209,7 +210,8 @@ TEST_P(StayingGuestsWithoutStays, LogOnlyTheirOptionLine)
     EXPECT_EQ(entries().mid(5), QStringList{line});
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, StayingGuestsWithoutStays, testing::Values(1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(Options, StayingGuestsWithoutStays, testing::Values(1, 2, 3),
+                         [](const auto& info) { return std::string(1, static_cast<char>('a' + info.param)); });
 
 class FindCashDeskTest : public testsupport::CommandTest {
 protected:
