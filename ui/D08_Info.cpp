@@ -3,7 +3,6 @@
 #include "ui/Fonts.h"
 #include "ui/FormLook.h"
 #include "ui/widgets/GlowButton.h"
-#include "update/AutomaticMode.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -73,8 +72,6 @@ void TFormD08Info::setMessage(int kind)
 
 void ShowInfo(int kind, QWidget* parent)
 {
-    if (update::isAutomaticMode())
-        return;
     TFormD08Info dialog(parent);
     dialog.setMessage(kind);
     dialog.exec();

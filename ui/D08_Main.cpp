@@ -9,11 +9,9 @@
 #include "ui/widgets/OfficeRadioGroup.h"
 #include "ui/widgets/ReflectionLabel.h"
 #include "ui/widgets/SmoothProgressBar.h"
-#include "update/AutomaticMode.h"
 #include "update/FullUpdate.h"
 #include "update/OtherAttachments.h"
 #include "update/Settings.h"
-#include "update/SignalGuard.h"
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
 #include "update/UpdateClaim.h"
@@ -33,13 +31,6 @@
 namespace ui {
 
 namespace {
-
-// Unattended, what the window would show goes to standard error, one "dph2012: " line each.
-void sayOnStandardError(const QString& text)
-{
-    std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry, int pixelHeight)
 {
@@ -85,10 +76,6 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
 {
     createControls();
     session_.log().setFailureReporter([this](const QString& file, const QString& reason) {
-        if (update::isAutomaticMode()) {
-            sayOnStandardError(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
-            return;
-        }
         const QString text = QString::fromUtf8("Protokol %1 nelze zapsat: %2").arg(file, reason);
         Label10->setText(text);
         Label10->setToolTip(text);
@@ -192,9 +179,7 @@ void TFormD08Main::FormCreate()
 
 void TFormD08Main::LoadSettings()
 {
-    const update::ConnectionSettings settings = update::LoadSettings(session_.programDir());
-    session_.applySettings(settings);
-    session_.setBackupFile(update::LoadBackupSetting(session_.programDir()));
+    session_.apply(update::LoadSettings(session_.programDir()));
     const QString notice = update::SettingsNotice(session_.settings());
     if (!notice.isEmpty())
         prompt_.notice(notice, this);
@@ -208,7 +193,7 @@ void TFormD08Main::FormShow()
     }
     Label10->setText(QStringLiteral("Database connect ERROR"));
     // A stop signal gave the attempt up: the window closes, nobody needs to be told.
-    if (update::stopSignal() == 0)
+    if (session_.stopSignal() == 0)
         ShowInfo(4);
 }
 
@@ -235,13 +220,14 @@ void TFormD08Main::runUnlessACommandRuns(bool (*command)(update::UpdateSession&,
         const QScopedValueRollback<bool> running(commandRunning_, true);
         update::RunClaimed(session_, *this, [&] { return command(session_, *this); });
     }
-    if (const int signal = update::stopSignal(); signal != 0 && !update::isAutomaticMode())
-        QCoreApplication::exit(update::exitStatusForSignal(signal));
+    // The program's exit status tells which signal it was.
+    if (session_.stopSignal() != 0)
+        QCoreApplication::quit();
 }
 
 void TFormD08Main::stopOnSignal()
 {
-    const int signal = update::stopSignal();
+    const int signal = session_.stopSignal();
     if (signal == 0)
         return;
     if (commandRunning_) {
@@ -250,13 +236,11 @@ void TFormD08Main::stopOnSignal()
         return;
     }
     update::StopRun(session_, signal);
-    QCoreApplication::exit(update::exitStatusForSignal(signal));
+    QCoreApplication::quit();
 }
 
 void TFormD08Main::ShowInfo(int kind)
 {
-    if (update::isAutomaticMode())
-        return;
     prompt_.info(kind, this);
 }
 
@@ -331,31 +315,16 @@ void TFormD08Main::processPendingMessages()
 
 void TFormD08Main::showCommandError(const QString& text)
 {
-    // Nobody is there to close a box in an unattended run.
-    if (update::isAutomaticMode()) {
-        sayOnStandardError(QStringLiteral("the update ended with an error: ") + text);
-        return;
-    }
     prompt_.error(text, this);
 }
 
 bool TFormD08Main::continueDespite(const update::OtherAttachments& others)
 {
-    // An unattended run is not stopped by it.
-    if (update::isAutomaticMode()) {
-        sayOnStandardError(others.summary());
-        return true;
-    }
     return prompt_.question(ui::otherAttachmentsQuestion(others), this);
 }
 
 void TFormD08Main::showBackupProgress(const QString& line)
 {
-    if (update::isAutomaticMode()) {
-        if (!line.isEmpty())
-            sayOnStandardError(QStringLiteral("backup: ") + line);
-        return;
-    }
     // The status line goes back to what it said before, a run log failure included.
     if (line.isEmpty()) {
         if (statusBeforeBackup_) {
@@ -377,10 +346,6 @@ void TFormD08Main::showBackupProgress(const QString& line)
 
 void TFormD08Main::showRefusal(const update::Refusal& refusal)
 {
-    if (update::isAutomaticMode()) {
-        sayOnStandardError(refusal.stated);
-        return;
-    }
     prompt_.error(refusal.shown, this);
 }
 

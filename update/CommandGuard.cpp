@@ -2,7 +2,6 @@
 
 #include "db/Connection.h"
 #include "db/EngineError.h"
-#include "update/SignalGuard.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -25,7 +24,7 @@ bool runRecoveringFromErrors(UpdateSession& session, UpdateView& view, const std
     } catch (const db::ConnectAbandoned&) {
         session.QueryPobyty.close();
         restore();
-        throw Interrupted{stopSignal()};
+        throw Interrupted{session.stopSignal()};
     } catch (const db::EngineError& engineError) {
         error = engineErrorValues(engineError);
     } catch (const std::exception& otherError) {

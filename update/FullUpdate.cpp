@@ -1,6 +1,5 @@
 #include "update/FullUpdate.h"
 
-#include "update/AutomaticMode.h"
 #include "update/CommandGuard.h"
 #include "update/DatabaseBackup.h"
 #include "update/OtherAttachments.h"
@@ -94,14 +93,14 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
         [&] {
             setAllButtonsEnabled(view, false);
             // The operator may still back out here: nothing is logged before this question.
-            if (!isAutomaticMode() && !confirmOtherAttachments(session, view)) {
+            if (!view.isAutomaticMode() && !confirmOtherAttachments(session, view)) {
                 before.restore(view);
                 return;
             }
             const RunLog& log = session.log();
             log.WriteLog(QString(63, QLatin1Char('-')));
             log.WriteLog(QStringLiteral("SPUSTENI AKT.  | "));
-            if (isAutomaticMode()) {
+            if (view.isAutomaticMode()) {
                 log.WriteLog(QStringLiteral("               | Automaticky mod"));
                 confirmOtherAttachments(session, view);
             }

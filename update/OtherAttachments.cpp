@@ -3,7 +3,6 @@
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
-#include "update/AutomaticMode.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
@@ -66,7 +65,7 @@ bool confirmOtherAttachments(UpdateSession& session, UpdateView& view)
     const std::optional<OtherAttachments> others = readOtherAttachments(session.Database1);
     if (!others || !others->worthWarning())
         return true;
-    if (isAutomaticMode())
+    if (view.isAutomaticMode())
         session.log().WriteLog(QStringLiteral("               | ") + others->summary());
     return view.continueDespite(*others);
 }

@@ -4,7 +4,7 @@
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "update/OtherAttachments.h"
-#include "update/SignalGuard.h"
+#include "update/Stop.h"
 #include "update/StatementRunner.h"
 #include "update/StayingGuests.h"
 
@@ -154,7 +154,7 @@ QString ReadinessReport::text(const QString& alias, const QString& user) const
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-ReadinessReport CheckReadiness(db::Connection& connection)
+ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop)
 {
     ReadinessReport report;
     try {
@@ -163,22 +163,32 @@ ReadinessReport CheckReadiness(db::Connection& connection)
         report.connectError = engineErrorValues(error);
         return report;
     } catch (const db::ConnectAbandoned&) {
-        throw Interrupted{stopSignal()};
+        throw Interrupted{stop()};
     } catch (const std::exception& error) {
         report.connectError = QString::fromLocal8Bit(error.what());
         return report;
     }
     try {
         for (const CountQuery& query : countQueries()) {
-            throwIfStopRequested();
+            if (stop())
+                throw Interrupted{stop()};
             report.items.push_back(counted(connection, query));
         }
-        throwIfStopRequested();
+        if (stop())
+            throw Interrupted{stop()};
         report.items.push_back(otherAttachments(connection));
     } catch (const db::ConnectAbandoned&) {
-        throw Interrupted{stopSignal()}; // the server went away, and a stop came while reconnecting
+        throw Interrupted{stop()}; // the server went away, and a stop came while reconnecting
     }
     return report;
+}
+
+ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop)
+{
+    db::Connection connection;
+    applyTo(connection, settings);
+    connection.setInterruption([&stop] { return stop() != 0; });
+    return CheckReadiness(connection, stop);
 }
 
 } // namespace update

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "update/Settings.h"
+#include "update/Stop.h"
+
 #include <QString>
 
 #include <optional>
@@ -35,6 +38,9 @@ struct ReadinessReport {
 
 // Looks at the database through the connection without changing anything and without logging.
 // Throws Interrupted when a stop signal arrives, after the query in flight.
-ReadinessReport CheckReadiness(db::Connection& connection);
+ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop = [] { return 0; });
+// The same through a connection of its own, made with the settings; a stop signal also gives up
+// a connection being made.
+ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop);
 
 } // namespace update

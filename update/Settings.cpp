@@ -1,5 +1,6 @@
 #include "update/Settings.h"
 
+#include "db/Connection.h"
 #include "update/IniFile.h"
 #include "update/IniText.h"
 
@@ -32,26 +33,29 @@ IniFile readSettingsFile(const QString& path)
 
 } // namespace
 
-ConnectionSettings LoadSettings(const QString& programDir)
+Settings LoadSettings(const QString& programDir)
 {
     const QString path = QDir(programDir).filePath(kSettingsFileName);
     const IniFile file = readSettingsFile(path);
-    ConnectionSettings settings;
-    settings.alias = file.value(kSection, QStringLiteral("Alias")).value_or(kDefaultAlias);
-    settings.user = file.value(kSection, QStringLiteral("User")).value_or(kDefaultUser);
-    settings.password = file.value(kSection, QStringLiteral("Password")).value_or(kBuiltInPassword);
+    Settings settings;
+    ConnectionSettings& connection = settings.connection;
+    connection.alias = file.value(kSection, QStringLiteral("Alias")).value_or(kDefaultAlias);
+    connection.user = file.value(kSection, QStringLiteral("User")).value_or(kDefaultUser);
+    connection.password = file.value(kSection, QStringLiteral("Password")).value_or(kBuiltInPassword);
     bool whole = false;
     const unsigned timeout = file.value(kSection, QStringLiteral("ConnectTimeout")).value_or(QString()).toUInt(&whole);
     if (whole)
-        settings.connectTimeout = timeout;
+        connection.connectTimeout = timeout;
+    settings.backupFile = file.value(kSection, QStringLiteral("Backup")).value_or(QString());
     return settings;
 }
 
-QString LoadBackupSetting(const QString& programDir)
+void applyTo(db::Connection& connection, const ConnectionSettings& settings)
 {
-    return IniFile::load(QDir(programDir).filePath(kSettingsFileName))
-        .value(kSection, QStringLiteral("Backup"))
-        .value_or(QString());
+    connection.setDatabase(settings.alias.toStdString());
+    connection.setUser(settings.user.toStdString());
+    connection.setPassword(settings.password.toStdString());
+    connection.setConnectTimeout(settings.connectTimeout);
 }
 
 QString SettingsNotice(const ConnectionSettings& settings)

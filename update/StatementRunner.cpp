@@ -3,13 +3,13 @@
 #include "db/EngineError.h"
 #include "db/Query.h"
 #include "update/RunLog.h"
-#include "update/SignalGuard.h"
 
 namespace update {
 
 bool StatementRunner::ExecSql(const QString& statement)
 {
-    throwIfStopRequested();
+    if (beforeEach_)
+        beforeEach_();
     log_.WriteLog(QStringLiteral("EXEC SQL       | ") + statement);
     try {
         query_.setSql(statement.toStdString());
@@ -23,7 +23,8 @@ bool StatementRunner::ExecSql(const QString& statement)
 
 QString StatementRunner::SelectValue(const QString& statement)
 {
-    throwIfStopRequested();
+    if (beforeEach_)
+        beforeEach_();
     log_.WriteLog(QStringLiteral("SELECT SQL     | ") + statement);
     try {
         query_.setSql(statement.toStdString());

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace db {
 class EngineError;
 class Query;
@@ -20,7 +22,11 @@ QString engineErrorValues(const db::EngineError& error);
 // logged in one line and passed over. Any other error propagates.
 class StatementRunner {
 public:
-    StatementRunner(db::Query& query, const RunLog& log) : query_(query), log_(log) {}
+    // `beforeEach` runs before each statement is logged and may throw to send no more.
+    StatementRunner(db::Query& query, const RunLog& log, std::function<void()> beforeEach = {})
+        : query_(query), log_(log), beforeEach_(std::move(beforeEach))
+    {
+    }
 
     bool ExecSql(const QString& statement);
     // First column of the first row as text; empty for no row or NULL; "~FAIL~" on an engine error.
@@ -34,6 +40,7 @@ private:
 
     db::Query& query_;
     const RunLog& log_;
+    std::function<void()> beforeEach_;
     int failures_ = 0;
 };
 

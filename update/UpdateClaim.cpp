@@ -3,7 +3,6 @@
 #include "db/DatabaseClaim.h"
 #include "db/EngineError.h"
 #include "update/CommandGuard.h"
-#include "update/SignalGuard.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
@@ -35,7 +34,7 @@ private:
 
 bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bool()>& command)
 {
-    if (const int signal = stopSignal()) {
+    if (const int signal = session.stopSignal()) {
         StopRun(session, signal);
         return false;
     }
@@ -60,7 +59,7 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     } catch (const db::ConnectAbandoned&) {
         ran = false;
     }
-    if (const int signal = stopSignal()) {
+    if (const int signal = session.stopSignal()) {
         StopRun(session, signal);
         return false;
     }

@@ -1,7 +1,5 @@
 #include "update/UpdateSession.h"
 
-#include "update/SignalGuard.h"
-
 namespace update {
 
 UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, const QString& scriptDirectory)
@@ -9,15 +7,24 @@ UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, con
 {
     applySettings(ConnectionSettings());
     // Nobody should wait out the connect timeout of a host that does not answer to stop the run.
-    Database1.setInterruption([] { return stopSignal() != 0; });
+    Database1.setInterruption([this] { return stopSignal() != 0; });
+}
+
+void UpdateSession::throwIfStopRequested() const
+{
+    if (const int signal = stopSignal())
+        throw Interrupted{signal};
 }
 
 void UpdateSession::applySettings(const ConnectionSettings& settings)
 {
-    Database1.setDatabase(settings.alias.toStdString());
-    Database1.setUser(settings.user.toStdString());
-    Database1.setPassword(settings.password.toStdString());
-    Database1.setConnectTimeout(settings.connectTimeout);
+    applyTo(Database1, settings);
+}
+
+void UpdateSession::apply(const Settings& settings)
+{
+    applySettings(settings.connection);
+    backupFile_ = settings.backupFile;
 }
 
 ConnectionSettings UpdateSession::settings() const

@@ -6,6 +6,7 @@
 #include "update/ServerScripts.h"
 #include "update/Settings.h"
 #include "update/StatementRunner.h"
+#include "update/Stop.h"
 
 #include <QString>
 
@@ -23,7 +24,16 @@ public:
     UpdateSession& operator=(const UpdateSession&) = delete;
 
     void applySettings(const ConnectionSettings& settings);
+    // The connection settings and the backup file, as read from DPH.ini.
+    void apply(const Settings& settings);
     ConnectionSettings settings() const;
+
+    // Where the session learns that the program was asked to stop; by default it never is.
+    void setStopProbe(StopProbe probe) { stop_ = std::move(probe); }
+    // The signal that asked the program to stop; 0 while none has.
+    int stopSignal() const { return stop_ ? stop_() : 0; }
+    // Throws Interrupted once a stop signal has arrived.
+    void throwIfStopRequested() const;
 
     // Opens the connection; false on any failure, whatever its kind. Nothing is logged.
     bool connect();
@@ -55,7 +65,8 @@ private:
     const QList<ServerScript> serverScripts_;
     QString programDir_;
     RunLog log_;
-    StatementRunner runner_{Q, log_};
+    StopProbe stop_;
+    StatementRunner runner_{Q, log_, [this] { throwIfStopRequested(); }};
     int commandsEndedByError_ = 0;
     int commandsRefused_ = 0;
     QString backupFile_;

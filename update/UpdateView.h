@@ -28,6 +28,9 @@ class UpdateView {
 public:
     virtual ~UpdateView() = default;
 
+    // Unattended: nobody sees the view or answers it, and the run log says so.
+    virtual bool isAutomaticMode() const { return false; }
+
     // The selected option for guests staying over the year end: 0 to 3, or -1 when none is.
     virtual int stayingGuestsOption() const = 0;
 

@@ -20,7 +20,7 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
         file.close();
-        return update::LoadSettings(dir.path());
+        return update::LoadSettings(dir.path()).connection;
     }
 
     QTemporaryDir dir;
@@ -28,7 +28,9 @@ protected:
 
 TEST_F(SettingsTest, MissingFileGivesDefaultsAndNoNotice)
 {
-    const auto settings = update::LoadSettings(dir.path());
+    const update::Settings all = update::LoadSettings(dir.path());
+    EXPECT_TRUE(all.backupFile.isEmpty());
+    const update::ConnectionSettings& settings = all.connection;
     EXPECT_EQ(settings.alias, "QVT");
     EXPECT_EQ(settings.user, "SYSDBA");
     EXPECT_EQ(settings.password, update::kBuiltInPassword);

@@ -1,13 +1,6 @@
 #pragma once
 
-#include <QString>
-
-namespace update {
-
-// SIGTERM, SIGINT or SIGHUP asked the program to stop. Thrown between statements, never inside one.
-struct Interrupted {
-    int signal;
-};
+namespace app {
 
 // Takes over SIGTERM, SIGINT and SIGHUP: a handler only notes the signal (and makes
 // stopSignalDescriptor() readable, to wake an idle event loop); the program acts on it.
@@ -17,15 +10,11 @@ void installStopSignalHandlers();
 int stopSignal();
 // Readable once a stop signal has arrived; -1 before the handlers are installed.
 int stopSignalDescriptor();
-// Throws Interrupted once a stop signal has arrived.
-void throwIfStopRequested();
 
-// "SIGTERM", "SIGINT", "SIGHUP".
-QString signalName(int signal);
 // What shells expect of a process ended by the signal: 128 plus its number.
 inline int exitStatusForSignal(int signal)
 {
     return 128 + signal;
 }
 
-} // namespace update
+} // namespace app

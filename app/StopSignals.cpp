@@ -1,10 +1,11 @@
-#include "update/SignalGuard.h"
+#include "app/StopSignals.h"
 
 #include <csignal>
 #include <fcntl.h>
+#include <initializer_list>
 #include <unistd.h>
 
-namespace update {
+namespace app {
 
 namespace {
 
@@ -47,24 +48,4 @@ int stopSignalDescriptor()
     return wakeUp[0];
 }
 
-void throwIfStopRequested()
-{
-    if (const int signal = requestedStop)
-        throw Interrupted{signal};
-}
-
-QString signalName(int signal)
-{
-    switch (signal) {
-    case SIGTERM:
-        return QStringLiteral("SIGTERM");
-    case SIGINT:
-        return QStringLiteral("SIGINT");
-    case SIGHUP:
-        return QStringLiteral("SIGHUP");
-    default:
-        return QStringLiteral("signal %1").arg(signal);
-    }
-}
-
-} // namespace update
+} // namespace app

@@ -1,6 +1,6 @@
-#include "update/AutomaticMode.h"
+#include "app/AutomaticMode.h"
 
-namespace update {
+namespace app {
 
 namespace {
 bool automaticMode = false;
@@ -16,4 +16,4 @@ void setAutomaticMode()
     automaticMode = true;
 }
 
-} // namespace update
+} // namespace app

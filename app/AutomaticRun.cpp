@@ -1,0 +1,70 @@
+#include "app/AutomaticRun.h"
+
+#include "app/AutomaticMode.h"
+#include "app/StopSignals.h"
+#include "app/TerminalView.h"
+#include "update/CommandGuard.h"
+#include "update/FullUpdate.h"
+#include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/UpdateClaim.h"
+#include "update/UpdateSession.h"
+
+#include <exception>
+
+namespace app {
+
+namespace {
+
+int exitStatusOf(update::UpdateSession& session)
+{
+    if (const int signal = session.stopSignal())
+        return exitStatusForSignal(signal);
+    if (session.commandsRefused() > 0)
+        return 3;
+    if (session.commandsEndedByError() > 0)
+        return 1;
+    if (!session.Database1.hasBeenOpened())
+        return 3;
+    return session.isConnected() && session.runner().failureCount() == 0 ? 0 : 2;
+}
+
+void reportUnexpectedError(const QString& programDir, const QString& what)
+{
+    update::RunLog(programDir).WriteLog(update::kErrorPrefix + what);
+    TerminalView::say(QStringLiteral("the update ended with an error: ") + what);
+}
+
+} // namespace
+
+int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop)
+{
+    try {
+        update::UpdateSession session(programDir);
+        session.setStopProbe(stop);
+        session.log().setFailureReporter([](const QString& file, const QString& reason) {
+            TerminalView::say(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
+        });
+        const update::Settings settings = update::LoadSettings(programDir);
+        session.apply(settings);
+        if (const QString notice = update::SettingsNotice(settings.connection); !notice.isEmpty())
+            showNotice(notice);
+        setAutomaticMode();
+        // A failed connection changes nothing here: every statement tries again by itself.
+        session.connect();
+        TerminalView view;
+        update::RunClaimed(session, view, [&] { return update::RunFullUpdate(session, view); });
+        return exitStatusOf(session);
+    } catch (const update::SettingsUnreadable& error) {
+        // Nothing was connected or changed; the run must not go on with defaults.
+        TerminalView::say(QString::fromLocal8Bit(error.what()));
+        return 3;
+    } catch (const std::exception& error) {
+        reportUnexpectedError(programDir, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        reportUnexpectedError(programDir, QStringLiteral("unknown error"));
+    }
+    return 1;
+}
+
+} // namespace app

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "update/Stop.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace app {
+
+// Shows the settings notice and returns once it is dismissed.
+using NoticeShower = std::function<void(const QString&)>;
+
+// Automatic mode: the full update without a window, for the program in programDir, in the order
+// the window would run it: the settings (and their notice), the connection, the update under the
+// run claim. Builds no widget. Returns the exit status: 128 plus the stopping signal; 3 when
+// nothing was changed (refused before any change, or never connected); 1 when an error ended the
+// run (logged and written to standard error); 0 when the connection opened and no statement
+// failed; 2 when one did, so the database may be partly changed.
+int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop);
+
+} // namespace app

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace app {
+
+// The window toolkit has a platform to run on: one named in QT_QPA_PLATFORM (offscreen included),
+// or an X11 or Wayland display.
+bool platformAvailable();
+
+// Someone can see what is shown: a platform named other than offscreen or minimal, or, with
+// none named, an X11 or Wayland display.
+bool screenAvailable();
+
+} // namespace app

@@ -1,0 +1,61 @@
+#include "app/TerminalView.h"
+
+#include "app/AutomaticMode.h"
+#include "update/OtherAttachments.h"
+
+#include <cstdio>
+
+namespace app {
+
+bool TerminalView::isAutomaticMode() const
+{
+    return app::isAutomaticMode();
+}
+
+bool TerminalView::isButtonEnabled(update::CommandButton button) const
+{
+    return enabled_.at(static_cast<std::size_t>(button));
+}
+
+void TerminalView::setButtonEnabled(update::CommandButton button, bool enabled)
+{
+    enabled_.at(static_cast<std::size_t>(button)) = enabled;
+}
+
+void TerminalView::showCommandError(const QString& text)
+{
+    say(QStringLiteral("the update ended with an error: ") + text);
+}
+
+bool TerminalView::continueDespite(const update::OtherAttachments& others)
+{
+    say(others.summary());
+    return true;
+}
+
+void TerminalView::showBackupProgress(const QString& line)
+{
+    if (!line.isEmpty())
+        say(QStringLiteral("backup: ") + line);
+}
+
+void TerminalView::showRefusal(const update::Refusal& refusal)
+{
+    say(refusal.stated);
+}
+
+void TerminalView::say(const QString& text)
+{
+    std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+void TerminalView::sayAsIs(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    std::fprintf(stderr, "%s\n", lines.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace app

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "update/UpdateView.h"
+
+#include <QString>
+
+#include <array>
+
+namespace app {
+
+// What the unattended update shows, on standard error, one "dph2012: " line each: the errors,
+// the refusals, the other attachments and the backup's progress. Nothing is asked; the steps,
+// the indicator and the info dialogs have nobody to show them to.
+class TerminalView final : public update::UpdateView {
+public:
+    bool isAutomaticMode() const override;
+    // Option a: nobody is there to choose another.
+    int stayingGuestsOption() const override { return 0; }
+
+    bool isButtonEnabled(update::CommandButton button) const override;
+    void setButtonEnabled(update::CommandButton button, bool enabled) override;
+    void markFullUpdateDone() override {}
+    void setIndicatorRunning(bool) override {}
+    void setProgressMaximum(int) override {}
+    void setProgress(int) override {}
+    void markStepDone(int) override {}
+    void processPendingMessages() override {}
+    void ShowInfo(int) override {}
+
+    void showCommandError(const QString& text) override;
+    // Lists them and goes on: an unattended run is not stopped by them.
+    bool continueDespite(const update::OtherAttachments& others) override;
+    void showBackupProgress(const QString& line) override;
+    void showRefusal(const update::Refusal& refusal) override;
+
+    // "dph2012: <text>" on a line of its own.
+    static void say(const QString& text);
+    // A message box's text as it stands, its LF CR line breaks as plain ones.
+    static void sayAsIs(const QString& text);
+
+private:
+    std::array<bool, update::kCommandButtons.size()> enabled_{true, true, true, true};
+};
+
+} // namespace app
