@@ -372,6 +372,16 @@ void TFormD08Main::showBackupProgress(const QString& line)
                      + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
+void TFormD08Main::showIncompleteBackup(const QString& file)
+{
+    if (update::isAutomaticMode()) {
+        sayOnStandardError(QStringLiteral("the backup was stopped: the incomplete file %1 on the server is not valid")
+                               .arg(file));
+        return;
+    }
+    UpdateView::showIncompleteBackup(file);
+}
+
 void TFormD08Main::showRefusal(const QString& text)
 {
     if (update::isAutomaticMode()) {

@@ -50,6 +50,7 @@ public:
     void showCommandError(const QString& text) override;
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
+    void showIncompleteBackup(const QString& file) override;
     void showRefusal(const QString& text) override;
 
     // True while one of the update commands runs.

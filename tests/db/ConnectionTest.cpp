@@ -271,7 +271,7 @@ TEST(ServiceTarget, FollowsTheHostOfTheConnectionString)
 TEST(ServiceBackup, ReportsItsLinesOnlyToThoseWhoAskAndWritesTheSameEitherWay)
 {
     const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
-    const db::ServiceBackup backup(database.path(), "SYSDBA", "");
+    const db::ServiceBackup backup(database.path(), "SYSDBA", "", 5);
     const std::filesystem::path quiet = database.directory() / "quiet.fbk", verbose = database.directory() / "verbose.fbk";
 
     backup.run(quiet.string(), {});
