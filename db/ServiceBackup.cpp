@@ -189,22 +189,6 @@ private:
     Ref<IAttachment> attachment_;
 };
 
-// Stops the service's gbak and waits a little for the service to end; true when it has ended.
-template <class Ask>
-bool stopService(const Watch& watch, const Ask& ask)
-{
-    try {
-        watch.stopServiceAttachments();
-        for (int query = 0; query < kStopWaitSeconds / kQueryTimeoutSeconds; ++query)
-            if (ask().finished())
-                return true;
-    } catch (const FbException&) {
-        // The service reports gbak's failure as the end of its output.
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 namespace detail {
@@ -351,12 +335,29 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
                            buffer.data());
             return detail::parseServiceAnswer(buffer);
         };
+        // After a request to stop, gbak's attachment is deleted again at every query, since gbak
+        // may not have attached yet; a service that still ends normally has made a whole backup.
+        int stopQueries = 0;
         for (;;) {
-            if (stop && stop()) {
-                const bool ended = watch && stopService(*watch, ask);
-                throw BackupAbandoned("the backup was abandoned before it ended", !ended);
+            if (!stopQueries && stop && stop())
+                stopQueries = 1;
+            if (stopQueries) {
+                if (!watch || stopQueries++ > kStopWaitSeconds / kQueryTimeoutSeconds)
+                    throw BackupAbandoned("the backup was abandoned before it ended", true);
+                try {
+                    watch->stopServiceAttachments();
+                } catch (const FbException&) {
+                }
             }
-            const detail::ServiceAnswer answer = ask();
+            detail::ServiceAnswer answer;
+            try {
+                answer = ask();
+            } catch (const FbException&) {
+                // gbak failed as its attachment went, and removed its unfinished file.
+                if (stopQueries)
+                    throw BackupAbandoned("the backup was abandoned before it ended", false);
+                throw;
+            }
             pending += answer.output;
             passLines(pending, progress, written);
             if (answer.finished())
