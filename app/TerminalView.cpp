@@ -39,6 +39,11 @@ void TerminalView::showBackupProgress(const QString& line)
         say(QStringLiteral("backup: ") + line);
 }
 
+void TerminalView::showIncompleteBackup(const QString& file)
+{
+    say(QStringLiteral("the backup was stopped: the incomplete file %1 on the server is not valid").arg(file));
+}
+
 void TerminalView::showRefusal(const update::Refusal& refusal)
 {
     say(refusal.stated);

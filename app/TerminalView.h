@@ -31,6 +31,7 @@ public:
     // Lists them and goes on: an unattended run is not stopped by them.
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
+    void showIncompleteBackup(const QString& file) override;
     void showRefusal(const update::Refusal& refusal) override;
 
     // "dph2012: <text>" on a line of its own.

@@ -1,38 +1,72 @@
 #pragma once
 
+#include "db/EngineError.h"
+
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace db {
 
 // Where the services manager of a connection string lives and what the database is called there:
 // "QVT" -> embedded "service_mgr", "QVT"; "host:QVT" -> "host:service_mgr", "QVT";
-// "host/3051:/data/hotel.fdb" -> "host/3051:service_mgr", "/data/hotel.fdb".
+// "host/3051:/data/hotel.fdb" -> "host/3051:service_mgr", "/data/hotel.fdb";
+// "inet://host:3051//data/hotel.fdb" -> "inet://host:3051/service_mgr", "/data/hotel.fdb";
+// "[::1]/3051:hotel" -> "[::1]/3051:service_mgr", "hotel". Drive paths ("C:\x", "C:/x") are local.
 struct ServiceTarget {
-    std::string host; // empty for the embedded engine
+    std::string host; // the server as written, empty for the embedded engine
     std::string serviceManager;
     std::string database;
+    // What goes before a path to name it on that server ("host/3051:", "inet://host/"); empty
+    // for the embedded engine.
+    std::string serverPrefix;
 };
 ServiceTarget serviceTargetOf(const std::string& connectionString);
+
+// The backup was abandoned on request before the service ended.
+class BackupAbandoned : public Error {
+public:
+    BackupAbandoned(const std::string& what, bool fileMayRemain) : Error(what), fileMayRemain_(fileMayRemain) {}
+    // The service may have left an unfinished file: it had started and was not seen to end.
+    bool fileMayRemain() const { return fileMayRemain_; }
+
+private:
+    bool fileMayRemain_;
+};
 
 // A backup made by the database engine's services manager, the service gbak uses, so it is
 // consistent while others work in the database.
 class ServiceBackup {
 public:
     using ProgressLine = std::function<void(const std::string&)>;
+    using StopRequested = std::function<bool()>;
 
-    ServiceBackup(std::string connectionString, std::string user, std::string password);
+    // `connectTimeout`: seconds the services manager may take to accept; 0 leaves it to the
+    // client library.
+    ServiceBackup(std::string connectionString, std::string user, std::string password, unsigned connectTimeout);
 
-    // Backs the database up into `file`, a path as the engine sees it, and returns once the service
-    // has finished; each line the service reports goes to `progress`. Without `progress` the
-    // service reports nothing, which is cheaper. Throws EngineError when the engine refuses or the
-    // backup fails, Error when the client library is unusable.
-    void run(const std::string& file, const ProgressLine& progress) const;
+    // Backs the database up into `file`, a path as the engine sees it, and returns once the
+    // service has ended, with the size the service reported having written (none when it said
+    // nothing of it). Each line the service reports goes to `progress`, if given. `stop` is asked
+    // about once a second; when it answers true the service is abandoned and BackupAbandoned
+    // thrown. Throws EngineError when the engine refuses or the backup fails, Error when the
+    // client library is unusable.
+    std::optional<std::uint64_t> run(const std::string& file, const ProgressLine& progress,
+                                     const StopRequested& stop = {}) const;
 
 private:
     std::string connectionString_;
     std::string user_;
     std::string password_;
+    unsigned connectTimeout_;
 };
+
+// Whether a file exists on the database server of `serverPrefix` (see ServiceTarget), asked of
+// the server itself by attaching to the path as a database: true when it exists, false when the
+// server's system says there is no such file, nothing when the server cannot tell. Throws
+// EngineError when the server cannot be reached or refuses the user.
+std::optional<bool> fileExistsOnServer(const std::string& serverPrefix, const std::string& path, const std::string& user,
+                                       const std::string& password, unsigned connectTimeout);
 
 } // namespace db

@@ -2,20 +2,27 @@
 
 #include "db/EngineError.h"
 #include "db/ServiceBackup.h"
+#include "update/RunLog.h"
+#include "update/Stop.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <thread>
 
 namespace update {
@@ -25,14 +32,11 @@ namespace {
 const QString kBackupPrefix = QStringLiteral("ZALOHA         | ");
 const QString kBackupDonePrefix = QStringLiteral("ZALOHA OK      | ");
 const QString kBackupFailedPrefix = QStringLiteral("ZALOHA CHYBA   | ");
-
-// A file on another machine cannot be looked at from here.
-bool visibleHere(const db::ServiceTarget& target)
-{
-    const QString host = QString::fromStdString(target.host).section(QLatin1Char('/'), 0, 0);
-    return host.isEmpty() || host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1")
-        || host == QLatin1String("::1");
-}
+// How long the window's thread waits for the worker once a stop signal came: the service is
+// asked to stop within a second and gets three more to end.
+constexpr std::chrono::seconds kStopGrace(6);
+// Names of the server that could not be checked before the backup gives up.
+constexpr int kUncheckedNamesAllowed = 3;
 
 // What the worker thread hands to the window's thread: progress lines and the end.
 class BackupChannel {
@@ -43,30 +47,51 @@ public:
         lines_.push_back(line);
         ready_.notify_one();
     }
-    void finish(std::exception_ptr failure)
+    void finish(std::optional<std::uint64_t> written, std::exception_ptr failure)
     {
         const std::lock_guard lock(mutex_);
+        written_ = written;
         failure_ = std::move(failure);
         finished_ = true;
         ready_.notify_one();
     }
     // Waits a little for news; the lines that came, and whether the backup has ended.
-    bool take(std::deque<QString>& lines, std::exception_ptr& failure)
+    bool take(std::deque<QString>& lines)
     {
         std::unique_lock lock(mutex_);
         ready_.wait_for(lock, std::chrono::milliseconds(50), [this] { return finished_ || !lines_.empty(); });
         lines.swap(lines_);
         lines_.clear();
-        failure = failure_;
         return finished_;
+    }
+    std::optional<std::uint64_t> written()
+    {
+        const std::lock_guard lock(mutex_);
+        return written_;
+    }
+    std::exception_ptr failure()
+    {
+        const std::lock_guard lock(mutex_);
+        return failure_;
     }
 
 private:
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<QString> lines_;
+    std::optional<std::uint64_t> written_;
     std::exception_ptr failure_;
     bool finished_ = false;
+};
+
+// Everything the worker thread uses. It owns its share: a worker left behind on a hung service
+// outlives the function that started it.
+struct BackupWork {
+    BackupWork(db::ServiceBackup backup, std::string file) : backup(std::move(backup)), file(std::move(file)) {}
+    const db::ServiceBackup backup;
+    const std::string file;
+    BackupChannel channel;
+    std::atomic<bool> stop{false};
 };
 
 // Of the service's many lines (every domain, procedure and index), those that show how far it is.
@@ -85,66 +110,134 @@ QString withoutToolName(const QString& line)
     return text;
 }
 
-// The size the service reports at its end ("... 98304 bytes written"); -1 when it did not.
-qint64 reportedSize(const QString& line)
-{
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(\\d+) bytes written")).match(line);
-    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
-}
-
 // "12.3 MB", as the file grows.
 QString megabytes(qint64 bytes)
 {
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
+// How the backup ended.
+struct Outcome {
+    std::optional<std::uint64_t> written; // the size the service reported
+    std::exception_ptr failure;
+    bool stopped = false;      // a stop signal came first
+    bool fileMayRemain = true; // when stopped: the service may have left an unfinished file
+};
+
 // Runs the backup on a worker thread while the window's thread keeps processing its messages.
-// A file visible from here shows progress by its size, about once a second, and the service is
-// spared its verbose output, which costs gbak about a tenth more time; otherwise the service's
-// lines show it.
-// Returns the size the service reported, -1 when it reported none.
-qint64 runKeepingWindowAlive(const db::ServiceBackup& backup, const QString& file, bool fileVisible, UpdateView& view)
+// A file in this process's engine shows progress by its size, about once a second; a server's
+// by the service's lines. A stop signal asks the worker to abandon the service; a worker that
+// does not end soon after (a hung server) is left behind rather than waited for.
+Outcome runKeepingWindowAlive(db::ServiceBackup backup, const QString& file, bool embedded, UpdateView& view,
+                              const UpdateSession& session)
 {
-    BackupChannel channel;
-    const db::ServiceBackup::ProgressLine serviceLines = [&](const std::string& line) {
-        channel.push(QString::fromStdString(line));
-    };
-    // Joined however this function is left: the service runs to its end either way.
-    std::jthread worker([&] {
+    const auto work = std::make_shared<BackupWork>(std::move(backup), file.toStdString());
+    std::thread worker([work, embedded] {
         try {
-            backup.run(file.toStdString(), fileVisible ? db::ServiceBackup::ProgressLine() : serviceLines);
-            channel.finish(nullptr);
+            const db::ServiceBackup::ProgressLine lines = [&work](const std::string& line) {
+                work->channel.push(QString::fromStdString(line));
+            };
+            const std::optional<std::uint64_t> written = work->backup.run(
+                work->file, embedded ? db::ServiceBackup::ProgressLine() : lines, [&work] { return work->stop.load(); });
+            work->channel.finish(written, nullptr);
         } catch (...) {
-            channel.finish(std::current_exception());
+            work->channel.finish(std::nullopt, std::current_exception());
         }
     });
+    Outcome outcome;
     std::deque<QString> lines;
-    std::exception_ptr failure;
     bool finished = false;
-    qint64 size = -1;
+    std::optional<std::chrono::steady_clock::time_point> giveUpAt;
     qint64 shownSize = 0;
     QElapsedTimer sinceShown;
     sinceShown.start();
     while (!finished) {
-        finished = channel.take(lines, failure);
-        if (fileVisible && sinceShown.elapsed() >= 1000) {
+        finished = work->channel.take(lines);
+        if (session.stopSignal() != 0 && !giveUpAt) {
+            work->stop = true;
+            giveUpAt = std::chrono::steady_clock::now() + kStopGrace;
+        }
+        if (!finished && giveUpAt && std::chrono::steady_clock::now() >= *giveUpAt)
+            break;
+        if (embedded && sinceShown.elapsed() >= 1000) {
             sinceShown.restart();
             const qint64 written = QFileInfo(file).size();
             if (written > shownSize)
                 view.showBackupProgress(megabytes(shownSize = written));
         }
-        for (const QString& line : lines) {
-            size = std::max(size, reportedSize(line));
+        for (const QString& line : lines)
             if (showsProgress(line))
                 view.showBackupProgress(withoutToolName(line));
-        }
         lines.clear();
         view.processPendingMessages();
     }
+    outcome.stopped = giveUpAt.has_value();
+    if (!finished) {
+        worker.detach();
+        return outcome;
+    }
     worker.join();
-    if (failure)
+    outcome.written = work->channel.written();
+    outcome.failure = work->channel.failure();
+    if (outcome.failure) {
+        try {
+            std::rethrow_exception(outcome.failure);
+        } catch (const db::BackupAbandoned& abandoned) {
+            outcome.fileMayRemain = abandoned.fileMayRemain();
+        } catch (...) {
+            outcome.fileMayRemain = true;
+        }
+    }
+    return outcome;
+}
+
+// Why the backup failed, for the log and the operator.
+QString failureText(const std::exception_ptr& failure)
+{
+    try {
         std::rethrow_exception(failure);
-    return size;
+    } catch (const db::EngineError& error) {
+        return engineErrorValues(error);
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
+}
+
+// Whether a file of that name exists where the engine writes the backup: this process's own
+// engine sees this machine's files; a server is asked. A name the server cannot tell about
+// counts as taken, and after a few of those the backup gives up.
+std::function<bool(const QString&)> existsForEngine(const ConnectionSettings& settings, const db::ServiceTarget& target)
+{
+    if (target.host.empty())
+        return [](const QString& path) { return QFileInfo::exists(path); };
+    auto unchecked = std::make_shared<int>(0);
+    return [settings, prefix = target.serverPrefix, unchecked](const QString& path) {
+        const std::optional<bool> exists =
+            db::fileExistsOnServer(prefix, path.toStdString(), settings.user.toStdString(),
+                                   settings.password.toStdString(), settings.connectTimeout);
+        if (exists)
+            return *exists;
+        if (++*unchecked >= kUncheckedNamesAllowed)
+            throw std::runtime_error("the server cannot tell whether " + path.toStdString() + " exists");
+        return true;
+    };
+}
+
+// After a stop signal: an unfinished file must not pass for a backup. One this process's engine
+// wrote is removed; one on a server that may still be there is reported as invalid.
+void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const Outcome& outcome, const QString& file,
+                            bool embedded)
+{
+    if (embedded) {
+        QFile::remove(file);
+        return;
+    }
+    if (!outcome.fileMayRemain)
+        return;
+    log.WriteLog(kBackupFailedPrefix + QStringLiteral("nedokoncena zaloha %1, soubor na serveru je neplatny").arg(file));
+    view.showIncompleteBackup(file);
 }
 
 } // namespace
@@ -173,36 +266,45 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view)
 {
     const ConnectionSettings settings = session.settings();
     const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
-    const bool local = visibleHere(target);
-    // On another machine nothing can be checked, so the name carries the time to the second.
-    const QString file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), [local](const QString& path) {
-        return local ? QFileInfo::exists(path) : !path.contains(QRegularExpression(QStringLiteral("-\\d{8}-\\d{6}")));
-    });
+    const bool embedded = target.host.empty();
     const RunLog& log = session.log();
+    QString file;
+    try {
+        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), existsForEngine(settings, target));
+    } catch (...) {
+        const QString failure = failureText(std::current_exception());
+        log.WriteLog(kBackupPrefix + session.backupFile());
+        log.WriteLog(kBackupFailedPrefix + failure);
+        return failure;
+    }
     log.WriteLog(kBackupPrefix + file);
     view.showBackupProgress(file);
     QElapsedTimer clock;
     clock.start();
-    QString failure;
-    qint64 reported = -1;
-    try {
-        const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
-                                       settings.password.toStdString());
-        reported = runKeepingWindowAlive(backup, file, local, view);
-    } catch (const db::EngineError& error) {
-        failure = engineErrorValues(error);
-    } catch (const std::exception& error) {
-        failure = QString::fromLocal8Bit(error.what());
-    }
+    const Outcome outcome = runKeepingWindowAlive(
+        db::ServiceBackup(settings.alias.toStdString(), settings.user.toStdString(), settings.password.toStdString(),
+                          settings.connectTimeout),
+        file, embedded, view, session);
     view.showBackupProgress(QString());
+    if (outcome.stopped && (outcome.failure || !outcome.written)) {
+        dealWithUnfinishedFile(log, view, outcome, file, embedded);
+        throw Interrupted{session.stopSignal()};
+    }
+    QString failure = outcome.failure ? failureText(outcome.failure) : QString();
+    // Only the service's own word on what it wrote: a server's file is not this machine's to look at.
+    const qint64 bytes = outcome.written ? static_cast<qint64>(*outcome.written)
+        : embedded                       ? QFileInfo(file).size()
+                                         : 0;
+    if (failure.isEmpty() && bytes <= 0)
+        failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
         log.WriteLog(kBackupFailedPrefix + failure);
         return failure;
     }
-    const qint64 bytes = local ? QFileInfo(file).size() : reported;
-    const QString size = bytes >= 0 ? QString::number(bytes) : QStringLiteral("?");
-    log.WriteLog(kBackupDonePrefix + size + QStringLiteral(" B, ")
+    log.WriteLog(kBackupDonePrefix + QString::number(bytes) + QStringLiteral(" B, ")
                  + QString::number(clock.elapsed() / 1000.0, 'f', 1) + QStringLiteral(" s"));
+    // A signal during the backup's last moments: the backup stands, the update does not start.
+    session.throwIfStopRequested();
     return {};
 }
 

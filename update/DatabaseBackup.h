@@ -17,7 +17,10 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 
 // Backs the session's database up through the services manager into the file of the Backup
 // setting, logging "ZALOHA" entries and showing progress in the view; the window stays usable.
-// An empty text when it succeeded, else why it failed (already logged).
+// The name is checked where the engine writes: on the server for every host. A backup is good
+// only when the service reported writing more than nothing. An empty text when it succeeded,
+// else why it failed (already logged). A stop signal abandons the backup within seconds: its
+// unfinished file is removed, or reported where it cannot be, and Interrupted is thrown.
 QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view);
 
 } // namespace update

@@ -57,6 +57,11 @@ public:
     virtual bool continueDespite(const OtherAttachments& others) = 0;
     // A line of the running backup's progress; an empty line: the backup has ended.
     virtual void showBackupProgress(const QString& line) = 0;
+    // A stop signal abandoned the backup and its unfinished file may be left on the server.
+    virtual void showIncompleteBackup(const QString& file)
+    {
+        showBackupProgress(QString::fromUtf8("Nedokončená záloha %1, soubor na serveru je neplatný").arg(file));
+    }
     // A command was refused before it changed anything (another instance runs one).
     virtual void showRefusal(const Refusal& refusal) { showCommandError(refusal.shown); }
 };

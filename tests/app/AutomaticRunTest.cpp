@@ -5,6 +5,7 @@
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
 #include "RowDump.h"
+#include "SilentHost.h"
 
 #include "db/Connection.h"
 #include "db/ResultSet.h"
@@ -23,6 +24,7 @@ namespace {
 
 using testsupport::FirebirdRoot;
 using testsupport::FreshDatabase;
+using testsupport::SilentHost;
 using testsupport::HotelData;
 using testsupport::InstalledProgram;
 
@@ -236,6 +238,17 @@ TEST_F(SafetyNetRun, AFailedBackupRefusesWithThreeAndAGoodOneComesFirstWithProgr
     EXPECT_TRUE(log[4].startsWith(QStringLiteral("ZALOHA OK      | %1 B, ").arg(QFileInfo(backup).size()))) << log[4].toStdString();
     EXPECT_EQ(log[5], QStringLiteral("KROK 1         | "));
     EXPECT_EQ(dump("select count(*) from pos_taxes where percentage = 10"), "0|\n");
+}
+
+TEST_F(SafetyNetRun, ABackupThroughAServerThatNeverAnswersIsRefusedWithThreeInsteadOfHanging)
+{
+    const SilentHost host;
+    program.writeSettingsText("[Params]\r\nAlias=127.0.0.1/" + QByteArray::number(host.port)
+                              + ":hotel\r\nConnectTimeout=2\r\nBackup=/backup/hotel.fbk\r\n");
+    EXPECT_EQ(run(), 3);
+    const QStringList log = program.logEntries();
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().startsWith(QStringLiteral("ZALOHA CHYBA   | "))) << log.join('\n').toStdString();
 }
 
 TEST_F(SafetyNetRun, CheckEndsWithTwoUnconnectedOneBeforeAndZeroAfterTheUpdateWithoutWritingAnything)

@@ -4,23 +4,25 @@
 #include "db/DatabaseClaim.h"
 #include "db/EngineError.h"
 #include "db/Query.h"
+#include "db/ServiceAnswer.h"
 #include "db/ServiceBackup.h"
 
 #include "FreshDatabase.h"
+#include "SilentHost.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <ibase.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using testsupport::SilentHost;
 
 class ConnectionTest : public ::testing::Test {
 protected:
@@ -217,28 +219,6 @@ TEST_F(ConnectionTest, TheClaimIsOneAttachmentsAtATimeAndComesBackAfterAReconnec
     EXPECT_FALSE(connection.holdsClaim());
 }
 
-// A listening socket on 127.0.0.1 that nobody accepts on: the kernel completes the handshake,
-// then nothing is ever said.
-struct SilentHost {
-    SilentHost()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket, 8) != 0
-            || ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        port = ntohs(address.sin_port);
-    }
-    ~SilentHost() { ::close(socket); }
-    SilentHost(const SilentHost&) = delete;
-    SilentHost& operator=(const SilentHost&) = delete;
-
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
-};
-
 TEST(ConnectTimeout, OpeningAndEveryLaterAttemptFailAsEngineErrorsInsteadOfHanging)
 {
     const SilentHost host;
@@ -256,27 +236,75 @@ TEST(ConnectTimeout, OpeningAndEveryLaterAttemptFailAsEngineErrorsInsteadOfHangi
 // the service reports while it works.
 TEST(ServiceTarget, FollowsTheHostOfTheConnectionString)
 {
-    for (const auto& [connection, serviceManager, database] :
-         {std::tuple{"QVT", "service_mgr", "QVT"}, {"/data/hotel.fdb", "service_mgr", "/data/hotel.fdb"},
-          {"C:\\Kalmor\\hotel.fdb", "service_mgr", "C:\\Kalmor\\hotel.fdb"},
-          {"C:/Kalmor/hotel.fdb", "service_mgr", "C:/Kalmor/hotel.fdb"}, {"hotelserver:QVT", "hotelserver:service_mgr", "QVT"},
-          {"hotelserver/3051:/data/hotel.fdb", "hotelserver/3051:service_mgr", "/data/hotel.fdb"},
-          {"10.0.0.5:C:\\Kalmor\\hotel.fdb", "10.0.0.5:service_mgr", "C:\\Kalmor\\hotel.fdb"}}) {
+    for (const auto& [connection, serviceManager, database, prefix] :
+         {std::tuple{"QVT", "service_mgr", "QVT", ""}, {"/data/hotel.fdb", "service_mgr", "/data/hotel.fdb", ""},
+          {"C:\\Kalmor\\hotel.fdb", "service_mgr", "C:\\Kalmor\\hotel.fdb", ""},
+          {"C:/Kalmor/hotel.fdb", "service_mgr", "C:/Kalmor/hotel.fdb", ""},
+          {"/data/Účty/hotel.fdb", "service_mgr", "/data/Účty/hotel.fdb", ""},
+          {"hotelserver:QVT", "hotelserver:service_mgr", "QVT", "hotelserver:"},
+          {"hotelserver/3051:/data/hotel.fdb", "hotelserver/3051:service_mgr", "/data/hotel.fdb", "hotelserver/3051:"},
+          {"10.0.0.5:C:\\Kalmor\\hotel.fdb", "10.0.0.5:service_mgr", "C:\\Kalmor\\hotel.fdb", "10.0.0.5:"},
+          {"hotelserver:/data/Účty/hotel.fdb", "hotelserver:service_mgr", "/data/Účty/hotel.fdb", "hotelserver:"},
+          {"inet://hotelserver/QVT", "inet://hotelserver/service_mgr", "QVT", "inet://hotelserver/"},
+          {"inet://hotelserver//data/hotel.fdb", "inet://hotelserver/service_mgr", "/data/hotel.fdb", "inet://hotelserver/"},
+          {"inet://hotelserver:3051/C:/Kalmor/hotel.fdb", "inet://hotelserver:3051/service_mgr", "C:/Kalmor/hotel.fdb",
+           "inet://hotelserver:3051/"},
+          {"INET://hotelserver/QVT", "INET://hotelserver/service_mgr", "QVT", "INET://hotelserver/"},
+          {"inet4://10.0.0.5/QVT", "inet4://10.0.0.5/service_mgr", "QVT", "inet4://10.0.0.5/"},
+          {"inet6://[::1]:3051/QVT", "inet6://[::1]:3051/service_mgr", "QVT", "inet6://[::1]:3051/"},
+          {"[::1]:/data/hotel.fdb", "[::1]:service_mgr", "/data/hotel.fdb", "[::1]:"},
+          {"[::1]/3050:QVT", "[::1]/3050:service_mgr", "QVT", "[::1]/3050:"},
+          {"[fe80::1]:C:\\Kalmor\\hotel.fdb", "[fe80::1]:service_mgr", "C:\\Kalmor\\hotel.fdb", "[fe80::1]:"}}) {
         const db::ServiceTarget target = db::serviceTargetOf(connection);
         EXPECT_EQ(target.serviceManager, serviceManager) << connection;
         EXPECT_EQ(target.database, database) << connection;
+        EXPECT_EQ(target.serverPrefix, prefix) << connection;
+        EXPECT_EQ(target.host.empty(), std::string(prefix).empty()) << connection;
     }
 }
 
-TEST(ServiceBackup, ReportsItsLinesOnlyToThoseWhoAskAndWritesTheSameEitherWay)
+// What the services manager answers while a backup runs: only its own end ends the reading.
+TEST(ServiceAnswer, OnlyAnAnswerWithoutOutputWaitingOrRunningIsTheEnd)
+{
+    using Bytes = std::vector<unsigned char>;
+    const unsigned char out = isc_info_svc_to_eof, end = isc_info_end, running = isc_info_svc_running;
+    for (const auto& [answer, output, finished] :
+         {std::tuple{Bytes{out, 3, 0, 'a', '\n', 'b', end}, "a\nb", false},
+          {Bytes{out, 0, 0, isc_info_svc_timeout, end}, "", false},
+          {Bytes{out, 0, 0, isc_info_data_not_ready, end}, "", false},
+          {Bytes{out, 0, 0, isc_info_data_not_ready, running, 1, 0, 0, 0, end}, "", false},
+          {Bytes{out, 0, 0, running, 1, 0, 0, 0, end}, "", false},
+          {Bytes{out, 2, 0, 'o', 'k', running, 0, 0, 0, 0, end}, "ok", false},
+          {Bytes{out, 1, 0, 'x', isc_info_truncated, end}, "x", false},
+          {Bytes{out, 0, 0, running, 0, 0, 0, 0, end}, "", true},
+          {Bytes{out, 0, 0, end}, "", true}}) {
+        const db::detail::ServiceAnswer parsed = db::detail::parseServiceAnswer(answer);
+        EXPECT_EQ(parsed.output, output);
+        EXPECT_EQ(parsed.finished(), finished) << testing::PrintToString(answer);
+    }
+}
+
+TEST(ServiceAnswer, TheSizeWrittenIsReadFromTheServicesLastLine)
+{
+    for (const auto& [line, bytes] :
+         {std::pair{"gbak:closing file, committing, and finishing. 98304 bytes written", std::optional<std::uint64_t>(98304)},
+          {"gbak:closing file, committing, and finishing. 5000000000 bytes written", 5000000000},
+          {"gbak:100000 records written", std::nullopt}, {"gbak: bytes written", std::nullopt}})
+        EXPECT_EQ(db::detail::bytesWrittenIn(line), bytes) << line;
+}
+
+TEST(ServiceBackup, ReportsTheSizeItWroteAndItsLinesOnlyToThoseWhoAsk)
 {
     const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
-    const db::ServiceBackup backup(database.path(), "SYSDBA", "");
+    const db::ServiceBackup backup(database.path(), "SYSDBA", "", 5);
     const std::filesystem::path quiet = database.directory() / "quiet.fbk", verbose = database.directory() / "verbose.fbk";
 
-    backup.run(quiet.string(), {});
+    const std::optional<std::uint64_t> quietSize = backup.run(quiet.string(), {});
+    EXPECT_EQ(quietSize, std::filesystem::file_size(quiet));
     std::vector<std::string> lines;
-    backup.run(verbose.string(), [&](const std::string& line) { lines.push_back(line); });
+    const std::optional<std::uint64_t> verboseSize =
+        backup.run(verbose.string(), [&](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(verboseSize, std::filesystem::file_size(verbose));
 
     EXPECT_EQ(std::filesystem::file_size(quiet), std::filesystem::file_size(verbose));
     const auto has = [&](const std::string& text) {
@@ -285,6 +313,29 @@ TEST(ServiceBackup, ReportsItsLinesOnlyToThoseWhoAskAndWritesTheSameEitherWay)
     EXPECT_TRUE(has("writing data for table POS_TAXES"));
     EXPECT_TRUE(has(std::to_string(std::filesystem::file_size(verbose)) + " bytes written"));
     EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& line) { return line.find('\n') != std::string::npos; }));
+}
+
+TEST(ServiceBackup, AskedToStopBeforeItStartsItThrowsItsOwnKindAndWritesNothing)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+    const db::ServiceBackup backup(database.path(), "SYSDBA", "", 5);
+    const std::filesystem::path file = database.directory() / "stopped.fbk";
+    try {
+        backup.run(file.string(), {}, [] { return true; });
+        FAIL() << "the backup should have been abandoned";
+    } catch (const db::BackupAbandoned& abandoned) {
+        EXPECT_FALSE(abandoned.fileMayRemain());
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(ServiceBackup, AnUnansweringServerFailsWithinTheConnectTimeout)
+{
+    const SilentHost host;
+    const db::ServiceBackup backup("127.0.0.1/" + std::to_string(host.port) + ":hotel", "SYSDBA", "x", 1);
+    EXPECT_THROW(backup.run("/tmp/never.fbk", {}), db::EngineError);
+    EXPECT_THROW(db::fileExistsOnServer("127.0.0.1/" + std::to_string(host.port) + ":", "/tmp/never.fbk", "SYSDBA", "x", 1),
+                 db::EngineError);
 }
 
 } // namespace

@@ -8,10 +8,15 @@
 #include "db/Connection.h"
 #include "db/ResultSet.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +64,95 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     server::connect(copy, restored);
     EXPECT_EQ(copy.select("select count(*) from POS_TAXES where PERCENTAGE = 10").integer(0), 2);
     EXPECT_EQ(copy.select("select count(*) from FBS_VAT where VAT_RATE = 14").integer(0), 0);
+}
+
+// The backup's name and size as the server has them, whatever the client sees: by every form of
+// connection string, in a directory with Czech letters, with a relative path that only the
+// server resolves (against its working directory, which the client never looks at).
+TEST(SafetyNetThroughServer, TheBackupNameAndSizeAreTheServersByEveryConnectionForm)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const std::filesystem::path czech = database.directory() / std::filesystem::u8path("Účetní záloha");
+    std::filesystem::create_directory(czech);
+    std::filesystem::copy_file(database.path(), czech / "hotel.fdb");
+    std::ifstream portFile(std::string(SERVER_DIR) + "/port"), pidFile(std::string(SERVER_DIR) + "/pid");
+    std::string port, pid;
+    ASSERT_TRUE(portFile >> port && pidFile >> pid);
+    const std::filesystem::path serverDir = std::filesystem::read_symlink("/proc/" + pid + "/cwd");
+    const std::string relative = "dph2012-" + database.directory().filename().string() + ".fbk";
+    const std::filesystem::path earlier = serverDir / relative;
+    std::ofstream(earlier) << "an earlier backup";
+
+    for (const auto& [alias, backup, written, kept] :
+         {std::tuple{"inet://127.0.0.1:" + port + "/" + (czech / "hotel.fdb").string(), (czech / "hotel.fbk").string(),
+                     czech / "hotel.fbk", std::filesystem::path()},
+          {server::address(database.path()), relative, std::filesystem::path(), earlier}}) {
+        InstalledProgram program;
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(alias) + "\r\nUser=SYSDBA\r\nPassword="
+                                  + server::kPassword + "\r\nBackup=" + QByteArray::fromStdString(backup) + "\r\n");
+        EXPECT_EQ(program.run({QStringLiteral("x")}), 0) << alias << program.standardError().toStdString();
+        const QStringList entries = program.logEntries();
+        const QStringList started = entries.filter(QRegularExpression(QStringLiteral("^ZALOHA         \\| ")));
+        ASSERT_EQ(started.size(), 1) << alias << entries.join('\n').toStdString();
+        const std::filesystem::path file = written.empty() ? serverDir / started[0].mid(17).toStdString() : written;
+        ASSERT_TRUE(std::filesystem::exists(file)) << alias << " " << file;
+        const auto size = std::filesystem::file_size(file);
+        EXPECT_GT(size, 0u);
+        EXPECT_EQ(entries.filter(QRegularExpression(QStringLiteral("^ZALOHA OK      \\| %1 B, ").arg(size))).size(), 1)
+            << alias << entries.join('\n').toStdString();
+        if (!kept.empty()) {
+            EXPECT_NE(file, kept) << "an existing file on the server is not overwritten";
+            std::ifstream text(kept);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(text), {}), "an earlier backup");
+            std::filesystem::remove(file);
+        }
+    }
+    std::filesystem::remove(earlier);
+}
+
+// A stop signal while the service writes the backup: the backup is abandoned within seconds,
+// its unfinished file goes, nothing of the update is sent, the shell's status. The database is
+// large enough (about 170 MB of backup) that the signal comes while gbak writes.
+TEST(SafetyNetThroughServer, AStopSignalDuringTheBackupAbandonsItWithinSecondsAndLeavesNoFile)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection connection;
+    server::connect(connection, database.path());
+    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+    connection.execute("execute block as declare i integer = 0; begin while (i < 1000000) do begin "
+                       "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid()) || "
+                       "uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    connection.close();
+    const std::string backup = (database.directory() / "hotel.fbk").string();
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
+                              + "\r\n");
+    const QString started = QStringLiteral("ZALOHA         | ") + QString::fromStdString(backup);
+
+    int run = 0;
+    for (const auto& [signal, name] : {std::pair{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"},
+                                        {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}}) {
+        ++run;
+        program.start({QStringLiteral("x")});
+        server::waitForEntry(program, started, run);
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signal), 0);
+        ASSERT_TRUE(program.endsByItself());
+        const qint64 elapsed = sinceSignal.elapsed();
+        std::printf("%s: ended %.1f s after the signal\n", name, static_cast<double>(elapsed) / 1000.0);
+
+        const QStringList entries = program.logEntries();
+        const QStringList after = entries.mid(entries.lastIndexOf(started) + 1);
+        EXPECT_TRUE(program.exitedNormally());
+        EXPECT_EQ(program.exitCode(), 128 + signal) << name;
+        EXPECT_EQ(after, QStringList{QStringLiteral("PRERUSENO      | ") + name}) << name << " run " << run;
+        EXPECT_LT(elapsed, 10000) << name;
+        EXPECT_FALSE(std::filesystem::exists(backup)) << name << " run " << run;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(database.directory()), {}), 1) << "only the database";
+    }
+    EXPECT_EQ(connection.select("select count(*) from POS_TAXES where PERCENTAGE = 10").integer(0), 2)
+        << "nothing of the update was sent";
 }
 
 } // namespace
