@@ -2,6 +2,7 @@
 
 #include "update/CommandGuard.h"
 #include "update/DatabaseBackup.h"
+#include "update/OldRateItems.h"
 #include "update/OtherAttachments.h"
 #include "update/ServerScripts.h"
 #include "update/StayingGuests.h"
@@ -33,7 +34,7 @@ void enableAfterFullUpdate(UpdateView& view)
 void addRate14ForFoodAndBeverage(UpdateSession& session)
 {
     StatementRunner& runner = session.runner();
-    if (runner.SelectValue(QStringLiteral("select count(*) Pocet from fbs_vat where vat_rate = 14")) == QLatin1String("0"))
+    if (runner.SelectValue(kRate14Count) == QLatin1String("0"))
         runner.ExecSql(QStringLiteral(
             "insert into fbs_vat (id_vat,vat_rate) values ((select Max(id_vat) from fbs_vat)+1 ,14)"));
     else
@@ -52,22 +53,11 @@ void runSteps(UpdateSession& session, UpdateView& view)
 {
     StatementRunner& runner = session.runner();
     const std::vector<std::function<void()>> steps = {
-        [&] { runner.ExecSql(QStringLiteral("update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10")); },
+        [&] { runner.ExecSql(posTaxes().statement()); },
         [&] { addRate14ForFoodAndBeverage(session); },
-        [&] {
-            runner.ExecSql(QStringLiteral(
-                "update cissluz set cissluz.dph = 14 where cissluz.dph = 10 and cissluz.typsluzby <> 1"));
-        },
-        [&] {
-            runner.ExecSql(QStringLiteral(
-                "update QVT_KONFIG set QVT_KONFIG.hodnotacz = \"14\" where QVT_KONFIG.hodnotacz = \"10\" and "
-                "QVT_KONFIG.Item like \"DPHSazba%\""));
-        },
-        [&] {
-            runner.ExecSql(QStringLiteral(
-                "update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo "
-                ">= \"1.1.2012\""));
-        },
+        [&] { runner.ExecSql(receptionServices().statement()); },
+        [&] { runner.ExecSql(settingsRates().statement()); },
+        [&] { runner.ExecSql(reservations().statement()); },
         [&] { installServerObjects(session); },
         [&] { ProcessStayingGuests(session, view); },
         // Deposits between the years need nothing in the database.

@@ -3,7 +3,9 @@
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
+#include "update/OldRateItems.h"
 #include "update/OtherAttachments.h"
+#include "update/ServerScripts.h"
 #include "update/Stop.h"
 #include "update/StatementRunner.h"
 #include "update/StayingGuests.h"
@@ -17,72 +19,60 @@ namespace {
 enum class Expect { Zero, One };
 
 struct CountQuery {
-    const char* what;
+    QString what;
     Expect expect;
     bool counted;
     QString sql;
 };
 
-QString objectQuery(const char* table, const char* nameColumn, const char* name, const char* extra = "")
+// A valid object of the update's step 6, a trigger also active.
+CountQuery serverObjectQuery(const ServerObject& object)
 {
-    return QStringLiteral("select count(*) from %1 where %2 = '%3' and RDB$VALID_BLR = 1%4")
-        .arg(QLatin1String(table), QLatin1String(nameColumn), QLatin1String(name), QLatin1String(extra));
+    const QString name = object.name.toUpper();
+    if (object.trigger)
+        return {QStringLiteral("6 %1 platny a aktivni").arg(object.name), Expect::One, true,
+                QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$TRIGGER_NAME = '%1' and RDB$VALID_BLR = 1 "
+                               "and RDB$TRIGGER_INACTIVE = 0")
+                    .arg(name)};
+    return {QStringLiteral("6 %1 platna").arg(object.name), Expect::One, true,
+            QStringLiteral("select count(*) from RDB$PROCEDURES where RDB$PROCEDURE_NAME = '%1' and RDB$VALID_BLR = 1")
+                .arg(name)};
 }
 
-QString procedureQuery(const char* name)
+// The banquet documents that the stock command moves, in one sum.
+QString banquetDocumentsLeft()
 {
-    return objectQuery("RDB$PROCEDURES", "RDB$PROCEDURE_NAME", name);
+    QStringList counts;
+    for (const RateMove& documents : banquetDocuments())
+        counts.append(QLatin1Char('(') + documents.countLeft() + QLatin1Char(')'));
+    return QStringLiteral("select ") + counts.join(QStringLiteral(" + ")) + QStringLiteral(" from RDB$DATABASE");
 }
-
-// The rows that the stock command moves, in the same words.
-const QString kBanquetDocuments = QStringLiteral(
-    "select "
-    "(select count(*) from FBS_PROD_LIST_ITM A where A.VAT = 10 and (select B.STO_DATE from FBS_PROD_LISTS B where "
-    "A.ID_VOUCHER = B.ID_VOUCHER) >= '1.1.2012') + "
-    "(select count(*) from FBS_PROD_LIST_ITM_R A where A.VAT = 10 and (select B.STO_DATE from FBS_PROD_LISTS B where "
-    "A.ID_VOUCHER = B.ID_VOUCHER) >= '1.1.2012') + "
-    "(select count(*) from FBS_PROD_LISTS_R A where A.VAT = 10 and (select B.STO_DATE from FBS_PROD_LISTS B where "
-    "A.ID_VOUCHER = B.ID_VOUCHER) >= '1.1.2012') + "
-    "(select count(*) from FBS_PROD_PROCS_R A where A.VAT = 10 and (select PROC_TYPE from FBS_PROD_PROCS B where "
-    "A.ID_PRODUCTION_PROC = B.ID_PRODUCTION_PROC) in (20,21)) + "
-    "(select count(*) from FBS_PROD_ITEMS_R A where A.VAT = 10 and (select PROC_TYPE from FBS_PROD_PROCS B where "
-    "A.ID_PRODUCTION_PROC = B.ID_PRODUCTION_PROC) in (20,21)) "
-    "from RDB$DATABASE");
 
 std::vector<CountQuery> countQueries()
 {
-    return {
-        {"1 POS: dane se sazbou 10", Expect::Zero, true,
-         QStringLiteral("select count(*) from pos_taxes where percentage = 10")},
-        {"2 FBS: sazba 14 (prave jeden radek)", Expect::One, true,
-         QStringLiteral("select count(*) from fbs_vat where vat_rate = 14")},
-        {"3 REC: sluzby se sazbou 10 (typ mimo 1)", Expect::Zero, true,
-         QStringLiteral("select count(*) from cissluz where dph = 10 and typsluzby <> 1")},
-        {"4 Nastaveni DPHSazba% = \"10\"", Expect::Zero, true,
-         QStringLiteral("select count(*) from QVT_KONFIG where hodnotacz = '10' and Item like 'DPHSazba%'")},
-        {"5 Rezervace od 1.1.2012 se sazbou 10", Expect::Zero, true,
-         QStringLiteral("select count(*) from rec_mm_rezdet where MarkovanoDo is null and DPH = 10 and datumdo >= "
-                        "'1.1.2012'")},
-        {"6 REC_PoklDenikInsert2 platna", Expect::One, true, procedureQuery("REC_POKLDENIKINSERT2")},
-        {"6 REC_DPH_DeleniPobytu platna", Expect::One, true, procedureQuery("REC_DPH_DELENIPOBYTU")},
-        {"6 REC_DPH_UzavreniUctu platna", Expect::One, true, procedureQuery("REC_DPH_UZAVRENIUCTU")},
-        {"6 REC_DPH_UZAVRENIVSECHUCTU platna", Expect::One, true, procedureQuery("REC_DPH_UZAVRENIVSECHUCTU")},
-        {"6 REC_CHECKHEAD_DPH_TRIGGER platny a aktivni", Expect::One, true,
-         objectQuery("RDB$TRIGGERS", "RDB$TRIGGER_NAME", "REC_CHECKHEAD_DPH_TRIGGER",
-                     " and RDB$TRIGGER_INACTIVE = 0")},
-        {"7 Skupiny bydlici pres 31.12.2011", Expect::Zero, false,
-         QStringLiteral("select count(*) from (") + kStayQuery + QStringLiteral(")")},
-        {"Skladove polozky se sazbou 10 (po Novem roce)", Expect::Zero, false,
-         QStringLiteral("select count(*) from FBS_STOCK_ITM where ID_VAT in (select ID_VAT from FBS_VAT where "
-                        "VAT_RATE = 10)")},
-        {"Doklady rautu se sazbou 10 (po Novem roce)", Expect::Zero, false, kBanquetDocuments},
+    std::vector<CountQuery> queries = {
+        {QStringLiteral("1 POS: dane se sazbou 10"), Expect::Zero, true, posTaxes().countLeft()},
+        {QStringLiteral("2 FBS: sazba 14 (prave jeden radek)"), Expect::One, true, kRate14Count},
+        {QStringLiteral("3 REC: sluzby se sazbou 10 (typ mimo 1)"), Expect::Zero, true, receptionServices().countLeft()},
+        {QStringLiteral("4 Nastaveni DPHSazba% = \"10\""), Expect::Zero, true, settingsRates().countLeft()},
+        {QStringLiteral("5 Rezervace od 1.1.2012 se sazbou 10"), Expect::Zero, true, reservations().countLeft()},
     };
+    for (const ServerObject& object : serverObjects())
+        queries.push_back(serverObjectQuery(object));
+    queries.insert(queries.end(),
+                   {{QStringLiteral("7 Skupiny bydlici pres 31.12.2011"), Expect::Zero, false,
+                     QStringLiteral("select count(*) from (") + kStayQuery + QStringLiteral(")")},
+                    {QStringLiteral("Skladove polozky se sazbou 10 (po Novem roce)"), Expect::Zero, false,
+                     stockItems().countLeft()},
+                    {QStringLiteral("Doklady rautu se sazbou 10 (po Novem roce)"), Expect::Zero, false,
+                     banquetDocumentsLeft()}});
+    return queries;
 }
 
 ReadinessItem counted(db::Connection& connection, const CountQuery& query)
 {
     ReadinessItem item;
-    item.what = QString::fromUtf8(query.what);
+    item.what = query.what;
     item.expected = query.expect == Expect::One ? QStringLiteral("1") : QStringLiteral("0");
     item.counted = query.counted;
     try {

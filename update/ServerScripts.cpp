@@ -6,14 +6,6 @@ namespace update {
 
 namespace {
 
-const QStringList kInstallationOrder = {
-    QStringLiteral("REC_PoklDenikInsert2"),
-    QStringLiteral("REC_DPH_DeleniPobytu"),
-    QStringLiteral("REC_DPH_UzavreniUctu"),
-    QStringLiteral("REC_DPH_UZAVRENIVSECHUCTU"),
-    QStringLiteral("REC_CHECKHEAD_DPH_TRIGGER"),
-};
-
 QStringList linesOf(const QString& path)
 {
     QFile file(path);
@@ -32,6 +24,15 @@ QStringList linesOf(const QString& path)
 
 } // namespace
 
+QList<ServerObject> serverObjects()
+{
+    return {{QStringLiteral("REC_PoklDenikInsert2")},
+            {QStringLiteral("REC_DPH_DeleniPobytu")},
+            {QStringLiteral("REC_DPH_UzavreniUctu")},
+            {QStringLiteral("REC_DPH_UZAVRENIVSECHUCTU")},
+            {QStringLiteral("REC_CHECKHEAD_DPH_TRIGGER"), true}};
+}
+
 QString ServerScript::statement() const
 {
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
@@ -40,8 +41,8 @@ QString ServerScript::statement() const
 QList<ServerScript> ServerScripts(const QString& directory)
 {
     QList<ServerScript> scripts;
-    for (const QString& name : kInstallationOrder)
-        scripts.append({name, linesOf(QStringLiteral("%1/%2.sql").arg(directory, name))});
+    for (const ServerObject& object : serverObjects())
+        scripts.append({object.name, linesOf(QStringLiteral("%1/%2.sql").arg(directory, object.name))});
     return scripts;
 }
 

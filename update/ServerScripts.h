@@ -26,8 +26,17 @@ public:
 // Where the program carries the texts: its own resources.
 inline const QString kBuiltInScripts = QStringLiteral(":/sql");
 
-// The five server-side objects in the order in which they must be installed: each one's body
-// names only objects installed before it. Throws MissingServerScript for a missing or empty text.
+// One of the five server-side objects the update installs.
+struct ServerObject {
+    QString name;
+    bool trigger = false; // else a procedure
+};
+// The five, in the order in which they must be installed: each one's body names only objects
+// installed before it.
+QList<ServerObject> serverObjects();
+
+// The five objects' texts in the order of installation. Throws MissingServerScript for a missing
+// or empty text.
 QList<ServerScript> ServerScripts(const QString& directory = kBuiltInScripts);
 
 } // namespace update

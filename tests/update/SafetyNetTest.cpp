@@ -11,6 +11,7 @@
 #include "update/OtherAttachments.h"
 #include "update/ReadinessCheck.h"
 #include "update/StayingGuests.h"
+#include "update/StockAndBanquets.h"
 
 #include <QDir>
 #include <QFile>
@@ -242,11 +243,24 @@ TEST_F(ReadinessCheck, AFreshStandInHasEverythingLeftTheFullUpdateNothingAndAnIt
     EXPECT_TRUE(text.contains(QStringLiteral("(po Novem roce)"))) << text.toStdString();
     EXPECT_FALSE(QFile::exists(session.log().filePath()));
 
+    // The check counts exactly what the commands change: after them, nothing they move is left,
+    // the stock items and banquet documents that the check reports but does not count included.
+    const auto leftOfAnyKind = [](const update::ReadinessReport& report) {
+        QStringList found;
+        for (const update::ReadinessItem& item : report.items)
+            if (item.left && !item.what.startsWith(QLatin1Char('7')) && !item.what.startsWith(QStringLiteral("Dalsi")))
+                found.append(item.what);
+        return found;
+    };
+    EXPECT_EQ(leftOfAnyKind(report).mid(10), (QStringList{QStringLiteral("Skladove polozky se sazbou 10 (po Novem roce)"),
+                                                          QStringLiteral("Doklady rautu se sazbou 10 (po Novem roce)")}));
     ASSERT_TRUE(update::RunFullUpdate(session, view));
+    ASSERT_TRUE(update::UpdateStockAndBanquets(session, view));
+    EXPECT_EQ(session.runner().failureCount(), 0);
     session.Database1.close();
     const update::ReadinessReport after = check();
     EXPECT_EQ(after.exitStatus(), 0) << after.text(QString(), QString()).toStdString();
-    EXPECT_TRUE(left(after).isEmpty());
+    EXPECT_EQ(leftOfAnyKind(after), QStringList()) << after.text(QString(), QString()).toStdString();
 
     for (const auto& [putBack, undo, item, line] :
          {std::tuple{"update pos_taxes set percentage = 10 where percentage = 14 and id_tax = (select min(id_tax) from "

@@ -1,0 +1,71 @@
+#include "update/OldRateItems.h"
+
+namespace update {
+
+namespace {
+
+// A banquet document of an item list: dated from 1.1.2012 on.
+RateMove listDocument(const char* table)
+{
+    return {QString::fromLatin1(table) + QStringLiteral(" A"), QStringLiteral("A.VAT = 14"),
+            QStringLiteral("A.VAT is not null and A.VAT = 10 and (select B.STO_DATE from FBS_PROD_LISTS B where "
+                           "A.ID_VOUCHER = B.ID_VOUCHER) >= \"1.1.2012\"")};
+}
+
+// A banquet document of a production process: of the banquet kinds 20 and 21.
+RateMove processDocument(const char* table)
+{
+    return {QString::fromLatin1(table) + QStringLiteral(" A"), QStringLiteral("A.VAT = 14"),
+            QStringLiteral("A.VAT is not null and A.VAT = 10 and (select PROC_TYPE from FBS_PROD_PROCS B where "
+                           "A.ID_PRODUCTION_PROC = B.ID_PRODUCTION_PROC) in (20,21)")};
+}
+
+} // namespace
+
+QString RateMove::statement() const
+{
+    return QStringLiteral("update %1 set %2 where %3").arg(table, newRate, oldRate);
+}
+
+QString RateMove::countLeft() const
+{
+    return QStringLiteral("select count(*) from %1 where %2").arg(table, oldRate);
+}
+
+RateMove posTaxes()
+{
+    return {QStringLiteral("pos_taxes"), QStringLiteral("pos_taxes.percentage = 14"),
+            QStringLiteral("pos_taxes.percentage = 10")};
+}
+
+RateMove receptionServices()
+{
+    return {QStringLiteral("cissluz"), QStringLiteral("cissluz.dph = 14"),
+            QStringLiteral("cissluz.dph = 10 and cissluz.typsluzby <> 1")};
+}
+
+RateMove settingsRates()
+{
+    return {QStringLiteral("QVT_KONFIG"), QStringLiteral("QVT_KONFIG.hodnotacz = \"14\""),
+            QStringLiteral("QVT_KONFIG.hodnotacz = \"10\" and QVT_KONFIG.Item like \"DPHSazba%\"")};
+}
+
+RateMove reservations()
+{
+    return {QStringLiteral("rec_mm_rezdet"), QStringLiteral("DPH = 14"),
+            QStringLiteral("MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo >= \"1.1.2012\"")};
+}
+
+RateMove stockItems()
+{
+    return {QStringLiteral("FBS_STOCK_ITM"), QStringLiteral("ID_VAT = (select first 1 ID_VAT from FBS_VAT where VAT_RATE = 14)"),
+            QStringLiteral("ID_VAT in (select ID_VAT from FBS_VAT where VAT_RATE = 10)")};
+}
+
+QList<RateMove> banquetDocuments()
+{
+    return {listDocument("FBS_PROD_LIST_ITM"), listDocument("FBS_PROD_LIST_ITM_R"), listDocument("FBS_PROD_LISTS_R"),
+            processDocument("FBS_PROD_PROCS_R"), processDocument("FBS_PROD_ITEMS_R")};
+}
+
+} // namespace update
