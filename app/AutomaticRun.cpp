@@ -7,7 +7,7 @@
 #include "update/FullUpdate.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
-#include "update/UpdateClaim.h"
+#include "update/safety/UpdateClaim.h"
 #include "update/UpdateSession.h"
 
 #include <exception>

@@ -1,7 +1,7 @@
 #include "app/CheckCommand.h"
 
 #include "app/StopSignals.h"
-#include "update/ReadinessCheck.h"
+#include "update/safety/ReadinessCheck.h"
 #include "update/Settings.h"
 
 #include <cstdio>

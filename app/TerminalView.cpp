@@ -1,7 +1,7 @@
 #include "app/TerminalView.h"
 
 #include "app/AutomaticMode.h"
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 
 #include <cstdio>
 

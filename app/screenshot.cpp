@@ -3,7 +3,7 @@
 #include "ui/D08_Question.h"
 #include "ui/RecordingPrompt.h"
 
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 
 #include <QApplication>
 #include <QDir>

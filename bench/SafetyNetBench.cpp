@@ -5,7 +5,7 @@
 
 #include "SilentView.h"
 
-#include "update/DatabaseBackup.h"
+#include "update/safety/DatabaseBackup.h"
 #include "update/ServerScripts.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"

@@ -10,11 +10,11 @@
 #include "ui/widgets/ReflectionLabel.h"
 #include "ui/widgets/SmoothProgressBar.h"
 #include "update/FullUpdate.h"
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 #include "update/Settings.h"
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
-#include "update/UpdateClaim.h"
+#include "update/safety/UpdateClaim.h"
 
 #include <QCloseEvent>
 #include <QApplication>

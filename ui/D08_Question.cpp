@@ -2,7 +2,7 @@
 
 #include "ui/Fonts.h"
 #include "ui/widgets/GlowButton.h"
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 
 #include <QLabel>
 

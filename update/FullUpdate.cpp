@@ -1,9 +1,9 @@
 #include "update/FullUpdate.h"
 
 #include "update/CommandGuard.h"
-#include "update/DatabaseBackup.h"
+#include "update/safety/DatabaseBackup.h"
 #include "update/OldRateItems.h"
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
 #include "update/StayingGuests.h"
 #include "update/UpdateSession.h"

@@ -2,7 +2,7 @@
 
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 

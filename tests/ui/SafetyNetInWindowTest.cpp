@@ -12,8 +12,8 @@
 #include "ui/widgets/CircularProgress.h"
 #include "ui/widgets/GlowButton.h"
 #include "ui/widgets/OfficeRadioGroup.h"
-#include "update/OtherAttachments.h"
-#include "update/UpdateClaim.h"
+#include "update/safety/OtherAttachments.h"
+#include "update/safety/UpdateClaim.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 #include "update/UpdateView.h"
 
 #include <QStringList>

@@ -6,10 +6,10 @@
 
 #include "RowDump.h"
 #include "db/Connection.h"
-#include "update/DatabaseBackup.h"
+#include "update/safety/DatabaseBackup.h"
 #include "update/FullUpdate.h"
-#include "update/OtherAttachments.h"
-#include "update/ReadinessCheck.h"
+#include "update/safety/OtherAttachments.h"
+#include "update/safety/ReadinessCheck.h"
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
 

@@ -1,4 +1,4 @@
-#include "update/DatabaseBackup.h"
+#include "update/safety/DatabaseBackup.h"
 
 #include "db/EngineError.h"
 #include "db/ServiceBackup.h"

@@ -1,4 +1,4 @@
-#include "update/UpdateClaim.h"
+#include "update/safety/UpdateClaim.h"
 
 #include "db/DatabaseClaim.h"
 #include "db/EngineError.h"

@@ -1,10 +1,10 @@
-#include "update/ReadinessCheck.h"
+#include "update/safety/ReadinessCheck.h"
 
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "update/OldRateItems.h"
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
 #include "update/Stop.h"
 #include "update/StatementRunner.h"

@@ -1,4 +1,4 @@
-#include "update/OtherAttachments.h"
+#include "update/safety/OtherAttachments.h"
 
 #include "db/Connection.h"
 #include "db/EngineError.h"
