@@ -5,15 +5,9 @@
 #include "app/StopSignals.h"
 #include "app/TerminalView.h"
 #include "app/Usage.h"
-#include "ui/D08_Main.h"
-#include "ui/DialogPrompt.h"
-#include "ui/GuardedApplication.h"
-#include "ui/OperatorPrompt.h"
-#include "update/Settings.h"
+#include "app/WindowLoader.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QString>
 
 #include <cstdio>
@@ -23,49 +17,8 @@
 
 namespace {
 
-int runInteractive(ui::GuardedApplication& application, const QString& programDir)
-{
-    ui::TFormD08Main window(programDir);
-    window.session().setStopProbe(&app::stopSignal);
-    application.setErrorHandler([&window](const QString& text) { window.prompt().error(text, &window); });
-    QSocketNotifier stopSignal(app::stopSignalDescriptor(), QSocketNotifier::Read);
-    QObject::connect(&stopSignal, &QSocketNotifier::activated, &window, [&] {
-        stopSignal.setEnabled(false);
-        window.stopOnSignal();
-    });
-    window.show();
-    const int status = application.exec();
-    application.setErrorHandler({});
-    if (const int signal = app::stopSignal())
-        return app::exitStatusForSignal(signal);
-    return status;
-}
-
-int runWindow(int& argc, char** argv)
-{
-    if (!app::platformAvailable()) {
-        std::fprintf(stderr,
-                     "dph2012: no display for the window (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset).\n"
-                     "Run it on a desktop, or give any argument (for example: dph2012 auto) for the unattended update.\n");
-        return 1;
-    }
-    ui::GuardedApplication application(argc, argv);
-    const QString programDir = QCoreApplication::applicationDirPath();
-    try {
-        return runInteractive(application, programDir);
-    } catch (const update::SettingsUnreadable& error) {
-        // Nothing was connected or changed; the window must not go on with defaults.
-        ui::DialogPrompt().error(QString::fromLocal8Bit(error.what()), nullptr);
-        return 3;
-    } catch (const std::exception& error) {
-        // Shown in a box where there is a screen, written to standard error where there is none.
-        ui::DialogPrompt().error(QStringLiteral("dph2012: ") + QString::fromLocal8Bit(error.what()), nullptr);
-    }
-    return 1;
-}
-
-// The settings notice waits for the operator where someone can see it; the toolkit's widgets are
-// started for it alone. Elsewhere it goes to standard error as it stands.
+// The settings notice waits for the operator where someone can see it; the toolkit is started
+// for it alone. Elsewhere it goes to standard error as it stands.
 void showNotice(std::optional<QCoreApplication>& application, int& argc, char** argv, const QString& notice)
 {
     if (!app::screenAvailable()) {
@@ -73,10 +26,7 @@ void showNotice(std::optional<QCoreApplication>& application, int& argc, char** 
         return;
     }
     application.reset();
-    {
-        const QApplication widgets(argc, argv);
-        ui::DialogPrompt().notice(notice, nullptr);
-    }
+    app::showNoticeBox(argc, argv, notice);
     application.emplace(argc, argv);
 }
 
@@ -86,6 +36,22 @@ int runAutomaticProcess(int& argc, char** argv)
     return app::runAutomatic(
         QCoreApplication::applicationDirPath(),
         [&](const QString& notice) { showNotice(application, argc, argv, notice); }, &app::stopSignal);
+}
+
+int runWindowProcess(int& argc, char** argv)
+{
+    if (!app::platformAvailable()) {
+        std::fprintf(stderr,
+                     "dph2012: no display for the window (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset).\n"
+                     "Run it on a desktop, or give any argument (for example: dph2012 auto) for the unattended update.\n");
+        return 1;
+    }
+    try {
+        return app::runWindow(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "dph2012: %s\n", error.what());
+    }
+    return 1;
 }
 
 int runProgram(int& argc, char** argv)
@@ -102,7 +68,7 @@ int runProgram(int& argc, char** argv)
     }
     if (argc > 1 && argv[1][0] != '\0')
         return runAutomaticProcess(argc, argv);
-    return runWindow(argc, argv);
+    return runWindowProcess(argc, argv);
 }
 
 } // namespace

@@ -56,6 +56,21 @@ TEST(AutomaticStart, AnyWordSelectsItButAnUnknownDoubleDashArgumentIsRefusedWith
     EXPECT_FALSE(unread.hasRunLog());
 }
 
+// The unattended update never loads the widget toolkit, whose libraries would cost it a good part
+// of its time on a small database; the window still comes up (see InteractiveStart).
+TEST(AutomaticStart, LoadsNoWidgetLibrary)
+{
+    const testsupport::FreshDatabase database;
+    InstalledProgram program;
+    program.writeSettings(QString::fromStdString(database.path()));
+    program.setEnvironment(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 0);
+    const QString loaded = program.standardError();
+    EXPECT_TRUE(loaded.contains(QStringLiteral("libQt6Core"))) << "the loader's report was read";
+    EXPECT_FALSE(loaded.contains(QStringLiteral("libQt6Widgets")));
+    EXPECT_FALSE(loaded.contains(QStringLiteral("libQt6Gui")));
+}
+
 // Nothing could be connected, so nothing was changed: the run still goes through every statement
 // and ends with 3.
 class FailedConnectionStart : public testing::TestWithParam<const char*> {};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace app {
+
+// The window lives in a module that the program carries inside itself and loads only when a
+// window is shown, so that the unattended update never loads the widget toolkit.
+
+// Interactive mode until the window is closed: the exit status (128 plus a stopping signal's
+// number when one stopped it).
+int runWindow(int& argc, char** argv);
+
+// The settings notice in a message box, waited for; no application object may exist meanwhile.
+void showNoticeBox(int& argc, char** argv, const QString& notice);
+
+} // namespace app
