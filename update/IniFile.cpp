@@ -1,8 +1,6 @@
 #include "update/IniFile.h"
 
-#include "update/IniText.h"
 
-#include <QFile>
 #include <QStringList>
 
 namespace update {
@@ -12,14 +10,6 @@ IniFile IniFile::fromText(const QString& text)
     IniFile file;
     file.text_ = text;
     return file;
-}
-
-IniFile IniFile::load(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return fromText(decodeIniText(file.readAll()));
 }
 
 std::optional<QString> IniFile::value(const QString& section, const QString& key) const

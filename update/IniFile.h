@@ -13,8 +13,6 @@ namespace update {
 class IniFile {
 public:
     static IniFile fromText(const QString& text);
-    // A missing or unreadable file reads as an empty one.
-    static IniFile load(const QString& path);
 
     std::optional<QString> value(const QString& section, const QString& key) const;
 
