@@ -1,6 +1,5 @@
 #include "update/IniFile.h"
 
-
 #include <QStringList>
 
 namespace update {
