@@ -2,6 +2,7 @@
 
 #include "app/AutomaticMode.h"
 #include "update/safety/OtherAttachments.h"
+#include "update/safety/RehearsalReport.h"
 
 #include <cstdio>
 
@@ -42,6 +43,16 @@ void TerminalView::showBackupProgress(const QString& line)
 void TerminalView::showIncompleteBackup(const QString& file)
 {
     say(QStringLiteral("the backup was stopped: the incomplete file %1 on the server is not valid").arg(file));
+}
+
+bool TerminalView::continueAfterRehearsal(const update::RehearsalReport& report)
+{
+    say(QStringLiteral("rehearsal on a restored copy: %1 statements, %2 failed, %3 items left%4")
+            .arg(report.statements())
+            .arg(report.failedStatements())
+            .arg(report.leftItems().size())
+            .arg(report.made() ? QString() : QStringLiteral("; not made: ") + report.notMade));
+    return !report.hasProblems();
 }
 
 void TerminalView::showRefusal(const update::Refusal& refusal)

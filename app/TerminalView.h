@@ -33,6 +33,8 @@ public:
     void showBackupProgress(const QString& line) override;
     void showIncompleteBackup(const QString& file) override;
     void showRefusal(const update::Refusal& refusal) override;
+    // Says how it went and goes on only when the rehearsal found no problem.
+    bool continueAfterRehearsal(const update::RehearsalReport& report) override;
 
     // "dph2012: <text>" on a line of its own.
     static void say(const QString& text);

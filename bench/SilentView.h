@@ -23,4 +23,5 @@ public:
     void showCommandError(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
     bool continueDespite(const update::OtherAttachments&) override { return true; }
     void showBackupProgress(const QString&) override {}
+    bool continueAfterRehearsal(const update::RehearsalReport&) override { return true; }
 };

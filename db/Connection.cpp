@@ -376,6 +376,21 @@ bool Connection::claimSeesAllAttachments() const
     return impl_->claim != detail::ClaimScope::OwnUserOnly;
 }
 
+void Connection::dropDatabase()
+{
+    try {
+        if (!impl_->attachment)
+            impl_->attach();
+        Status status;
+        impl_->claim.reset();
+        impl_->attachment->dropDatabase(&status); // releases the interface on success
+        (void)impl_->attachment.release();
+    } catch (const FbException& e) {
+        impl_->forgetIfBroken(e);
+        throw detail::engineErrorFrom(e);
+    }
+}
+
 void Connection::execute(const std::string& sql)
 {
     impl_->runReportingEngineErrors(sql, Impl::Rows::None);

@@ -59,6 +59,10 @@ public:
     // would go unseen; true otherwise, and while no claim is held.
     bool claimSeesAllAttachments() const;
 
+    // Removes the database itself, opening the connection first if needed; the engine refuses
+    // while another attachment is open. The connection is closed afterwards.
+    void dropDatabase();
+
     // Runs one statement as sent, without parameters, and commits it. Warnings are not failures.
     void execute(const std::string& sql);
     // Runs one statement, fetches every row of its result as text and commits.

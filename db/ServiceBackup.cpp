@@ -376,6 +376,64 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
     }
 }
 
+ServiceRestore::ServiceRestore(std::string connectionString, std::string user, std::string password,
+                               unsigned connectTimeout)
+    : connectionString_(std::move(connectionString)), user_(std::move(user)), password_(std::move(password)),
+      connectTimeout_(connectTimeout)
+{
+}
+
+void ServiceRestore::run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
+                         const StopRequested& stop) const
+{
+    IMaster* master = fb_get_master_interface();
+    if (!master)
+        throw Error("the Firebird client library is not usable");
+    const ServiceTarget target = serviceTargetOf(connectionString_);
+    try {
+        Status status;
+        IUtil* util = master->getUtilInterface();
+        Ref<IXpbBuilder> attach(util->getXpbBuilder(&status, IXpbBuilder::SPB_ATTACH, nullptr, 0));
+        attach->insertString(&status, isc_spb_user_name, user_.c_str());
+        attach->insertString(&status, isc_spb_password, password_.c_str());
+        attach->insertTag(&status, isc_spb_utf8_filename);
+        if (connectTimeout_ > 0)
+            attach->insertInt(&status, isc_spb_connect_timeout, static_cast<int>(connectTimeout_));
+        Ref<IProvider> provider(master->getDispatcher());
+        Service service(provider->attachServiceManager(&status, target.serviceManager.c_str(),
+                                                       attach->getBufferLength(&status), attach->getBuffer(&status)));
+        Ref<IXpbBuilder> start(util->getXpbBuilder(&status, IXpbBuilder::SPB_START, nullptr, 0));
+        start->insertTag(&status, isc_action_svc_restore);
+        start->insertString(&status, isc_spb_bkp_file, backupFile.c_str());
+        start->insertString(&status, isc_spb_dbname, databaseFile.c_str());
+        start->insertInt(&status, isc_spb_options, isc_spb_res_create);
+        start->insertInt(&status, isc_spb_verbint, kRecordsPerProgressLine);
+        service->start(&status, start->getBufferLength(&status), start->getBuffer(&status));
+
+        const unsigned char send[] = {isc_info_svc_timeout, 4, 0, kQueryTimeoutSeconds, 0, 0, 0, isc_info_end};
+        const unsigned char receive[] = {isc_info_svc_to_eof, isc_info_svc_running};
+        std::vector<unsigned char> buffer(32 * 1024);
+        std::string pending;
+        std::optional<std::uint64_t> written;
+        for (;;) {
+            if (stop && stop())
+                throw BackupAbandoned("the restore was abandoned before it ended", true);
+            std::fill(buffer.begin(), buffer.end(), static_cast<unsigned char>(isc_info_end));
+            service->query(&status, sizeof send, send, sizeof receive, receive, static_cast<unsigned>(buffer.size()),
+                           buffer.data());
+            const detail::ServiceAnswer answer = detail::parseServiceAnswer(buffer);
+            pending += answer.output;
+            passLines(pending, progress, written);
+            if (answer.finished())
+                break;
+        }
+        pending += '\n';
+        passLines(pending, progress, written);
+    } catch (const FbException& e) {
+        throw detail::engineErrorFrom(e);
+    }
+}
+
 std::optional<bool> fileExistsOnServer(const std::string& serverPrefix, const std::string& path, const std::string& user,
                                        const std::string& password, unsigned connectTimeout)
 {

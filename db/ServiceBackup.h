@@ -62,6 +62,29 @@ private:
     unsigned connectTimeout_;
 };
 
+// A restore by the services manager (the service gbak -c uses) of a backup into a new database
+// on the server of a connection string's database.
+class ServiceRestore {
+public:
+    using ProgressLine = ServiceBackup::ProgressLine;
+    using StopRequested = ServiceBackup::StopRequested;
+
+    ServiceRestore(std::string connectionString, std::string user, std::string password, unsigned connectTimeout);
+
+    // Restores `backupFile` into the new database `databaseFile`, both paths as that server sees
+    // them; an existing file is never replaced (the service refuses). Returns once the service
+    // has ended; each line it reports goes to `progress`, if given. Throws EngineError when the
+    // engine refuses or the restore fails, Error when the client library is unusable.
+    void run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
+             const StopRequested& stop = {}) const;
+
+private:
+    std::string connectionString_;
+    std::string user_;
+    std::string password_;
+    unsigned connectTimeout_;
+};
+
 // Whether a file exists on the database server of `serverPrefix` (see ServiceTarget), asked of
 // the server itself by attaching to the path as a database: true when it exists, false when the
 // server's system says there is no such file, nothing when the server cannot tell. Throws

@@ -344,6 +344,16 @@ void TFormD08Main::showBackupProgress(const QString& line)
                      + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
+void TFormD08Main::showRehearsalProgress(const QString& line)
+{
+    showBackupProgress(line);
+}
+
+bool TFormD08Main::continueAfterRehearsal(const update::RehearsalReport& report)
+{
+    return prompt_.question(rehearsalQuestion(report), this);
+}
+
 void TFormD08Main::showRefusal(const update::Refusal& refusal)
 {
     prompt_.error(refusal.shown, this);

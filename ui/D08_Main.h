@@ -50,6 +50,8 @@ public:
     void showCommandError(const QString& text) override;
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
+    void showRehearsalProgress(const QString& line) override;
+    bool continueAfterRehearsal(const update::RehearsalReport& report) override;
     void showRefusal(const update::Refusal& refusal) override;
 
     // True while one of the update commands runs.

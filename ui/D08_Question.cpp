@@ -3,6 +3,7 @@
 #include "ui/Fonts.h"
 #include "ui/widgets/GlowButton.h"
 #include "update/safety/OtherAttachments.h"
+#include "update/safety/RehearsalReport.h"
 
 #include <QLabel>
 
@@ -29,6 +30,25 @@ QStringList otherAttachmentsQuestion(const update::OtherAttachments& others)
         lines.append(QString::fromUtf8("a další (%1)<br>").arg(others.attachments.size() - kListedAttachments));
     if (others.onlyOwnVisible)
         lines.append(QString::fromUtf8("Uživatel %1 vidí jen svá připojení.<br>").arg(others.user.toHtmlEscaped()));
+    lines.append(QString::fromUtf8("Pokračovat v aktualizaci?<br></P>"));
+    return lines;
+}
+
+QStringList rehearsalQuestion(const update::RehearsalReport& report)
+{
+    const QString colour = report.hasProblems() ? QStringLiteral("#FF0000") : QStringLiteral("#008000");
+    QStringList lines = {QString::fromUtf8(R"(<P align="center"><FONT color="%1">Zkouška na kopii databáze: %2</FONT><br>)")
+                             .arg(colour,
+                                  report.made() ? QString::fromUtf8("%1 příkazů, %2 chyb, zbývá %3, %4 s")
+                                                      .arg(report.statements())
+                                                      .arg(report.failedStatements())
+                                                      .arg(report.leftItems().size())
+                                                      .arg(report.totalMilliseconds / 1000.0, 0, 'f', 1)
+                                                : QString::fromUtf8("nebyla provedena"))};
+    if (!report.made())
+        lines.append(report.notMade.toHtmlEscaped() + QStringLiteral("<br>"));
+    else if (!report.firstFailure().isEmpty())
+        lines.append(QString::fromUtf8("První chyba: ") + report.firstFailure().toHtmlEscaped() + QStringLiteral("<br>"));
     lines.append(QString::fromUtf8("Pokračovat v aktualizaci?<br></P>"));
     return lines;
 }

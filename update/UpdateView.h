@@ -6,6 +6,7 @@
 
 namespace update {
 struct OtherAttachments;
+struct RehearsalReport;
 }
 
 namespace update {
@@ -62,6 +63,13 @@ public:
     {
         showBackupProgress(QString::fromUtf8("Nedokončená záloha %1, soubor na serveru je neplatný").arg(file));
     }
+    // A line of the running rehearsal's progress (backup, restore, the rehearsed steps, the check);
+    // an empty line: the rehearsal has ended. The window stays usable meanwhile.
+    virtual void showRehearsalProgress(const QString& line) { showBackupProgress(line); }
+    // The rehearsal before the real update has ended: true to go on with the real update. The
+    // window asks the operator ("Pokračovat", "Zrušit"; the focus starts on "Zrušit" when the
+    // rehearsal found problems); unattended, the run goes on only when it found none.
+    virtual bool continueAfterRehearsal(const RehearsalReport& report) = 0;
     // A command was refused before it changed anything (another instance runs one).
     virtual void showRefusal(const Refusal& refusal) { showCommandError(refusal.shown); }
 };

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "update/safety/OtherAttachments.h"
+#include "update/safety/RehearsalReport.h"
 #include "update/UpdateView.h"
 
 #include <QStringList>
 
 #include <functional>
 #include <map>
+#include <vector>
 
 namespace testsupport {
 
@@ -39,6 +41,13 @@ public:
         return goOnDespiteOthers;
     }
     void showBackupProgress(const QString& line) override { record(QStringLiteral("backup ") + line); }
+    void showRehearsalProgress(const QString& line) override { record(QStringLiteral("rehearsal ") + line); }
+    bool continueAfterRehearsal(const update::RehearsalReport& report) override
+    {
+        rehearsals.push_back(report);
+        record(QStringLiteral("rehearsal ended"));
+        return goOnAfterRehearsal;
+    }
 
     // The events that start with the text, in order.
     QStringList eventsStartingWith(const QString& start) const
@@ -67,6 +76,8 @@ public:
 
     int option = 0;
     bool goOnDespiteOthers = true;
+    bool goOnAfterRehearsal = true;
+    std::vector<update::RehearsalReport> rehearsals;
     bool indicatorRunning = false;
     std::map<update::CommandButton, bool> enabled = {{update::CommandButton::RunAll, true},
                                                      {update::CommandButton::Step7, true},
