@@ -7,6 +7,7 @@
 
 namespace update {
 
+struct ConnectionSettings;
 class UpdateSession;
 class UpdateView;
 
@@ -21,6 +22,12 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 // only when the service reported writing more than nothing. An empty text when it succeeded,
 // else why it failed (already logged). A stop signal abandons the backup within seconds: its
 // unfinished file is removed, or reported where it cannot be, and Interrupted is thrown.
-QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view);
+// `madeFile`, if given, receives the name the backup was written under.
+QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr);
+
+// Whether a file of that name exists where the engine of the settings' database writes: this
+// process's own engine sees this machine's files; a server is asked. A name the server cannot
+// tell about counts as taken, and after a few of those the answer is an error (std::runtime_error).
+std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings);
 
 } // namespace update
