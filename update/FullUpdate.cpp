@@ -2,6 +2,7 @@
 
 #include "update/CommandGuard.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/safety/Rehearsal.h"
 #include "update/OldRateItems.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
@@ -99,15 +100,27 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
             view.setProgressMaximum(kSteps);
             view.setIndicatorRunning(true);
 
-            if (!session.backupFile().isEmpty()) {
+            const auto refuse = [&](const Refusal& refusal) {
+                refused = true;
+                session.noteCommandRefused();
+                view.setIndicatorRunning(false);
+                before.restore(view);
+                view.showRefusal(refusal);
+            };
+            if (session.rehearsalWanted()) {
+                // The rehearsal makes the backup that the real run relies on.
+                const RehearsalReport report = Rehearse(session, view, view.stayingGuestsOption());
+                if (!view.continueAfterRehearsal(report)) {
+                    log.WriteLog(QStringLiteral("               | Aktualizace po zkousce nespustena"));
+                    refuse({QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila."),
+                            QStringLiteral("the rehearsal found problems, the update was not started: see the run log")});
+                    return;
+                }
+            } else if (!session.backupFile().isEmpty()) {
                 const QString failure = BackupBeforeUpdate(session, view);
                 if (!failure.isEmpty()) {
-                    refused = true;
-                    session.noteCommandRefused();
-                    view.setIndicatorRunning(false);
-                    before.restore(view);
-                    view.showRefusal({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
-                                      QStringLiteral("the backup failed, the update was not started: ") + failure});
+                    refuse({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
+                            QStringLiteral("the backup failed, the update was not started: ") + failure});
                     return;
                 }
             }

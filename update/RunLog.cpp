@@ -60,8 +60,8 @@ QString appendWhole(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-RunLog::RunLog(const QString& directory, Clock clock, QLocale locale)
-    : filePath_(QDir(directory).filePath(kRunLogFileName)), clock_(std::move(clock)), locale_(std::move(locale))
+RunLog::RunLog(const QString& directory, Clock clock, QLocale locale, const QString& fileName)
+    : filePath_(QDir(directory).filePath(fileName)), clock_(std::move(clock)), locale_(std::move(locale))
 {
 }
 

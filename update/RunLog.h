@@ -9,6 +9,8 @@
 namespace update {
 
 inline const QString kRunLogFileName = QStringLiteral("QVTDPH2012.log");
+// The log of the statements a rehearsal sends to its scratch database, beside the run log.
+inline const QString kRehearsalLogFileName = QStringLiteral("QVTDPH2012-zkouska.log");
 
 // The run log beside the program: one entry per WriteLog, the file opened and closed each time.
 class RunLog {
@@ -19,7 +21,7 @@ public:
     static QDateTime systemClock() { return QDateTime::currentDateTime(); }
 
     explicit RunLog(const QString& directory, Clock clock = &RunLog::systemClock,
-                    QLocale locale = QLocale::system());
+                    QLocale locale = QLocale::system(), const QString& fileName = kRunLogFileName);
 
     // Appends "<timestamp> | <message>" and CR LF; false when anything failed. An entry is
     // written whole or not at all; after a torn line (a log that does not end with CR LF) it

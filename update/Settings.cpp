@@ -47,6 +47,9 @@ Settings LoadSettings(const QString& programDir)
     if (whole)
         connection.connectTimeout = timeout;
     settings.backupFile = file.value(kSection, QStringLiteral("Backup")).value_or(QString());
+    bool number = false;
+    const int rehearsal = file.value(kSection, QStringLiteral("Rehearsal")).value_or(QString()).trimmed().toInt(&number);
+    settings.rehearsal = number && rehearsal != 0;
     return settings;
 }
 

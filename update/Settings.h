@@ -31,6 +31,9 @@ struct Settings {
     // Key Backup: where the full update backs the database up first, as the database server
     // sees the path; empty (or missing) for no backup.
     QString backupFile;
+    // Key Rehearsal: the full update is first rehearsed on a restored copy (a whole number other
+    // than 0; off when missing or not a number).
+    bool rehearsal = false;
 };
 
 // Puts the settings into the connection, which opens with them next time.

@@ -11,12 +11,13 @@ bool StatementRunner::ExecSql(const QString& statement)
     if (beforeEach_)
         beforeEach_();
     log_.WriteLog(QStringLiteral("EXEC SQL       | ") + statement);
+    ++statements_;
     try {
         query_.setSql(statement.toStdString());
         query_.execSql();
         return true;
     } catch (const db::EngineError& error) {
-        logEngineError(error);
+        logEngineError(statement, error);
         return false;
     }
 }
@@ -26,6 +27,7 @@ QString StatementRunner::SelectValue(const QString& statement)
     if (beforeEach_)
         beforeEach_();
     log_.WriteLog(QStringLiteral("SELECT SQL     | ") + statement);
+    ++statements_;
     try {
         query_.setSql(statement.toStdString());
         query_.openFirstRow();
@@ -33,7 +35,7 @@ QString StatementRunner::SelectValue(const QString& statement)
         query_.close();
         return value;
     } catch (const db::EngineError& error) {
-        logEngineError(error);
+        logEngineError(statement, error);
         return kFailMarker;
     }
 }
@@ -46,10 +48,13 @@ QString engineErrorValues(const db::EngineError& error)
         .arg(QString::fromStdString(error.message()));
 }
 
-void StatementRunner::logEngineError(const db::EngineError& error)
+void StatementRunner::logEngineError(const QString& statement, const db::EngineError& error)
 {
     ++failures_;
-    log_.WriteLog(QStringLiteral("ENGINE ERROR   | ") + engineErrorValues(error));
+    const QString values = engineErrorValues(error);
+    log_.WriteLog(QStringLiteral("ENGINE ERROR   | ") + values);
+    if (observer_)
+        observer_(statement, values);
 }
 
 } // namespace update

@@ -32,16 +32,22 @@ public:
     // First column of the first row as text; empty for no row or NULL; "~FAIL~" on an engine error.
     QString SelectValue(const QString& statement);
 
-    // How many statements the engine has refused so far.
+    // How many statements the engine has refused so far, and how many were sent.
     int failureCount() const { return failures_; }
+    int statementCount() const { return statements_; }
+    // Told of each refusal as it is logged: the statement and the engine error's three values.
+    using FailureObserver = std::function<void(const QString& statement, const QString& values)>;
+    void setFailureObserver(FailureObserver observer) { observer_ = std::move(observer); }
 
 private:
-    void logEngineError(const db::EngineError& error);
+    void logEngineError(const QString& statement, const db::EngineError& error);
 
     db::Query& query_;
     const RunLog& log_;
     std::function<void()> beforeEach_;
+    FailureObserver observer_;
     int failures_ = 0;
+    int statements_ = 0;
 };
 
 } // namespace update

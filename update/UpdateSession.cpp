@@ -5,6 +5,18 @@ namespace update {
 UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, const QString& scriptDirectory)
     : serverScripts_(ServerScripts(scriptDirectory)), programDir_(programDir), log_(programDir, std::move(clock))
 {
+    prepare();
+}
+
+UpdateSession::UpdateSession(const QString& programDir, const QString& logFileName, QList<ServerScript> serverScripts)
+    : serverScripts_(std::move(serverScripts)), programDir_(programDir),
+      log_(programDir, &RunLog::systemClock, QLocale::system(), logFileName)
+{
+    prepare();
+}
+
+void UpdateSession::prepare()
+{
     applySettings(ConnectionSettings());
     // Nobody should wait out the connect timeout of a host that does not answer to stop the run.
     Database1.setInterruption([this] { return stopSignal() != 0; });
@@ -25,6 +37,7 @@ void UpdateSession::apply(const Settings& settings)
 {
     applySettings(settings.connection);
     backupFile_ = settings.backupFile;
+    rehearsal_ = settings.rehearsal;
 }
 
 ConnectionSettings UpdateSession::settings() const

@@ -20,6 +20,8 @@ public:
     // anything can be sent.
     explicit UpdateSession(const QString& programDir, RunLog::Clock clock = &RunLog::systemClock,
                            const QString& scriptDirectory = kBuiltInScripts);
+    // A session with texts already read, logging into the named file of programDir (a rehearsal).
+    UpdateSession(const QString& programDir, const QString& logFileName, QList<ServerScript> serverScripts);
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
@@ -56,12 +58,17 @@ public:
     // The Backup setting: the file the full update backs up into first; empty for none.
     QString backupFile() const { return backupFile_; }
     void setBackupFile(const QString& file) { backupFile_ = file; }
+    // The Rehearsal setting: the full update is first rehearsed on a restored copy.
+    bool rehearsalWanted() const { return rehearsal_; }
+    void setRehearsalWanted(bool wanted) { rehearsal_ = wanted; }
 
     db::Connection Database1;
     db::Query Q{Database1};
     db::Query QueryPobyty{Database1};
 
 private:
+    void prepare();
+
     const QList<ServerScript> serverScripts_;
     QString programDir_;
     RunLog log_;
@@ -70,6 +77,7 @@ private:
     int commandsEndedByError_ = 0;
     int commandsRefused_ = 0;
     QString backupFile_;
+    bool rehearsal_ = false;
 };
 
 } // namespace update

@@ -1,0 +1,311 @@
+#include "update/safety/Rehearsal.h"
+
+#include "db/Connection.h"
+#include "db/EngineError.h"
+#include "db/ResultSet.h"
+#include "db/ServiceBackup.h"
+#include "update/FullUpdate.h"
+#include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/StatementRunner.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+#include "update/safety/DatabaseBackup.h"
+#include "update/safety/ReadinessCheck.h"
+#include "update/safety/ServiceJob.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <array>
+#include <optional>
+
+namespace update {
+
+namespace {
+
+const QString kRehearsalPrefix = QStringLiteral("ZKOUSKA        | ");
+// What a copy carries so that a later rehearsal may drop it: never a hotel's own database.
+const QString kCopyMark = QStringLiteral("dph2012 zkouska");
+const QString kCopySuffix = QStringLiteral("-zkouska.fdb");
+
+// "/backup/hotel.fbk" -> "/backup/hotel-zkouska.fdb".
+QString copyNameFor(const QString& backupFile)
+{
+    const int slash = std::max(backupFile.lastIndexOf(QLatin1Char('/')), backupFile.lastIndexOf(QLatin1Char('\\')));
+    const int dot = backupFile.lastIndexOf(QLatin1Char('.'));
+    return backupFile.left(dot > slash + 1 ? dot : backupFile.size()) + kCopySuffix;
+}
+
+// The copy's connection string: on the production database's server.
+QString copyAddress(const ConnectionSettings& settings, const QString& copy)
+{
+    return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix) + copy;
+}
+
+ConnectionSettings copySettings(const ConnectionSettings& production, const QString& copy)
+{
+    ConnectionSettings settings = production;
+    settings.alias = copyAddress(production, copy);
+    return settings;
+}
+
+std::optional<qint64> databaseSize(db::Connection& connection)
+{
+    try {
+        const db::ResultSet rows = connection.select("select MON$PAGE_SIZE, MON$PAGES from MON$DATABASE");
+        return rows.integer(0) * rows.integer(1);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// Drops the copy if it is one: its name and its mark say so. False when it is not there or not one.
+bool dropIfCopy(const ConnectionSettings& production, const QString& copy)
+{
+    if (!copy.endsWith(kCopySuffix))
+        return false;
+    db::Connection connection;
+    applyTo(connection, copySettings(production, copy));
+    try {
+        const db::ResultSet mark = connection.select("select cast(RDB$DESCRIPTION as varchar(60)) from RDB$DATABASE");
+        if (QString::fromStdString(mark.text(0)) != kCopyMark)
+            return false;
+        connection.dropDatabase();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The copies that the run log names, in order, each once.
+QStringList copiesNamedIn(const QString& runLogPath)
+{
+    QFile file(runLogPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList copies;
+    const QString marker = QStringLiteral("| ") + kRehearsalPrefix;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromLocal8Bit(raw).trimmed();
+        const qsizetype at = line.indexOf(marker);
+        if (at < 0)
+            continue;
+        const QString copy = line.mid(at + marker.size()).trimmed();
+        if (copy.endsWith(kCopySuffix) && !copies.contains(copy))
+            copies.append(copy);
+    }
+    return copies;
+}
+
+// Stands in for the window while the update runs on the copy: nobody is asked anything, the
+// steps are timed and counted, and the real view shows how far it is.
+class RehearsalView final : public UpdateView {
+public:
+    RehearsalView(UpdateView& outer, UpdateSession& rehearsal, int option, RehearsalReport& report)
+        : outer_(outer), rehearsal_(rehearsal), option_(option), report_(report)
+    {
+        rehearsal_.runner().setFailureObserver([this](const QString&, const QString& values) { noteFailure(values); });
+        clock_.start();
+    }
+    ~RehearsalView() override { rehearsal_.runner().setFailureObserver({}); }
+    RehearsalView(const RehearsalView&) = delete;
+    RehearsalView& operator=(const RehearsalView&) = delete;
+
+    bool isAutomaticMode() const override { return true; }
+    int stayingGuestsOption() const override { return option_; }
+    bool isButtonEnabled(CommandButton button) const override { return enabled_.at(static_cast<std::size_t>(button)); }
+    void setButtonEnabled(CommandButton button, bool enabled) override
+    {
+        enabled_.at(static_cast<std::size_t>(button)) = enabled;
+    }
+    void markFullUpdateDone() override {}
+    void setIndicatorRunning(bool) override {}
+    void setProgressMaximum(int) override {}
+    void setProgress(int) override {}
+    void markStepDone(int step) override
+    {
+        RehearsedStep done = current_;
+        done.step = step;
+        done.milliseconds = clock_.restart();
+        done.statements = rehearsal_.runner().statementCount() - statementsBefore_;
+        report_.steps.push_back(done);
+        statementsBefore_ = rehearsal_.runner().statementCount();
+        current_ = {};
+        outer_.showRehearsalProgress(QStringLiteral("krok %1 z 8").arg(step));
+    }
+    void processPendingMessages() override { outer_.processPendingMessages(); }
+    void ShowInfo(int) override {}
+    // An error that ended the rehearsed update counts against the step it ended.
+    void showCommandError(const QString& text) override
+    {
+        noteFailure(text);
+        RehearsedStep ended = current_;
+        ended.step = static_cast<int>(report_.steps.size()) + 1;
+        ended.milliseconds = clock_.restart();
+        ended.statements = rehearsal_.runner().statementCount() - statementsBefore_;
+        report_.steps.push_back(ended);
+        current_ = {};
+    }
+    bool continueDespite(const OtherAttachments&) override { return true; }
+    void showBackupProgress(const QString&) override {}
+    bool continueAfterRehearsal(const RehearsalReport&) override { return false; }
+
+private:
+    void noteFailure(const QString& values)
+    {
+        ++current_.failed;
+        if (current_.firstFailure.isEmpty())
+            current_.firstFailure = values;
+    }
+
+    UpdateView& outer_;
+    UpdateSession& rehearsal_;
+    const int option_;
+    RehearsalReport& report_;
+    RehearsedStep current_;
+    int statementsBefore_ = 0;
+    QElapsedTimer clock_;
+    std::array<bool, kCommandButtons.size()> enabled_{true, true, true, true};
+};
+
+// Restores the backup into the copy while the window stays usable. An empty text when it
+// succeeded, else why not; Interrupted on a stop signal, the unfinished copy removed first.
+QString restore(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy)
+{
+    const ConnectionSettings settings = production.settings();
+    const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
+                                     settings.password.toStdString(), settings.connectTimeout);
+    const bool embedded = db::serviceTargetOf(settings.alias.toStdString()).host.empty();
+    const ServiceOutcome outcome = runKeepingWindowAlive(
+        [service, from = backup.toStdString(), to = copy.toStdString()](const auto& lines, const auto& stop) {
+            service.run(from, to, lines, stop);
+            return std::optional<std::uint64_t>();
+        },
+        embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
+        view, production);
+    if (outcome.stopped) {
+        // The name was free before the restore: whatever is there now is this restore's.
+        db::Connection partial;
+        applyTo(partial, copySettings(settings, copy));
+        try {
+            partial.dropDatabase();
+        } catch (const std::exception&) {
+            if (embedded)
+                QFile::remove(copy);
+        }
+        throw Interrupted{production.stopSignal()};
+    }
+    return outcome.failure ? failureText(outcome.failure) : QString();
+}
+
+} // namespace
+
+QStringList leftoverRehearsalCopies(const QString& runLogPath, const ConnectionSettings& settings)
+{
+    QStringList left;
+    const auto exists = existsWhereTheEngineWrites(settings);
+    for (const QString& copy : copiesNamedIn(runLogPath)) {
+        try {
+            if (exists(copy))
+                left.append(copy);
+        } catch (const std::exception&) {
+        }
+    }
+    return left;
+}
+
+RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option)
+{
+    RehearsalReport report;
+    report.option = option;
+    QElapsedTimer total;
+    total.start();
+    const ConnectionSettings settings = production.settings();
+    const RunLog& log = production.log();
+    for (const QString& left : copiesNamedIn(log.filePath()))
+        if (dropIfCopy(settings, left))
+            log.WriteLog(QStringLiteral("               | Odstranena kopie predchozi zkousky: ") + left);
+
+    const auto finish = [&] {
+        report.totalMilliseconds = total.elapsed();
+        log.WriteLog(report.logEntry());
+        view.showRehearsalProgress(QString());
+        return report;
+    };
+    if (production.backupFile().isEmpty()) {
+        report.notMade = QStringLiteral("zkouska potrebuje zalohu: v DPH.ini chybi Backup=");
+        return finish();
+    }
+
+    QElapsedTimer phase;
+    phase.start();
+    view.showRehearsalProgress(QStringLiteral("zaloha"));
+    const QString backupFailure = BackupBeforeUpdate(production, view, &report.backupFile);
+    report.backupMilliseconds = phase.restart();
+    if (!backupFailure.isEmpty()) {
+        report.backupFile = production.backupFile();
+        report.notMade = QStringLiteral("zaloha se nezdarila: ") + backupFailure;
+        return finish();
+    }
+
+    try {
+        report.scratchDatabase = freeBackupName(copyNameFor(report.backupFile), QDateTime::currentDateTime(),
+                                                existsWhereTheEngineWrites(settings));
+    } catch (const std::exception& error) {
+        report.notMade = QString::fromLocal8Bit(error.what());
+        return finish();
+    }
+    log.WriteLog(kRehearsalPrefix + report.scratchDatabase);
+    view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
+    const QString restoreFailure = restore(production, view, report.backupFile, report.scratchDatabase);
+    report.restoreMilliseconds = phase.restart();
+    if (!restoreFailure.isEmpty()) {
+        report.notMade = QStringLiteral("obnova zalohy se nezdarila: ") + restoreFailure;
+        return finish();
+    }
+
+    UpdateSession rehearsal(production.programDir(), kRehearsalLogFileName, production.serverScripts());
+    rehearsal.applySettings(copySettings(settings, report.scratchDatabase));
+    rehearsal.setStopProbe([&production] { return production.stopSignal(); });
+    const auto dropCopy = [&] {
+        rehearsal.QueryPobyty.close();
+        try {
+            rehearsal.Database1.dropDatabase();
+        } catch (const db::EngineError& error) {
+            report.dropFailure = engineErrorValues(error);
+        } catch (const std::exception& error) {
+            report.dropFailure = QString::fromLocal8Bit(error.what());
+        }
+    };
+    try {
+        try {
+            rehearsal.Database1.execute("comment on database is '" + kCopyMark.toStdString() + "'");
+        } catch (const db::EngineError& error) {
+            report.notMade = QStringLiteral("kopie neni pristupna: ") + engineErrorValues(error);
+            dropCopy();
+            return finish();
+        }
+        report.sizeBefore = databaseSize(rehearsal.Database1).value_or(-1);
+        RehearsalView rehearsed(view, rehearsal, option, report);
+        RunFullUpdate(rehearsal, rehearsed);
+        report.updateMilliseconds = phase.restart();
+        view.showRehearsalProgress(QStringLiteral("kontrola kopie"));
+        report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); });
+        report.sizeAfter = databaseSize(rehearsal.Database1).value_or(-1);
+    } catch (const Interrupted& stop) {
+        dropCopy();
+        log.WriteLog(QStringLiteral("ZKOUSKA CHYBA  | preruseno: ") + signalName(stop.signal));
+        view.showRehearsalProgress(QString());
+        throw;
+    }
+    dropCopy();
+    if (!report.dropFailure.isEmpty())
+        log.WriteLog(QStringLiteral("ZKOUSKA CHYBA  | kopii %1 nelze odstranit: %2").arg(report.scratchDatabase, report.dropFailure));
+    return finish();
+}
+
+} // namespace update

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "update/safety/RehearsalReport.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace update {
+
+struct ConnectionSettings;
+class UpdateSession;
+class UpdateView;
+
+// Rehearses the full update on a restored copy of the session's database: the backup of the
+// Backup setting, its restore into a scratch database beside it on the same server
+// ("<backup>-zkouska.fdb", never over an existing file), the full update there with the option
+// for staying guests (0 to 3), the readiness check of the copy, and the copy dropped whatever
+// happened. The session's database is never changed. The session's run log gets
+// "ZKOUSKA        | <copy>" when the copy is made and the report's end entry; the rehearsed
+// statements go to the rehearsal log beside it. Copies left by a killed rehearsal are dropped
+// first. The view shows the progress. Throws Interrupted on a stop signal, after the copy has
+// been dropped.
+RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option);
+
+// Copies of earlier rehearsals that the run log at `runLogPath` names and that are still there
+// (a rehearsal that was killed), as the database server sees them.
+QStringList leftoverRehearsalCopies(const QString& runLogPath, const ConnectionSettings& settings);
+
+} // namespace update
