@@ -2,8 +2,10 @@
 #include "ui/D08_Main.h"
 #include "ui/D08_Question.h"
 #include "ui/RecordingPrompt.h"
+#include "ui/widgets/GlowButton.h"
 
 #include "update/safety/OtherAttachments.h"
+#include "update/safety/RehearsalReport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,7 +13,9 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -22,6 +26,35 @@ bool save(const QPixmap& picture, const QDir& directory, const QString& name)
         return true;
     std::fprintf(stderr, "dph2012_screenshot: cannot write %s\n", qPrintable(path));
     return false;
+}
+
+// A rehearsal of option b whose step 3 had a statement refused and whose check found step 3 left.
+update::RehearsalReport rehearsalWithProblems()
+{
+    update::RehearsalReport report;
+    report.backupFile = QStringLiteral("/var/lib/firebird/zaloha/HOTEL_2011-12-31.fbk");
+    report.scratchDatabase = QStringLiteral("/var/lib/firebird/data/HOTEL_zkouska.fdb");
+    report.option = 1;
+    const QString refused = QStringLiteral(
+        "335544347, -625, validation error for column \"REC_SLUZBY\".\"ID_DPH\", value \"*** null ***\"");
+    const std::array<std::tuple<int, int, int>, 8> steps = {{{420, 14, 0}, {180, 3, 0}, {2650, 212, 1}, {90, 6, 0},
+                                                             {5230, 1840, 0}, {610, 9, 0}, {1480, 57, 0}, {330, 4, 0}}};
+    int number = 0;
+    for (const auto& [milliseconds, statements, failed] : steps)
+        report.steps.push_back({++number, milliseconds, statements, failed, failed > 0 ? refused : QString()});
+    update::ReadinessReport check;
+    check.items = {{QStringLiteral("1 POS: dane se sazbou 10"), QStringLiteral("0"), 0, {}, false, true},
+                   {QStringLiteral("2 FBS: sazba 14 (prave jeden radek)"), QStringLiteral("1"), 1, {}, false, true},
+                   {QStringLiteral("3 REC: sluzby se sazbou 10 (typ mimo 1)"), QStringLiteral("0"), 2, {}, true, true},
+                   {QStringLiteral("5 Rezervace od 1.1.2012 se sazbou 10"), QStringLiteral("0"), 0, {}, false, true}};
+    report.check = check;
+    report.sizeBefore = 734'003'200;
+    report.sizeAfter = 741'343'232;
+    report.backupMilliseconds = 48'200;
+    report.restoreMilliseconds = 71'900;
+    report.updateMilliseconds = 10'990;
+    report.totalMilliseconds = 131'400;
+    return report;
 }
 
 } // namespace
@@ -59,6 +92,11 @@ int main(int argc, char* argv[])
         written &= save(window.grab(), output, QStringLiteral("main_backup.png"));
         window.showBackupProgress(QString());
 
+        // The rehearsal on a restored copy before the real update, its progress in the status.
+        window.showRehearsalProgress(QString::fromUtf8("krok 3: služby recepce se sazbou 10"));
+        written &= save(window.grab(), output, QStringLiteral("main_rehearsal.png"));
+        window.showRehearsalProgress(QString());
+
         // Midway through the full update: five steps done.
         for (int step = 1; step <= 5; ++step) {
             window.markStepDone(step);
@@ -87,10 +125,20 @@ int main(int argc, char* argv[])
         update::OtherAttachments others;
         others.attachments = {QStringLiteral("RECEPCE@192.168.1.20 /opt/kalmor/kalmor"),
                               QStringLiteral("POKLADNA@192.168.1.31 /opt/kalmor/pos")};
-        ui::TFormD08Question dialog(ui::otherAttachmentsQuestion(others).join(QString()));
+        ui::TFormD08Question dialog({.lines = ui::otherAttachmentsQuestion(others)});
         dialog.show();
         QApplication::processEvents();
         written &= save(dialog.grab(), output, QStringLiteral("question.png"));
+    }
+    {
+        // After a rehearsal that found problems: the focus on "Zrušit", then the details open.
+        ui::TFormD08Question dialog(ui::rehearsalQuestion(rehearsalWithProblems()));
+        dialog.show();
+        QApplication::processEvents();
+        written &= save(dialog.grab(), output, QStringLiteral("question_rehearsal.png"));
+        dialog.AdvGlowButton4->click();
+        QApplication::processEvents();
+        written &= save(dialog.grab(), output, QStringLiteral("question_rehearsal_details.png"));
     }
     std::printf("Screenshots written to %s\n", qPrintable(output.absolutePath()));
     return written ? 0 : 1;

@@ -320,33 +320,38 @@ void TFormD08Main::showCommandError(const QString& text)
 
 bool TFormD08Main::continueDespite(const update::OtherAttachments& others)
 {
-    return prompt_.question(ui::otherAttachmentsQuestion(others), this);
+    // Enter keeps the safe answer; with no one to answer the run goes on, as an unattended one does.
+    return prompt_.question({.lines = ui::otherAttachmentsQuestion(others), .goOnUnanswered = true}, this);
 }
 
 void TFormD08Main::showBackupProgress(const QString& line)
 {
-    // The status line goes back to what it said before, a run log failure included.
-    if (line.isEmpty()) {
-        if (statusBeforeBackup_) {
-            Label10->setText(statusBeforeBackup_->first);
-            Label10->setToolTip(statusBeforeBackup_->second);
-            statusBeforeBackup_.reset();
-        }
-        return;
-    }
-    if (!statusBeforeBackup_)
-        statusBeforeBackup_.emplace(Label10->text(), Label10->toolTip());
-    // The end of a line (the table, the count) is what changes; the label is narrow.
-    const QString prefix = QString::fromUtf8("Záloha: ");
-    const QFontMetrics metrics = Label10->fontMetrics();
-    Label10->setToolTip(prefix + line);
-    Label10->setText(prefix
-                     + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
+    showProgressInStatus(QString::fromUtf8("Záloha: "), line);
 }
 
 void TFormD08Main::showRehearsalProgress(const QString& line)
 {
-    showBackupProgress(line);
+    showProgressInStatus(QString::fromUtf8("Zkouška: "), line);
+}
+
+void TFormD08Main::showProgressInStatus(const QString& prefix, const QString& line)
+{
+    // The status line goes back to what it said before, a run log failure included.
+    if (line.isEmpty()) {
+        if (statusBeforeProgress_) {
+            Label10->setText(statusBeforeProgress_->first);
+            Label10->setToolTip(statusBeforeProgress_->second);
+            statusBeforeProgress_.reset();
+        }
+        return;
+    }
+    if (!statusBeforeProgress_)
+        statusBeforeProgress_.emplace(Label10->text(), Label10->toolTip());
+    // The end of a line (the table, the count) is what changes; the label is narrow.
+    const QFontMetrics metrics = Label10->fontMetrics();
+    Label10->setToolTip(prefix + line);
+    Label10->setText(prefix
+                     + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
 bool TFormD08Main::continueAfterRehearsal(const update::RehearsalReport& report)

@@ -103,14 +103,17 @@ private:
     GlowButton* button(update::CommandButton which) const;
     // A command processes pending messages, so a click could otherwise start another inside it.
     void runUnlessACommandRuns(bool (*command)(update::UpdateSession&, update::UpdateView&));
+    // The line after the prefix in the status line, its start elided; an empty line puts back what
+    // the status line said before.
+    void showProgressInStatus(const QString& prefix, const QString& line);
 
     std::unique_ptr<OperatorPrompt> ownPrompt_;
     OperatorPrompt& prompt_;
     update::UpdateSession session_;
     bool shownBefore_ = false;
     bool commandRunning_ = false;
-    // The status line's text and tooltip while a backup shows its progress there.
-    std::optional<std::pair<QString, QString>> statusBeforeBackup_;
+    // The status line's text and tooltip while a backup or the rehearsal shows its progress there.
+    std::optional<std::pair<QString, QString>> statusBeforeProgress_;
 };
 
 } // namespace ui

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <cstdio>
+#include <utility>
 
 namespace ui {
 
@@ -58,16 +59,21 @@ void DialogPrompt::error(const QString& text, QWidget* parent)
     QMessageBox::critical(parent, kFormCaption, text);
 }
 
-bool DialogPrompt::question(const QStringList& lines, QWidget* parent)
+bool DialogPrompt::question(const Question& question, QWidget* parent)
 {
-    // Nobody could answer: say it and go on, as an unattended run does.
+    // Nobody could answer: say it, with what lies behind it, and take the question's own answer.
     if (platformHasNoScreen()) {
-        QString text = lines.join(QString());
+        QString text = question.lines.join(QString());
         text.replace(QStringLiteral("<br>"), QStringLiteral("\n"));
-        writeToStandardError(text.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).trimmed());
-        return true;
+        text.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+        // Names were escaped for the markup; the terminal shows them as they are.
+        for (const auto& [entity, character] : {std::pair{"&lt;", '<'}, std::pair{"&gt;", '>'}, std::pair{"&quot;", '"'},
+                                                std::pair{"&amp;", '&'}})
+            text.replace(QLatin1String(entity), QString(QLatin1Char(character)));
+        writeToStandardError(question.details.isEmpty() ? text.trimmed() : text.trimmed() + QLatin1Char('\n') + question.details.trimmed());
+        return question.goOnUnanswered;
     }
-    return askToContinue(lines.join(QString()), parent);
+    return askToContinue(question, parent);
 }
 
 } // namespace ui

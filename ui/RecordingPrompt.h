@@ -21,9 +21,10 @@ public:
     }
     void notice(const QString& text, QWidget*) override { notices.append(text); }
     void error(const QString& text, QWidget*) override { errors.append(text); }
-    bool question(const QStringList& lines, QWidget*) override
+    bool question(const Question& question, QWidget*) override
     {
-        questions.append(lines.join(QString()));
+        questions.append(question.lines.join(QString()));
+        asked.push_back(question);
         return goOn;
     }
 
@@ -37,7 +38,9 @@ public:
     std::function<void(int)> onInfo;
     QStringList notices;
     QStringList errors;
+    // Each question's markup lines joined, and the whole question as it was put.
     QStringList questions;
+    std::vector<Question> asked;
     // The answer to every question.
     bool goOn = true;
 };

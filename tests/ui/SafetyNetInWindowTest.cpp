@@ -1,4 +1,5 @@
-// The backup, the question about other attachments and the claim, seen in the window.
+// The backup, the questions about other attachments and after the rehearsal, and the claim, seen
+// in the window.
 
 #include "ProgramDir.h"
 #include "RowDump.h"
@@ -13,12 +14,14 @@
 #include "ui/widgets/GlowButton.h"
 #include "ui/widgets/OfficeRadioGroup.h"
 #include "update/safety/OtherAttachments.h"
+#include "update/safety/RehearsalReport.h"
 #include "update/safety/UpdateClaim.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -83,7 +86,56 @@ TEST(SafetyNetInWindow, OtherAttachmentsAreAskedAboutInTheInfoDialogsLook)
     EXPECT_TRUE(window.AdvGlowButton3->isEnabled());
 }
 
-TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
+// A rehearsal that went through everything; with problems, step 3 had a statement refused and the
+// check found its item left.
+update::RehearsalReport rehearsal(bool problems)
+{
+    update::RehearsalReport report;
+    report.backupFile = QStringLiteral("/zalohy/hotel.fbk");
+    report.scratchDatabase = QStringLiteral("/data/hotel_zkouska.fdb");
+    for (int step = 1; step <= 8; ++step)
+        report.steps.push_back({step, 100 * step, 10, 0, {}});
+    update::ReadinessReport check;
+    check.items = {{QStringLiteral("3 REC: sluzby se sazbou 10"), QStringLiteral("0"), problems ? 2 : 0, {}, problems, true}};
+    report.check = check;
+    if (problems)
+        report.steps[2] = {3, 300, 10, 1, QStringLiteral("335544347, -625, validation error for column ID_DPH")};
+    report.totalMilliseconds = 4200;
+    return report;
+}
+
+struct Asked {
+    bool answer = false;
+    QString shownText;
+    QSize size;
+    QString focused;
+};
+
+// Puts the question in the real dialog and answers it by clicking the button of that name or by
+// pressing Enter or Escape.
+Asked askAndAnswer(const ui::Question& question, const QString& answer)
+{
+    Asked asked;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<ui::TFormD08Question*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        asked.shownText = dialog->DBHTMLabel1->text();
+        asked.size = dialog->size();
+        asked.focused = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
+        if (answer == QLatin1String("Enter") || answer == QLatin1String("Escape")) {
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog,
+                            answer == QLatin1String("Enter") ? Qt::Key_Return : Qt::Key_Escape);
+            return;
+        }
+        for (ui::GlowButton* candidate : {dialog->AdvGlowButton2, dialog->AdvGlowButton3})
+            if (candidate->text() == answer)
+                candidate->click();
+    });
+    asked.answer = ui::askToContinue(question);
+    return asked;
+}
+
+TEST(SafetyNetInWindow, OtherAttachmentsQuestionListsAFewAndEscapesNames)
 {
     update::OtherAttachments others;
     others.attachments = {QStringLiteral("A@1"), QStringLiteral("B@2"), QStringLiteral("C@3"), QStringLiteral("D@4 <x>")};
@@ -93,42 +145,125 @@ TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
     EXPECT_TRUE(markup.contains(QString::fromUtf8("a další (1)<br>"))) << markup.toStdString();
     EXPECT_FALSE(markup.contains(QStringLiteral("D@4")));
     EXPECT_TRUE(markup.contains(QString::fromUtf8("Uživatel RECEPCE vidí jen svá připojení.<br>")));
+}
 
-    // A click on either button, or a key: Enter and Escape both give the safe answer.
-    for (const auto& [answer, expected] : {std::pair{"Pokračovat", true}, std::pair{"Zrušit", false},
-                                           std::pair{"Enter", false}, std::pair{"Escape", false}}) {
-        QString shownText;
-        QSize size;
-        QString focused;
-        QTimer::singleShot(0, [&, name = QString::fromUtf8(answer)] {
-            auto* dialog = qobject_cast<ui::TFormD08Question*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            shownText = dialog->DBHTMLabel1->text();
-            size = dialog->size();
-            focused = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
-            if (name == QLatin1String("Enter") || name == QLatin1String("Escape")) {
-                QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog,
-                                name == QLatin1String("Enter") ? Qt::Key_Return : Qt::Key_Escape);
-                return;
-            }
-            for (ui::GlowButton* candidate : {dialog->AdvGlowButton2, dialog->AdvGlowButton3})
-                if (candidate->text() == name)
-                    candidate->click();
-        });
-        EXPECT_EQ(ui::askToContinue(markup), expected) << answer;
-        EXPECT_EQ(shownText, markup);
-        EXPECT_EQ(size, QSize(540, 227));
-        EXPECT_EQ(focused, QStringLiteral("AdvGlowButton3")) << "the focus starts on Zrušit";
+// A click on either button gives its answer; Enter gives the focused one, which is "Zrušit" unless
+// the rehearsal found nothing wrong; Escape always cancels.
+TEST(SafetyNetInWindow, QuestionDialogGoesOnOrCancelsByItsButtons)
+{
+    update::OtherAttachments others;
+    others.attachments = {QStringLiteral("A@1")};
+    const ui::Question attachments{.lines = ui::otherAttachmentsQuestion(others), .goOnUnanswered = true};
+    const ui::Question problems = ui::rehearsalQuestion(rehearsal(true));
+    const ui::Question clean = ui::rehearsalQuestion(rehearsal(false));
+    struct Row {
+        const char* name;
+        const ui::Question& question;
+        const char* focused;
+        bool enterGoesOn;
+    };
+    for (const Row& row : {Row{"attachments", attachments, "AdvGlowButton3", false},
+                           Row{"rehearsal with problems", problems, "AdvGlowButton3", false},
+                           Row{"clean rehearsal", clean, "AdvGlowButton2", true}}) {
+        for (const auto& [answer, expected] : {std::pair{"Pokračovat", true}, std::pair{"Zrušit", false},
+                                               std::pair{"Enter", row.enterGoesOn}, std::pair{"Escape", false}}) {
+            const Asked asked = askAndAnswer(row.question, QString::fromUtf8(answer));
+            EXPECT_EQ(asked.answer, expected) << row.name << ": " << answer;
+            EXPECT_EQ(asked.shownText, row.question.lines.join(QString())) << row.name;
+            EXPECT_EQ(asked.size, QSize(540, 227)) << row.name;
+            EXPECT_EQ(asked.focused, QString::fromUtf8(row.focused)) << row.name << ": " << answer;
+        }
     }
+}
+
+TEST(SafetyNetInWindow, RehearsalQuestionSumsUpAndOpensTheWholeReportBelow)
+{
+    const update::RehearsalReport report = rehearsal(true);
+    ui::TFormD08Question dialog(ui::rehearsalQuestion(report));
+    dialog.show();
+    const QString summary = dialog.DBHTMLabel1->text();
+    for (const char* expected : {"Zkouška na kopii databáze: 1 chyba z 80 příkazů", "První chyba: 335544347, -625",
+                                 "Zbývá: 3 REC: sluzby se sazbou 10", "Trvala 4,2 s"})
+        EXPECT_TRUE(summary.contains(QString::fromUtf8(expected))) << expected << " in " << summary.toStdString();
+    ASSERT_NE(dialog.Memo1, nullptr);
+    EXPECT_FALSE(dialog.Memo1->isVisible());
+
+    dialog.AdvGlowButton4->click();
+
+    EXPECT_TRUE(dialog.Memo1->isVisible());
+    EXPECT_TRUE(dialog.Memo1->isReadOnly());
+    EXPECT_GT(dialog.height(), 227);
+    EXPECT_TRUE(dialog.rect().contains(dialog.Memo1->geometry())) << "the dialog grew to hold the details";
+    const QString details = dialog.Memo1->toPlainText();
+    for (const char* expected : {"Záloha byla celá obnovena, lze z ní databázi obnovit.",
+                                 "Krok 3: 0,3 s, 10 příkazů, 1 chyba, první: 335544347, -625, validation error for column ID_DPH",
+                                 "3 REC: sluzby se sazbou 10: 2, má být 0 – zbývá"})
+        EXPECT_TRUE(details.contains(QString::fromUtf8(expected))) << expected << " in " << details.toStdString();
+
+    dialog.AdvGlowButton4->click();
+    EXPECT_FALSE(dialog.Memo1->isVisible());
+    EXPECT_EQ(dialog.size(), QSize(540, 227));
+}
+
+TEST(SafetyNetInWindow, RehearsalProgressIsShownInTheStatusLineAndTheStatusComesBack)
+{
+    const ProgramDir dir;
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.Label10->setText(QStringLiteral("Database connect OK"));
+    window.Label10->setToolTip(QStringLiteral("before"));
+    const QString line = QString::fromUtf8("krok 5: rezervace od 1.1.2012, ") + QString(40, QLatin1Char('x')) + QStringLiteral(" 17/20");
+
+    window.showRehearsalProgress(line);
+
+    EXPECT_EQ(window.Label10->toolTip(), QString::fromUtf8("Zkouška: ") + line);
+    EXPECT_TRUE(window.Label10->text().startsWith(QString::fromUtf8("Zkouška: …"))) << window.Label10->text().toStdString();
+    EXPECT_TRUE(window.Label10->text().endsWith(QStringLiteral(" 17/20")));
+    EXPECT_LE(window.Label10->fontMetrics().horizontalAdvance(window.Label10->text()), window.Label10->width());
+
+    window.showRehearsalProgress(QString());
+
+    EXPECT_EQ(window.Label10->text(), QStringLiteral("Database connect OK"));
+    EXPECT_EQ(window.Label10->toolTip(), QStringLiteral("before"));
+}
+
+// Without a screen nobody could answer: the run goes on past a clean rehearsal only.
+TEST(SafetyNetInWindow, WithoutAScreenTheRehearsalQuestionGoesOnOnlyWhenNothingWasFound)
+{
+    ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
+    for (const bool problems : {true, false}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ui::DialogPrompt().question(ui::rehearsalQuestion(rehearsal(problems)), nullptr), !problems);
+        const QString said = QString::fromLocal8Bit(testing::internal::GetCapturedStderr());
+        EXPECT_TRUE(said.startsWith(QString::fromUtf8("Zkouška na kopii databáze: "))) << said.toStdString();
+        EXPECT_TRUE(said.contains(QString::fromUtf8("obnovena"))) << "the details follow";
+    }
+}
+
+TEST(SafetyNetInWindow, TheWindowPutsTheRehearsalQuestionToItsPrompt)
+{
+    const ProgramDir dir;
+    ui::RecordingPrompt prompt;
+    prompt.goOn = false;
+    ui::TFormD08Main window(dir.path(), prompt);
+
+    EXPECT_FALSE(window.continueAfterRehearsal(rehearsal(true)));
+
+    ASSERT_EQ(prompt.asked.size(), 1U);
+    EXPECT_FALSE(prompt.asked[0].goOnIsFocused);
+    EXPECT_FALSE(prompt.asked[0].goOnUnanswered);
+    EXPECT_FALSE(prompt.asked[0].details.isEmpty());
 }
 
 TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorAndTheCommandGoesOn)
 {
     ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(ui::DialogPrompt().question({kOneOtherHead, QStringLiteral("SYSDBA@lokalne<br>")}, nullptr));
+    EXPECT_TRUE(ui::DialogPrompt().question({.lines = {kOneOtherHead, QStringLiteral("SYSDBA@lokalne &lt;x&gt;<br>")},
+                                             .goOnUnanswered = true},
+                                            nullptr));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              QString::fromUtf8("K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne\n").toLocal8Bit().toStdString());
+              QString::fromUtf8("K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne <x>\n").toLocal8Bit().toStdString());
 }
 
 // Each command against a database that another attachment has claimed, and a run log that
