@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -60,20 +61,23 @@ TEST(ServiceRestore, AFreshBackupRestoresToTheSameData)
     EXPECT_FALSE(lines.empty()) << "the service's lines reach those who ask";
 }
 
-// An existing file, database or not, is refused and left as it was.
+// An existing file, database or not, is refused and left as it was: the database's rows (any
+// attachment, gbak's own look included, writes its header), any other file's bytes.
 TEST(ServiceRestore, AnExistingFileIsRefusedAndLeftUntouched)
 {
-    const FreshDatabase database(HotelData::Base);
+    const FreshDatabase database(HotelData::Demo);
     const std::string backup = backupOf(database);
     const std::filesystem::path copy = database.directory() / "copy.fdb", text = database.directory() / "notes.txt";
     std::filesystem::copy_file(database.path(), copy);
     std::ofstream(text) << "not a database";
-    for (const std::filesystem::path& existing : {copy, text}) {
-        const std::string before = contentOf(existing);
+    const auto rows = [&] { return dump(copy.string(), "select * from POS_TAXES order by 1"); };
+    const auto bytes = [&] { return contentOf(text); };
+    for (const auto& [existing, stateOf] : {std::pair{copy, std::function<std::string()>(rows)}, {text, bytes}}) {
+        const std::string before = stateOf();
         EXPECT_THROW(db::ServiceRestore(database.path(), "SYSDBA", "", 5).run(backup, existing.string(), {}),
                      db::EngineError)
             << existing;
-        EXPECT_EQ(contentOf(existing), before) << existing;
+        EXPECT_EQ(stateOf(), before) << existing;
     }
 }
 
@@ -125,8 +129,9 @@ TEST(ServiceRestore, AStopDuringTheRestoreAbandonsItAndSaysWhetherTheDatabaseRem
         std::printf("abandoned %.1f s after the stop, database may remain: %d\n",
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count(),
                     abandoned.databaseMayRemain());
-        if (!abandoned.databaseMayRemain())
+        if (!abandoned.databaseMayRemain()) {
             EXPECT_FALSE(std::filesystem::exists(restored));
+        }
     }
     // What remains is the scratch database, dropped once the engine lets it go.
     for (int tries = 0; tries < 600 && std::filesystem::exists(restored); ++tries) {
