@@ -65,7 +65,9 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
             start.insertString(status, isc_spb_bkp_file, backupFile.c_str());
             start.insertString(status, isc_spb_dbname, databaseFile.c_str());
             start.insertInt(status, isc_spb_options, isc_spb_res_create);
-            start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
+            // Verbose only for those who ask: gbak's output of every object costs the restore time.
+            if (progress)
+                start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
         });
         const auto line = [&progress](const std::string& text) {
             if (progress)
