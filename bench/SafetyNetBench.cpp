@@ -1,12 +1,13 @@
-// Prints, on copies of a large hotel database, the backup before the update against gbak through
-// the same services manager, the time of `dph2012 --check`, and the unattended full update
-// against isql-fb sending the same statements with a commit after each:
+// Prints, on copies of a large hotel database, the backup before the update and the restore of a
+// backup against gbak through the same services manager, the time of `dph2012 --check`, and the
+// unattended full update against isql-fb sending the same statements with a commit after each:
 // dph2012_safety_bench HOTEL.fdb path/to/dph2012 [SMALL.fdb] (HOTEL.fdb made by
 // hotel_db/make_large.sh); with SMALL.fdb, the unattended update is also timed on that small
 // database, where the program's start-up weighs most.
 
 #include "SilentView.h"
 
+#include "db/ServiceBackup.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/ServerScripts.h"
 #include "update/UpdateSession.h"
@@ -150,6 +151,43 @@ public:
                     theirSize ? static_cast<double>(ourSize) / static_cast<double>(theirSize) : 0.0);
     }
 
+    // The restore of one backup into a new database, ours through db::ServiceRestore against
+    // gbak -c through the same services manager.
+    void restores() const
+    {
+        const QString backup = path(QStringLiteral("restore-source.fbk"));
+        QFile::remove(backup);
+        run(QStringLiteral("gbak"), {QStringLiteral("-b"), QStringLiteral("-se"), QStringLiteral("service_mgr"),
+                                     copy(QStringLiteral("restore.fdb")), backup, QStringLiteral("-user"),
+                                     QStringLiteral("SYSDBA")},
+            {}, {0}, true);
+        const db::ServiceRestore restore(path(QStringLiteral("restore.fdb")).toStdString(), "SYSDBA", "", 0);
+        std::vector<double> ours, theirs;
+        for (int pair = 0; pair < kBackupPairs; ++pair) {
+            const QString ourFile = path(QStringLiteral("ours-restored.fdb"));
+            const QString theirFile = path(QStringLiteral("theirs-restored.fdb"));
+            QFile::remove(ourFile);
+            QFile::remove(theirFile);
+            const auto measureOurs = [&] {
+                ours.push_back(millisecondsOf([&] { restore.run(backup.toStdString(), ourFile.toStdString(), {}); }));
+            };
+            const auto measureTheirs = [&] {
+                theirs.push_back(millisecondsOf([&] {
+                    run(QStringLiteral("gbak"),
+                        {QStringLiteral("-c"), QStringLiteral("-se"), QStringLiteral("service_mgr"), backup, theirFile,
+                         QStringLiteral("-user"), QStringLiteral("SYSDBA")},
+                        {}, {0}, true);
+                }));
+                if (QFileInfo(theirFile).size() == 0)
+                    throw std::runtime_error("gbak restored nothing");
+            };
+            inAlternatingOrder(pair, measureOurs, measureTheirs);
+        }
+        std::printf("restore through ServiceRestore:  median %9.1f ms  (%d pairs)\n", median(ours), kBackupPairs);
+        std::printf("gbak -c -se service_mgr:         median %9.1f ms\n", median(theirs));
+        std::printf("  ratio of times %.3f (goal at most 1.05)\n", median(ours) / median(theirs));
+    }
+
     void check() const
     {
         const QString database = copy(QStringLiteral("check.fdb"));
@@ -229,6 +267,7 @@ int main(int argc, char* argv[])
     try {
         const Bench bench(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
         bench.backups();
+        bench.restores();
         bench.check();
         bench.fullUpdate("large");
         if (argc == 4)

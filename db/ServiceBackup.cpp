@@ -1,8 +1,8 @@
 #include "db/ServiceBackup.h"
 
 #include "db/EngineErrorFromStatus.h"
-#include "db/FirebirdHandles.h"
 #include "db/ServiceAnswer.h"
+#include "db/ServiceSession.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,14 +19,6 @@ using detail::Status;
 namespace {
 
 constexpr char kServiceManager[] = "service_mgr";
-// Records between two progress lines of the service.
-constexpr int kRecordsPerProgressLine = 100000;
-// Seconds one query waits for output before it returns empty-handed: also how long a request to
-// stop may wait.
-constexpr int kQueryTimeoutSeconds = 1;
-// Seconds a stopped service may take to end.
-constexpr int kStopWaitSeconds = 3;
-
 // "C:\..." or "C:/..." names a local file on Windows, not a host called C.
 bool isDrivePath(const std::string& text, std::size_t colon)
 {
@@ -43,49 +35,6 @@ std::size_t urlSchemeLength(const std::string& text)
                           [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
             return scheme.size();
     return 0;
-}
-
-class Service {
-public:
-    explicit Service(IService* service) : service_(service) {}
-    ~Service()
-    {
-        if (!service_)
-            return;
-        try {
-            Status status;
-            service_->detach(&status); // releases the interface on success
-        } catch (const FbException&) {
-            service_->release();
-        }
-    }
-    Service(const Service&) = delete;
-    Service& operator=(const Service&) = delete;
-    IService* operator->() const { return service_; }
-
-private:
-    IService* service_;
-};
-
-unsigned readLength(const unsigned char* at)
-{
-    return static_cast<unsigned>(at[0]) | (static_cast<unsigned>(at[1]) << 8);
-}
-
-// Hands on every whole line of the output so far; keeps the unfinished rest.
-void passLines(std::string& pending, const ServiceBackup::ProgressLine& progress, std::optional<std::uint64_t>& written)
-{
-    std::size_t start = 0;
-    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
-        if (end == start)
-            continue;
-        const std::string line = pending.substr(start, end - start);
-        if (const std::optional<std::uint64_t> bytes = detail::bytesWrittenIn(line))
-            written = bytes;
-        if (progress)
-            progress(line);
-    }
-    pending.erase(0, start);
 }
 
 bool hasErrorCode(const ISC_STATUS* errors, ISC_STATUS code)
@@ -145,19 +94,9 @@ bool isServerUnreachable(const ISC_STATUS* errors)
 // and gbak then removes the unfinished file itself.
 class Watch {
 public:
-    Watch(IMaster* master, const std::string& database, const std::string& user, const std::string& password,
-          unsigned connectTimeout)
+    Watch(IMaster* master, const std::string& database, const detail::ServiceLogin& login)
+        : attachment_(detail::attachDatabase(master, database, login))
     {
-        Status status;
-        Ref<IXpbBuilder> dpb(master->getUtilInterface()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0));
-        dpb->insertString(&status, isc_dpb_user_name, user.c_str());
-        dpb->insertString(&status, isc_dpb_password, password.c_str());
-        dpb->insertTag(&status, isc_dpb_utf8_filename);
-        if (connectTimeout > 0)
-            dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(connectTimeout));
-        Ref<IProvider> provider(master->getDispatcher());
-        attachment_.reset(
-            provider->attachDatabase(&status, database.c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status)));
     }
     ~Watch()
     {
@@ -194,45 +133,6 @@ private:
 } // namespace
 
 namespace detail {
-
-ServiceAnswer parseServiceAnswer(const std::vector<unsigned char>& buffer)
-{
-    ServiceAnswer answer;
-    for (std::size_t at = 0; at < buffer.size();) {
-        const unsigned char tag = buffer[at++];
-        switch (tag) {
-        case isc_info_svc_timeout:
-            answer.timedOut = true;
-            continue;
-        case isc_info_data_not_ready:
-            answer.notReady = true;
-            continue;
-        case isc_info_truncated:
-            continue;
-        case isc_info_svc_to_eof:
-        case isc_info_svc_line:
-            if (at + 2 > buffer.size())
-                return answer;
-            {
-                const std::size_t length = std::min<std::size_t>(readLength(&buffer[at]), buffer.size() - at - 2);
-                at += 2;
-                answer.output.append(reinterpret_cast<const char*>(&buffer[at]), length);
-                at += length;
-            }
-            continue;
-        case isc_info_svc_running:
-            // A four-byte number without a length.
-            if (at + 4 > buffer.size())
-                return answer;
-            answer.running = (buffer[at] | buffer[at + 1] | buffer[at + 2] | buffer[at + 3]) != 0;
-            at += 4;
-            continue;
-        default: // isc_info_end, or an item this reader does not know: nothing after it can be read
-            return answer;
-        }
-    }
-    return answer;
-}
 
 std::optional<std::uint64_t> bytesWrittenIn(const std::string& line)
 {
@@ -290,145 +190,58 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
     if (!master)
         throw Error("the Firebird client library is not usable");
     const ServiceTarget target = serviceTargetOf(connectionString_);
+    const detail::ServiceLogin login{user_, password_, connectTimeout_};
     const auto stopIfAsked = [&stop] {
         if (stop && stop())
             throw BackupAbandoned("the backup was abandoned before it started", false);
     };
     try {
         stopIfAsked();
-        Status status;
-        IUtil* util = master->getUtilInterface();
-        Ref<IXpbBuilder> attach(util->getXpbBuilder(&status, IXpbBuilder::SPB_ATTACH, nullptr, 0));
-        attach->insertString(&status, isc_spb_user_name, user_.c_str());
-        attach->insertString(&status, isc_spb_password, password_.c_str());
-        // The names are UTF-8 whatever the locale. The flag belongs to the attachment: the client
-        // converts the start block's names too unless the attachment carries it.
-        attach->insertTag(&status, isc_spb_utf8_filename);
-        if (connectTimeout_ > 0)
-            attach->insertInt(&status, isc_spb_connect_timeout, static_cast<int>(connectTimeout_));
-        Ref<IProvider> provider(master->getDispatcher());
-        Service service(provider->attachServiceManager(&status, target.serviceManager.c_str(),
-                                                       attach->getBufferLength(&status), attach->getBuffer(&status)));
+        detail::ServiceSession service(master, target.serviceManager, login);
         stopIfAsked();
         std::optional<Watch> watch;
         try {
-            watch.emplace(master, connectionString_, user_, password_, connectTimeout_);
+            watch.emplace(master, connectionString_, login);
         } catch (const FbException&) {
             // The backup fails the same way a moment later, with the service's own words.
         }
+        service.start([&](IXpbBuilder& start, ThrowStatusWrapper* status) {
+            start.insertTag(status, isc_action_svc_backup);
+            start.insertString(status, isc_spb_dbname, target.database.c_str());
+            start.insertString(status, isc_spb_bkp_file, file.c_str());
+            // Marks gbak's attachment so that a stop can tell it from every client's; the old
+            // versions it would collect are left to the engine's own collector, as gbak -g does.
+            start.insertInt(status, isc_spb_options, isc_spb_bkp_no_garbage_collect);
+            // Always verbose: the service's last line is the only word on the size it wrote.
+            start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
+        });
 
-        Ref<IXpbBuilder> start(util->getXpbBuilder(&status, IXpbBuilder::SPB_START, nullptr, 0));
-        start->insertTag(&status, isc_action_svc_backup);
-        start->insertString(&status, isc_spb_dbname, target.database.c_str());
-        start->insertString(&status, isc_spb_bkp_file, file.c_str());
-        // Marks gbak's attachment so that a stop can tell it from every client's; the old versions
-        // it would collect are left to the engine's own collector, as gbak -g leaves them.
-        start->insertInt(&status, isc_spb_options, isc_spb_bkp_no_garbage_collect);
-        // Always verbose: the service's last line is the only word on the size it wrote.
-        start->insertInt(&status, isc_spb_verbint, kRecordsPerProgressLine);
-        service->start(&status, start->getBufferLength(&status), start->getBuffer(&status));
-
-        const unsigned char send[] = {isc_info_svc_timeout, 4, 0, kQueryTimeoutSeconds, 0, 0, 0, isc_info_end};
-        // Output in large pieces rather than a line per call: the service then runs at gbak's pace.
-        const unsigned char receive[] = {isc_info_svc_to_eof, isc_info_svc_running};
-        std::vector<unsigned char> buffer(32 * 1024);
-        std::string pending;
         std::optional<std::uint64_t> written;
-        const auto ask = [&] {
-            std::fill(buffer.begin(), buffer.end(), static_cast<unsigned char>(isc_info_end));
-            service->query(&status, sizeof send, send, sizeof receive, receive, static_cast<unsigned>(buffer.size()),
-                           buffer.data());
-            return detail::parseServiceAnswer(buffer);
+        const auto line = [&](const std::string& text) {
+            if (const std::optional<std::uint64_t> bytes = detail::bytesWrittenIn(text))
+                written = bytes;
+            if (progress)
+                progress(text);
         };
         // After a request to stop, gbak's attachment is deleted again at every query, since gbak
         // may not have attached yet; a service that still ends normally has made a whole backup.
-        int stopQueries = 0;
-        for (;;) {
-            if (!stopQueries && stop && stop())
-                stopQueries = 1;
-            if (stopQueries) {
-                if (!watch || stopQueries++ > kStopWaitSeconds / kQueryTimeoutSeconds)
-                    throw BackupAbandoned("the backup was abandoned before it ended", true);
-                try {
-                    watch->stopServiceAttachments();
-                } catch (const FbException&) {
-                }
-            }
-            detail::ServiceAnswer answer;
+        const auto stopGbak = [&watch] {
             try {
-                answer = ask();
+                watch->stopServiceAttachments();
             } catch (const FbException&) {
-                // gbak failed as its attachment went, and removed its unfinished file.
-                if (stopQueries)
-                    throw BackupAbandoned("the backup was abandoned before it ended", false);
-                throw;
             }
-            pending += answer.output;
-            passLines(pending, progress, written);
-            if (answer.finished())
-                break;
+        };
+        switch (detail::followService(service, line, stop, watch ? std::function<void()>(stopGbak) : nullptr)) {
+        case detail::ServiceEnd::StillRunning:
+            throw BackupAbandoned("the backup was abandoned before it ended", true);
+        case detail::ServiceEnd::FailedAfterStop:
+            // gbak failed as its attachment went, and removed its unfinished file.
+            throw BackupAbandoned("the backup was abandoned before it ended", false);
+        case detail::ServiceEnd::Ended:
+        case detail::ServiceEnd::EndedAfterStop:
+            break;
         }
-        pending += '\n';
-        passLines(pending, progress, written);
         return written;
-    } catch (const FbException& e) {
-        throw detail::engineErrorFrom(e);
-    }
-}
-
-ServiceRestore::ServiceRestore(std::string connectionString, std::string user, std::string password,
-                               unsigned connectTimeout)
-    : connectionString_(std::move(connectionString)), user_(std::move(user)), password_(std::move(password)),
-      connectTimeout_(connectTimeout)
-{
-}
-
-void ServiceRestore::run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
-                         const StopRequested& stop) const
-{
-    IMaster* master = fb_get_master_interface();
-    if (!master)
-        throw Error("the Firebird client library is not usable");
-    const ServiceTarget target = serviceTargetOf(connectionString_);
-    try {
-        Status status;
-        IUtil* util = master->getUtilInterface();
-        Ref<IXpbBuilder> attach(util->getXpbBuilder(&status, IXpbBuilder::SPB_ATTACH, nullptr, 0));
-        attach->insertString(&status, isc_spb_user_name, user_.c_str());
-        attach->insertString(&status, isc_spb_password, password_.c_str());
-        attach->insertTag(&status, isc_spb_utf8_filename);
-        if (connectTimeout_ > 0)
-            attach->insertInt(&status, isc_spb_connect_timeout, static_cast<int>(connectTimeout_));
-        Ref<IProvider> provider(master->getDispatcher());
-        Service service(provider->attachServiceManager(&status, target.serviceManager.c_str(),
-                                                       attach->getBufferLength(&status), attach->getBuffer(&status)));
-        Ref<IXpbBuilder> start(util->getXpbBuilder(&status, IXpbBuilder::SPB_START, nullptr, 0));
-        start->insertTag(&status, isc_action_svc_restore);
-        start->insertString(&status, isc_spb_bkp_file, backupFile.c_str());
-        start->insertString(&status, isc_spb_dbname, databaseFile.c_str());
-        start->insertInt(&status, isc_spb_options, isc_spb_res_create);
-        start->insertInt(&status, isc_spb_verbint, kRecordsPerProgressLine);
-        service->start(&status, start->getBufferLength(&status), start->getBuffer(&status));
-
-        const unsigned char send[] = {isc_info_svc_timeout, 4, 0, kQueryTimeoutSeconds, 0, 0, 0, isc_info_end};
-        const unsigned char receive[] = {isc_info_svc_to_eof, isc_info_svc_running};
-        std::vector<unsigned char> buffer(32 * 1024);
-        std::string pending;
-        std::optional<std::uint64_t> written;
-        for (;;) {
-            if (stop && stop())
-                throw BackupAbandoned("the restore was abandoned before it ended", true);
-            std::fill(buffer.begin(), buffer.end(), static_cast<unsigned char>(isc_info_end));
-            service->query(&status, sizeof send, send, sizeof receive, receive, static_cast<unsigned>(buffer.size()),
-                           buffer.data());
-            const detail::ServiceAnswer answer = detail::parseServiceAnswer(buffer);
-            pending += answer.output;
-            passLines(pending, progress, written);
-            if (answer.finished())
-                break;
-        }
-        pending += '\n';
-        passLines(pending, progress, written);
     } catch (const FbException& e) {
         throw detail::engineErrorFrom(e);
     }
@@ -442,17 +255,9 @@ std::optional<bool> fileExistsOnServer(const std::string& serverPrefix, const st
         throw Error("the Firebird client library is not usable");
     try {
         Status status;
-        Ref<IXpbBuilder> dpb(master->getUtilInterface()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0));
-        dpb->insertString(&status, isc_dpb_user_name, user.c_str());
-        dpb->insertString(&status, isc_dpb_password, password.c_str());
-        dpb->insertTag(&status, isc_dpb_utf8_filename);
-        if (connectTimeout > 0)
-            dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(connectTimeout));
-        Ref<IProvider> provider(master->getDispatcher());
         const std::string name = serverPrefix + path;
         try {
-            Ref<IAttachment> attachment(
-                provider->attachDatabase(&status, name.c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status)));
+            Ref<IAttachment> attachment(detail::attachDatabase(master, name, {user, password, connectTimeout}));
             attachment->detach(&status); // releases the interface on success
             (void)attachment.release();
             return true;

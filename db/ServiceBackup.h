@@ -24,15 +24,30 @@ struct ServiceTarget {
 };
 ServiceTarget serviceTargetOf(const std::string& connectionString);
 
-// The backup was abandoned on request before the service ended.
-class BackupAbandoned : public Error {
+// A service abandoned on request before it ended.
+class ServiceAbandoned : public Error {
 public:
-    BackupAbandoned(const std::string& what, bool fileMayRemain) : Error(what), fileMayRemain_(fileMayRemain) {}
+    ServiceAbandoned(const std::string& what, bool leftoverMayRemain) : Error(what), leftoverMayRemain_(leftoverMayRemain) {}
     // The service may have left an unfinished file: it had started and was not seen to end.
-    bool fileMayRemain() const { return fileMayRemain_; }
+    bool leftoverMayRemain() const { return leftoverMayRemain_; }
 
 private:
-    bool fileMayRemain_;
+    bool leftoverMayRemain_;
+};
+
+// The backup was abandoned on request before the service ended.
+class BackupAbandoned : public ServiceAbandoned {
+public:
+    using ServiceAbandoned::ServiceAbandoned;
+    bool fileMayRemain() const { return leftoverMayRemain(); }
+};
+
+// The restore was abandoned on request before the service ended.
+class RestoreAbandoned : public ServiceAbandoned {
+public:
+    using ServiceAbandoned::ServiceAbandoned;
+    // The new database may still be there, or appear once the server's gbak has ended.
+    bool databaseMayRemain() const { return leftoverMayRemain(); }
 };
 
 // A backup made by the database engine's services manager, the service gbak uses, so it is
@@ -73,8 +88,10 @@ public:
 
     // Restores `backupFile` into the new database `databaseFile`, both paths as that server sees
     // them; an existing file is never replaced (the service refuses). Returns once the service
-    // has ended; each line it reports goes to `progress`, if given. Throws EngineError when the
-    // engine refuses or the restore fails, Error when the client library is unusable.
+    // has ended; each line it reports goes to `progress`, if given. `stop` is asked about once a
+    // second; when it answers true the restore is abandoned within seconds, the new database
+    // dropped if it can be, and RestoreAbandoned thrown. Throws EngineError when the engine
+    // refuses or the restore fails, Error when the client library is unusable.
     void run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
              const StopRequested& stop = {}) const;
 

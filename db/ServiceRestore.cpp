@@ -1,0 +1,91 @@
+#include "db/ServiceBackup.h"
+
+#include "db/EngineErrorFromStatus.h"
+#include "db/ServiceSession.h"
+
+namespace db {
+
+using namespace Firebird;
+
+// What stops a running restore of Firebird 3, as tried on the embedded engine and through a
+// server: nothing a client can do. gbak holds the new database in single-user shutdown until its
+// last step, so no other attachment is admitted (not SYSDBA's, not through the embedded engine)
+// and its MON$ATTACHMENTS cannot be reached; bringing it online is refused; a forced full
+// shutdown of it is accepted but leaves gbak's attachment working; detaching from the services
+// manager leaves gbak restoring to the end. A gbak that fails leaves its partial database (it
+// commits what it has). So a stopped restore gets a few seconds to end by itself; the database is
+// then dropped, and otherwise left to be dropped once the server's gbak has ended.
+namespace {
+
+// Drops the database this restore created; false when the engine refuses (gbak still has it, or
+// it was never made).
+bool dropDatabase(IMaster* master, const std::string& name, const detail::ServiceLogin& login)
+{
+    try {
+        detail::Ref<IAttachment> attachment(detail::attachDatabase(master, name, login));
+        detail::Status status;
+        attachment->dropDatabase(&status); // releases the interface on success
+        (void)attachment.release();
+        return true;
+    } catch (const FbException&) {
+        return false;
+    }
+}
+
+} // namespace
+
+ServiceRestore::ServiceRestore(std::string connectionString, std::string user, std::string password,
+                               unsigned connectTimeout)
+    : connectionString_(std::move(connectionString)), user_(std::move(user)), password_(std::move(password)),
+      connectTimeout_(connectTimeout)
+{
+}
+
+void ServiceRestore::run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
+                         const StopRequested& stop) const
+{
+    IMaster* master = fb_get_master_interface();
+    if (!master)
+        throw Error("the Firebird client library is not usable");
+    const ServiceTarget target = serviceTargetOf(connectionString_);
+    const detail::ServiceLogin login{user_, password_, connectTimeout_};
+    const auto stopIfAsked = [&stop] {
+        if (stop && stop())
+            throw RestoreAbandoned("the restore was abandoned before it started", false);
+    };
+    try {
+        stopIfAsked();
+        detail::ServiceSession service(master, target.serviceManager, login);
+        // Only a database that this restore made may be dropped after a stop: asked before it starts.
+        const bool isNew = fileExistsOnServer(target.serverPrefix, databaseFile, user_, password_, connectTimeout_)
+                           == std::optional<bool>(false);
+        stopIfAsked();
+        service.start([&](IXpbBuilder& start, ThrowStatusWrapper* status) {
+            start.insertTag(status, isc_action_svc_restore);
+            start.insertString(status, isc_spb_bkp_file, backupFile.c_str());
+            start.insertString(status, isc_spb_dbname, databaseFile.c_str());
+            start.insertInt(status, isc_spb_options, isc_spb_res_create);
+            // Verbose only for those who ask: gbak's output of every object costs the restore time.
+            if (progress)
+                start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
+        });
+        const auto line = [&progress](const std::string& text) {
+            if (progress)
+                progress(text);
+        };
+        const auto waitForItsEnd = [] {};
+        const detail::ServiceEnd end = detail::followService(service, line, stop, waitForItsEnd);
+        if (end == detail::ServiceEnd::Ended)
+            return;
+        const std::string name = target.serverPrefix + databaseFile;
+        const bool gone = end != detail::ServiceEnd::StillRunning && isNew
+            && (dropDatabase(master, name, login)
+                || fileExistsOnServer(target.serverPrefix, databaseFile, user_, password_, connectTimeout_)
+                    == std::optional<bool>(false));
+        throw RestoreAbandoned("the restore was abandoned before it ended", !gone);
+    } catch (const FbException& e) {
+        throw detail::engineErrorFrom(e);
+    }
+}
+
+} // namespace db
