@@ -2,7 +2,11 @@
 
 #include "app/StopSignals.h"
 #include "update/safety/ReadinessCheck.h"
+#include "update/RunLog.h"
 #include "update/Settings.h"
+#include "update/safety/Rehearsal.h"
+
+#include <QDir>
 
 #include <cstdio>
 
@@ -25,7 +29,11 @@ int runCheckCommand(const QString& programDir)
         std::fprintf(stderr, "dph2012: --check stopped by %s\n", update::signalName(stop.signal).toLatin1().constData());
         return exitStatusForSignal(stop.signal);
     }
-    std::fputs(report.text(settings.alias, settings.user).toLocal8Bit().constData(), stdout);
+    QString text = report.text(settings.alias, settings.user);
+    for (const QString& copy :
+         update::leftoverRehearsalCopies(QDir(programDir).filePath(update::kRunLogFileName), settings))
+        text += QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ") + copy + QLatin1Char('\n');
+    std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     return report.exitStatus();
 }

@@ -40,6 +40,12 @@ void TerminalView::showBackupProgress(const QString& line)
         say(QStringLiteral("backup: ") + line);
 }
 
+void TerminalView::showRehearsalProgress(const QString& line)
+{
+    if (!line.isEmpty())
+        say(QStringLiteral("rehearsal: ") + line);
+}
+
 void TerminalView::showIncompleteBackup(const QString& file)
 {
     say(QStringLiteral("the backup was stopped: the incomplete file %1 on the server is not valid").arg(file));

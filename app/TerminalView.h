@@ -32,6 +32,7 @@ public:
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
     void showIncompleteBackup(const QString& file) override;
+    void showRehearsalProgress(const QString& line) override;
     void showRefusal(const update::Refusal& refusal) override;
     // Says how it went and goes on only when the rehearsal found no problem.
     bool continueAfterRehearsal(const update::RehearsalReport& report) override;

@@ -19,6 +19,12 @@ constexpr const char* kUsage =
     "                      then the program ends\n"
     "  dph2012 --check     a read-only report of what is still at the old rate; changes\n"
     "                      nothing, writes no run log (exit 0 nothing left, 1 something, 2 failed)\n"
+    "  dph2012 --rehearse [a|b|c|d]\n"
+    "                      the full update rehearsed on a copy: the backup of Backup= is\n"
+    "                      restored beside it, updated (option for staying guests, default a)\n"
+    "                      and checked, a report printed, the copy dropped; the database\n"
+    "                      itself is never changed (exit 0 nothing wrong, 1 a statement\n"
+    "                      failed or something is left, 2 it could not be made)\n"
     "  dph2012 --help      this text (also -h, -? and /?); connects to nothing\n"
     "  dph2012 --version   the version; connects to nothing\n"
     "  Any other argument that begins with \"--\" prints this text and ends with 64.\n"
@@ -29,14 +35,16 @@ constexpr const char* kUsage =
     "  2  the run finished, but a statement or a later connection failed, so the\n"
     "     database may be partly changed (see the run log)\n"
     "  3  nothing was changed: no connection could be made, another update is running,\n"
-    "     a backup failed, or DPH.ini is unreadable\n"
+    "     a backup failed, the rehearsal (Rehearsal=1) found problems, or DPH.ini is\n"
+    "     unreadable\n"
     "  64  an unknown argument beginning with \"--\"\n"
     "  129, 130, 143  stopped by SIGHUP, SIGINT or SIGTERM (the run log says so)\n"
     "\n"
     "Files, in the directory of the program file:\n"
     "  DPH.ini          the settings: section [Params], keys Alias, User, Password,\n"
-    "                   ConnectTimeout, Backup\n"
-    "  QVTDPH2012.log   the run log, appended to by every run\n";
+    "                   ConnectTimeout, Backup, Rehearsal (1: rehearse the full update first)\n"
+    "  QVTDPH2012.log   the run log, appended to by every run\n"
+    "  QVTDPH2012-zkouska.log  the statements of the rehearsals\n";
 
 } // namespace
 
@@ -53,12 +61,16 @@ bool answerHelpRequest(std::string_view argument)
     return false;
 }
 
+void printUsageForMistake(const std::string& mistake)
+{
+    std::fprintf(stderr, "dph2012: %s\n\n%s", mistake.c_str(), kUsage);
+}
+
 bool refuseUnknownOption(std::string_view argument)
 {
-    if (!argument.starts_with("--") || argument == "--check")
+    if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse")
         return false;
-    std::fprintf(stderr, "dph2012: unknown argument %.*s\n\n%s", static_cast<int>(argument.size()), argument.data(),
-                 kUsage);
+    printUsageForMistake("unknown argument " + std::string(argument));
     return true;
 }
 

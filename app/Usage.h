@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace app {
@@ -12,6 +13,9 @@ bool answerHelpRequest(std::string_view argument);
 // update. Prints the usage to standard error and returns true; the program then ends with
 // kUnknownArgumentStatus without reading DPH.ini or connecting.
 bool refuseUnknownOption(std::string_view argument);
+
+// Says what is wrong and prints the usage, both to standard error.
+void printUsageForMistake(const std::string& mistake);
 
 // The exit status for an unknown argument (EX_USAGE).
 inline constexpr int kUnknownArgumentStatus = 64;

@@ -1,5 +1,6 @@
 #include "app/AutomaticRun.h"
 #include "app/CheckCommand.h"
+#include "app/RehearseCommand.h"
 #include "app/Display.h"
 #include "app/StderrFilter.h"
 #include "app/StopSignals.h"
@@ -65,6 +66,11 @@ int runProgram(int& argc, char** argv)
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--check")) {
         const QCoreApplication application(argc, argv);
         return app::runCheckCommand(QCoreApplication::applicationDirPath());
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--rehearse")) {
+        const QCoreApplication application(argc, argv);
+        return app::runRehearseCommand(QCoreApplication::applicationDirPath(),
+                                       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     }
     if (argc > 1 && argv[1][0] != '\0')
         return runAutomaticProcess(argc, argv);

@@ -28,8 +28,6 @@ namespace update {
 namespace {
 
 const QString kRehearsalPrefix = QStringLiteral("ZKOUSKA        | ");
-// What a copy carries so that a later rehearsal may drop it: never a hotel's own database.
-const QString kCopyMark = QStringLiteral("dph2012 zkouska");
 const QString kCopySuffix = QStringLiteral("-zkouska.fdb");
 
 // "/backup/hotel.fbk" -> "/backup/hotel-zkouska.fdb".
@@ -63,7 +61,9 @@ std::optional<qint64> databaseSize(db::Connection& connection)
     }
 }
 
-// Drops the copy if it is one: its name and its mark say so. False when it is not there or not one.
+// Drops a copy that an earlier rehearsal left. Its name was free when that rehearsal logged it,
+// so whatever is there is that rehearsal's restore; the file the server opens must still carry
+// a copy's name (an alias could lead elsewhere). False when it is not there or not a copy.
 bool dropIfCopy(const ConnectionSettings& production, const QString& copy)
 {
     if (!copy.endsWith(kCopySuffix))
@@ -71,8 +71,8 @@ bool dropIfCopy(const ConnectionSettings& production, const QString& copy)
     db::Connection connection;
     applyTo(connection, copySettings(production, copy));
     try {
-        const db::ResultSet mark = connection.select("select cast(RDB$DESCRIPTION as varchar(60)) from RDB$DATABASE");
-        if (QString::fromStdString(mark.text(0)) != kCopyMark)
+        const db::ResultSet file = connection.select("select trim(MON$DATABASE_NAME) from MON$DATABASE");
+        if (!QString::fromStdString(file.text(0)).endsWith(kCopySuffix))
             return false;
         connection.dropDatabase();
         return true;
@@ -188,7 +188,10 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
         embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
         view, production);
     if (outcome.stopped) {
-        // The name was free before the restore: whatever is there now is this restore's.
+        // The name was free before the restore: whatever is there now is this restore's. A
+        // restore cannot be stopped: this process's own engine writes on into a file that is
+        // gone once the process ends; a server's restore runs to its end, and the next
+        // rehearsal drops the copy (the check lists it meanwhile).
         db::Connection partial;
         applyTo(partial, copySettings(settings, copy));
         try {
@@ -196,6 +199,9 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
         } catch (const std::exception&) {
             if (embedded)
                 QFile::remove(copy);
+            else
+                production.log().WriteLog(
+                    QStringLiteral("ZKOUSKA CHYBA  | kopie %1 se na serveru dokoncuje, odstrani ji pristi zkouska").arg(copy));
         }
         throw Interrupted{production.stopSignal()};
     }
@@ -283,7 +289,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     };
     try {
         try {
-            rehearsal.Database1.execute("comment on database is '" + kCopyMark.toStdString() + "'");
+            rehearsal.Database1.open();
         } catch (const db::EngineError& error) {
             report.notMade = QStringLiteral("kopie neni pristupna: ") + engineErrorValues(error);
             dropCopy();

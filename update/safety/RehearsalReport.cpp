@@ -87,12 +87,13 @@ QString RehearsalReport::text() const
     for (const RehearsedStep& step : steps)
         lines.append(QStringLiteral("%1 %2 %3 %4  %5")
                          .arg(QString::number(step.step), -5)
-                         .arg(seconds(step.milliseconds), 7)
+                         .arg(QString::number(static_cast<double>(step.milliseconds) / 1000.0, 'f', 2), 7)
                          .arg(step.statements, 8)
                          .arg(step.failed, 5)
                          .arg(step.firstFailure));
     if (check)
-        lines.append(QStringLiteral("Kontrola kopie po aktualizaci:\n") + check->text(scratchDatabase, QString()).trimmed());
+        lines.append(QStringLiteral("Kontrola kopie po aktualizaci:\n")
+                     + check->text(scratchDatabase, QString()).section(QLatin1Char('\n'), 1).trimmed());
     lines.append(QStringLiteral("Celkem: %1 prikazu, %2 chyb, zbyva %3")
                      .arg(statements())
                      .arg(failedStatements())

@@ -160,8 +160,8 @@ ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, c
     if (outcome.failure) {
         try {
             std::rethrow_exception(outcome.failure);
-        } catch (const db::BackupAbandoned& abandoned) {
-            outcome.fileMayRemain = abandoned.fileMayRemain();
+        } catch (const db::ServiceAbandoned& abandoned) {
+            outcome.fileMayRemain = abandoned.leftoverMayRemain();
         } catch (...) {
             outcome.fileMayRemain = true;
         }

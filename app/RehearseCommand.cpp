@@ -1,0 +1,56 @@
+#include "app/RehearseCommand.h"
+
+#include "app/StopSignals.h"
+#include "app/TerminalView.h"
+#include "app/Usage.h"
+#include "update/Settings.h"
+#include "update/UpdateSession.h"
+#include "update/safety/Rehearsal.h"
+#include "update/safety/UpdateClaim.h"
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+namespace app {
+
+int runRehearseCommand(const QString& programDir, const QString& optionText)
+{
+    const qsizetype option = optionText.isEmpty() ? 0 : QStringLiteral("abcd").indexOf(optionText);
+    if (option < 0 || optionText.size() > 1) {
+        printUsageForMistake("unknown option for staying guests " + optionText.toStdString());
+        return kUnknownArgumentStatus;
+    }
+    try {
+        const update::Settings settings = update::LoadSettings(programDir);
+        if (settings.backupFile.isEmpty()) {
+            TerminalView::say(QStringLiteral("--rehearse restores the backup that it makes first: set Backup= in [Params] "
+                                             "of DPH.ini"));
+            return 2;
+        }
+        update::UpdateSession session(programDir);
+        session.apply(settings);
+        session.setStopProbe(&stopSignal);
+        session.log().setFailureReporter([](const QString& file, const QString& reason) {
+            TerminalView::say(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
+        });
+        TerminalView view;
+        std::optional<update::RehearsalReport> report;
+        update::RunClaimed(session, view, [&] {
+            report = update::Rehearse(session, view, static_cast<int>(option));
+            return true;
+        });
+        if (const int signal = session.stopSignal())
+            return exitStatusForSignal(signal);
+        if (!report)
+            return 2; // refused: another update of the database runs
+        std::fputs(report->text().toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+        return report->exitStatus();
+    } catch (const std::exception& error) {
+        TerminalView::say(QStringLiteral("the rehearsal could not be made: ") + QString::fromLocal8Bit(error.what()));
+    }
+    return 2;
+}
+
+} // namespace app
