@@ -1,0 +1,132 @@
+// The rehearsal as an operator runs it: the whole update on a restored copy beside the backup,
+// a report, the copy dropped, and the hotel's own database never changed.
+
+#include "FreshDatabase.h"
+#include "InstalledProgram.h"
+#include "RowDump.h"
+
+#include "db/Connection.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+class Rehearsal : public testing::Test {
+protected:
+    void writeSettings(const QByteArray& extra = "Backup=<dir>/hotel.fbk\r\n") const
+    {
+        QByteArray text = "[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n" + extra;
+        program.writeSettingsText(text.replace("<dir>", QByteArray::fromStdString(database.directory().string())));
+    }
+    // What the update changes, and the objects it installs.
+    std::string data() const
+    {
+        db::Connection connection;
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        std::string rows;
+        for (const char* sql : {"select * from POS_TAXES order by 1", "select * from FBS_VAT order by 1",
+                                "select ID, DPH from REC_MM_REZDET order by 1",
+                                "select count(*) from RDB$PROCEDURES where RDB$PROCEDURE_NAME starting 'REC_DPH'"})
+            rows += dumpRows(connection, sql);
+        return rows;
+    }
+    void exec(const std::string& sql) const
+    {
+        db::Connection connection;
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        connection.execute(sql);
+    }
+    QStringList copies() const
+    {
+        return QDir(QString::fromStdString(database.directory().string())).entryList({QStringLiteral("*-zkouska.fdb")});
+    }
+    QStringList rehearsalLog() const
+    {
+        return runLogEntries(QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012-zkouska.log")));
+    }
+
+    FreshDatabase database{HotelData::Demo};
+    InstalledProgram program;
+};
+
+TEST_F(Rehearsal, ACleanRehearsalReportsZeroAndLeavesTheDatabaseAsItWasAndNoCopy)
+{
+    const std::string before = data();
+    writeSettings();
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardError().toStdString();
+    const QString report = program.standardOutput();
+    EXPECT_TRUE(report.contains(QStringLiteral("Zaloha byla obnovena cela: lze z ni obnovit databazi."))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("Celkem: 12 prikazu, 0 chyb, zbyva 0"))) << report.toStdString();
+    EXPECT_EQ(data(), before);
+    EXPECT_EQ(copies(), QStringList());
+
+    const QString copy = QString::fromStdString((database.directory() / "hotel-zkouska.fdb").string());
+    const QStringList entries = program.logEntries();
+    EXPECT_TRUE(entries.contains(QStringLiteral("ZKOUSKA        | ") + copy)) << entries.join('\n').toStdString();
+    EXPECT_TRUE(entries.last().startsWith(QStringLiteral("ZKOUSKA OK     | 12 prikazu, "))) << entries.last().toStdString();
+    EXPECT_EQ(rehearsalLog().filter(QRegularExpression(QStringLiteral("^KROK \\d"))).size(), 8);
+    EXPECT_EQ(rehearsalLog().last(), QStringLiteral("KONEC          | "));
+
+    // What cannot be rehearsed is refused before anything is made.
+    writeSettings("");
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 2);
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("Backup=")));
+    writeSettings();
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse"), QStringLiteral("e")}), 64);
+    EXPECT_EQ(program.logEntries().size(), entries.size());
+}
+
+// A hotel database on which step 1 fails: the rehearsal finds it, and the unattended run that
+// asks for a rehearsal first is refused before it changes anything.
+TEST_F(Rehearsal, AStatementThatFailsOnTheCopyIsReportedAndRefusesTheUnattendedRun)
+{
+    exec("create exception TEST_NO_TAXES 'taxes are locked'");
+    exec("create trigger TEST_LOCKED_TAXES for POS_TAXES before update as begin exception TEST_NO_TAXES; end");
+    const std::string before = data();
+    writeSettings();
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse"), QStringLiteral("b")}), 1);
+    const QString report = program.standardOutput();
+    const QString step1 = report.section(QLatin1Char('\n'), 6, 6);
+    EXPECT_TRUE(step1.startsWith(QStringLiteral("1 ")) && step1.contains(QStringLiteral("taxes are locked"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("1 POS: dane se sazbou 10"))) << "left on the copy";
+    EXPECT_TRUE(report.contains(QStringLiteral("(volba b)")));
+
+    writeSettings("Backup=<dir>/hotel.fbk\r\nRehearsal=1\r\n");
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 3);
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("the update was not started"))) << program.standardError().toStdString();
+    EXPECT_EQ(data(), before);
+    EXPECT_EQ(copies(), QStringList());
+    const QStringList entries = program.logEntries();
+    EXPECT_TRUE(entries.filter(QStringLiteral("ZKOUSKA CHYBA  | 1 chyb, zbyva ")).size() == 2) << entries.join('\n').toStdString();
+    EXPECT_TRUE(entries.filter(QStringLiteral("EXEC SQL")).isEmpty()) << "nothing was sent to the hotel's database";
+}
+
+// A stop signal while the backup is restored into the copy: the copy goes with the run.
+TEST_F(Rehearsal, AStopSignalDuringTheRestoreLeavesNoCopy)
+{
+    exec("create table TEST_BULK (ID integer, TXT varchar(160))");
+    exec("execute block as declare i integer = 0; begin while (i < 600000) do begin "
+         "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    writeSettings();
+    program.start({QStringLiteral("--rehearse")});
+    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("rehearsal: obnova do")));
+    while (copies().isEmpty())
+        ASSERT_TRUE(program.stillRunningAfter(20)) << "the restore ended before it could be stopped";
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 130);
+    EXPECT_EQ(copies(), QStringList());
+    EXPECT_EQ(program.logEntries().last(), QStringLiteral("PRERUSENO      | SIGINT"));
+}
+
+} // namespace
