@@ -3,6 +3,7 @@
 // another program keeps open meanwhile.
 
 #include "FreshDatabase.h"
+#include "RowDump.h"
 #include "TestServer.h"
 
 #include "db/Connection.h"
@@ -153,6 +154,43 @@ TEST(SafetyNetThroughServer, AStopSignalDuringTheBackupAbandonsItWithinSecondsAn
     }
     EXPECT_EQ(connection.select("select count(*) from POS_TAXES where PERCENTAGE = 10").integer(0), 2)
         << "nothing of the update was sent";
+}
+
+// The rehearsal through the server: the backup and the copy are the server's files; a stop
+// signal while the copy is being updated ends the run with the copy dropped.
+TEST(RehearsalThroughServer, ACopyOnTheServerIsUpdatedAndAStopSignalDuringItsUpdateDropsIt)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const auto copies = [&] {
+        QStringList found;
+        for (const auto& entry : std::filesystem::directory_iterator(database.directory()))
+            if (entry.path().string().ends_with("-zkouska.fdb"))
+                found.append(QString::fromStdString(entry.path().string()));
+        return found;
+    };
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup="
+                              + QByteArray::fromStdString((database.directory() / "hotel.fbk").string()) + "\r\n");
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardOutput().toStdString();
+    EXPECT_EQ(copies(), QStringList());
+
+    db::Connection connection;
+    server::connect(connection, database.path());
+    server::slowDown(connection, "POS_TAXES", "update", 2); // the copy gets the trigger with the backup
+    const std::string before = dumpRows(connection, "select * from POS_TAXES order by 1");
+    connection.close();
+    program.start({QStringLiteral("--rehearse")});
+    const QString rehearsalLog = program.directory() + QStringLiteral("/QVTDPH2012-zkouska.log");
+    while (runLogEntries(rehearsalLog).filter(server::kStep1).size() < 2)
+        ASSERT_TRUE(program.stillRunningAfter(20)) << program.standardError().toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 143);
+    EXPECT_EQ(copies(), QStringList());
+    EXPECT_EQ(dumpRows(connection, "select * from POS_TAXES order by 1"), before);
+    const QStringList entries = program.logEntries();
+    EXPECT_EQ(entries.mid(entries.size() - 2),
+              (QStringList{QStringLiteral("ZKOUSKA CHYBA  | preruseno: SIGTERM"), QStringLiteral("PRERUSENO      | SIGTERM")}));
 }
 
 } // namespace

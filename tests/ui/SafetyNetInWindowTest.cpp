@@ -329,4 +329,38 @@ TEST(RunLogInWindow, ALogThatCannotBeWrittenIsShownInTheStatusLine)
     EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/hotel.fbk")));
 }
 
+// The full update with Rehearsal=1 in the window: after the rehearsal on a copy, "Zrušit" leaves
+// the hotel's database as it was, and nothing of the copy remains.
+TEST(RehearsalInWindow, ZrusitAfterTheRehearsalChangesNothing)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+    const ProgramDir dir;
+    const QByteArray folder = QByteArray::fromStdString(database.directory().string());
+    dir.writeIni("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\nBackup=" + folder
+                 + "/hotel.fbk\r\nRehearsal=1\r\n");
+    ui::RecordingPrompt prompt;
+    prompt.goOn = false;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.FormShow();
+    db::Connection check;
+    check.setDatabase(database.path());
+    check.setUser("SYSDBA");
+    const std::string sql = "select (select count(*) from POS_TAXES where PERCENTAGE = 10), (select count(*) from "
+                            "RDB$PROCEDURES where RDB$PROCEDURE_NAME starting 'REC_DPH') from RDB$DATABASE";
+    const std::string before = testsupport::dumpRows(check, sql);
+    check.close(); // else the window asks about it first
+
+    window.AdvGlowButton1->click();
+
+    ASSERT_EQ(prompt.questions.size(), 1);
+    EXPECT_TRUE(prompt.questions.first().contains(QString::fromUtf8("Zkouška na kopii databáze")))
+        << prompt.questions.first().toStdString();
+    EXPECT_EQ(testsupport::dumpRows(check, sql), before);
+    EXPECT_EQ(QDir(QString::fromUtf8(folder)).entryList({QStringLiteral("*-zkouska.fdb")}), QStringList());
+    EXPECT_EQ(testsupport::runLogEntries(dir.path() + QStringLiteral("/QVTDPH2012.log")).last(),
+              QStringLiteral("               | Aktualizace po zkousce nespustena"));
+    EXPECT_EQ(prompt.errors, QStringList{QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila.")});
+    EXPECT_TRUE(window.AdvGlowButton1->isEnabled()) << "the update can still be started";
+}
+
 } // namespace
