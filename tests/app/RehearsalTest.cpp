@@ -111,6 +111,30 @@ TEST_F(Rehearsal, AStatementThatFailsOnTheCopyIsReportedAndRefusesTheUnattendedR
     EXPECT_TRUE(entries.filter(QStringLiteral("EXEC SQL")).isEmpty()) << "nothing was sent to the hotel's database";
 }
 
+// A copy that a killed rehearsal left (named in the run log, still there): the check lists it and
+// the next rehearsal drops it before it makes its own under the same name.
+TEST_F(Rehearsal, ACopyLeftByAKilledRunIsListedByTheCheckAndDroppedByTheNextRehearsal)
+{
+    const std::string left = (database.directory() / "hotel-zkouska.fdb").string();
+    std::filesystem::copy_file(database.path(), left);
+    QFile log(QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012.log")));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write("31.12.11 23:05:09 | ZKOUSKA        | " + QByteArray::fromStdString(left) + "\r\n");
+    log.close();
+    writeSettings();
+
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), 1);
+    EXPECT_TRUE(program.standardOutput().contains(QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ")
+                                                  + QString::fromStdString(left)));
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardError().toStdString();
+    EXPECT_TRUE(program.logEntries().contains(QStringLiteral("               | Odstranena kopie predchozi zkousky: ")
+                                              + QString::fromStdString(left)));
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("ZKOUSKA        | ")).size(), 2) << "the same name again";
+    EXPECT_EQ(copies(), QStringList());
+    program.run({QStringLiteral("--check")});
+    EXPECT_FALSE(program.standardOutput().contains(QStringLiteral("Zbyla"))) << "nothing is left to list";
+}
+
 // A stop signal while the backup is restored into the copy: the copy goes with the run.
 TEST_F(Rehearsal, AStopSignalDuringTheRestoreLeavesNoCopy)
 {
