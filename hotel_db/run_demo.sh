@@ -46,5 +46,5 @@ if [ "$after" -gt "$before" ]; then
 else
   echo "(this run wrote no entries)"
 fi
-echo "---- dph2012 exit status $status (0 all done, 2 a statement or the connection failed, 1 the run broke off, 3 refused before any change) ----"
+echo "---- dph2012 exit status $status (0 all done, 2 a statement or a later connection failed, 1 the run broke off, 3 nothing changed: refused, or no connection at all) ----"
 exit "$status"
