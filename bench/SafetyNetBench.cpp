@@ -375,8 +375,8 @@ public:
                     kRehearsalPairs);
         std::printf("  each: start %.0f + backup %.0f + restore %.0f + update %.0f + check and drop %.0f ms\n",
                     median(ourStarts), ourBackupPhase, median(ourRestores), median(ourUpdates), median(ourEnds));
-        std::printf("gbak -b, gbak -c, isql-fb, drop: median %9.1f ms  (gbak crashed on leaving %d times)\n",
-                    median(theirs), gbakCrashes);
+        std::printf("gbak -b, gbak -c, isql-fb, drop: median %9.1f ms  (gbak crashed on leaving in %d of %d runs)\n",
+                    median(theirs), gbakCrashes, 2 * kRehearsalPairs);
         std::printf("  each: backup %.0f + restore %.0f + update and drop %.0f ms\n", median(theirBackups),
                     median(theirRestores), median(theirUpdates));
         std::printf("  ratio of medians %.3f (goal at most 1.05)\n", median(ours) / median(theirs));
