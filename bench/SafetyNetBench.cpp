@@ -1,6 +1,7 @@
 // Prints, on copies of a large hotel database, the backup before the update and the restore of a
 // backup against gbak through the same services manager, the time of `dph2012 --check`, and the
-// unattended full update against isql-fb sending the same statements with a commit after each:
+// unattended full update against isql-fb sending the same statements with a commit after each,
+// and `dph2012 --rehearse` against gbak -b, gbak -c and isql-fb one after the other:
 // dph2012_safety_bench HOTEL.fdb path/to/dph2012 [SMALL.fdb] (HOTEL.fdb made by
 // hotel_db/make_large.sh); with SMALL.fdb, the unattended update is also timed on that small
 // database, where the program's start-up weighs most.
@@ -9,6 +10,7 @@
 
 #include "db/ServiceBackup.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/RunLog.h"
 #include "update/ServerScripts.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -34,6 +37,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kBackupPairs = 9;
 constexpr int kUpdatePairs = 9;
 constexpr int kCheckRuns = 5;
+constexpr int kRehearsalPairs = 9;
 
 double median(std::vector<double> values)
 {
@@ -77,12 +81,14 @@ public:
         return target;
     }
 
-    void writeSettings(const QString& database) const
+    void writeSettings(const QString& database, const QString& backup = QString()) const
     {
         QFile ini(path(QStringLiteral("DPH.ini")));
         if (!ini.open(QIODevice::WriteOnly))
             throw std::runtime_error("cannot write DPH.ini");
         ini.write("[Params]\r\nAlias=" + database.toUtf8() + "\r\nUser=SYSDBA\r\n");
+        if (!backup.isEmpty())
+            ini.write("Backup=" + backup.toUtf8() + "\r\n");
     }
 
     // False when the process crashed and `crashAllowed`; throws on any other failure.
@@ -103,6 +109,46 @@ public:
             || std::find(accepted.begin(), accepted.end(), process.exitCode()) == accepted.end())
             throw std::runtime_error(executable.toStdString() + " failed with " + std::to_string(process.exitCode()));
         return true;
+    }
+
+    // A run that must end with status 0: its standard output, and each line of its standard
+    // error with the milliseconds since the start when it came.
+    struct TimedRun {
+        QByteArray output;
+        std::vector<std::pair<double, QString>> lines;
+        double milliseconds = 0;
+
+        // When the first line starting with `prefix` came; the whole run when none did.
+        double at(const QString& prefix) const
+        {
+            for (const auto& [when, line] : lines)
+                if (line.startsWith(prefix))
+                    return when;
+            return milliseconds;
+        }
+    };
+
+    static TimedRun timedRun(const QString& executable, const QStringList& arguments)
+    {
+        TimedRun result;
+        QProcess process;
+        process.setReadChannel(QProcess::StandardError);
+        const auto start = Clock::now();
+        const auto sinceStart = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); };
+        process.start(executable, arguments);
+        while (process.waitForReadyRead(-1)) {
+            const double when = sinceStart();
+            while (process.canReadLine())
+                result.lines.emplace_back(when, QString::fromLocal8Bit(process.readLine()).trimmed());
+        }
+        if (!process.waitForFinished(-1) && process.state() != QProcess::NotRunning)
+            throw std::runtime_error(executable.toStdString() + " did not finish");
+        result.milliseconds = sinceStart();
+        result.output = process.readAllStandardOutput();
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            throw std::runtime_error(executable.toStdString() + " failed with " + std::to_string(process.exitCode()) + ":\n"
+                                     + result.output.toStdString());
+        return result;
     }
 
     void backups() const
@@ -249,6 +295,97 @@ public:
         std::printf("  ratio of medians %.3f (goal at most 1.05)\n", median(ours) / median(theirs));
     }
 
+    // The whole rehearsal on a fresh copy each time: `dph2012 --rehearse` against the stock tools
+    // doing the same one after the other (backup, restore into a copy, the update's statements on
+    // it, the copy dropped), each stage of both timed so that a gap can be placed.
+    void rehearsals() const
+    {
+        const QDir scratch(path(QStringLiteral("rehearsal")));
+        scratch.mkpath(QStringLiteral("."));
+        const QString ourBackup = scratch.filePath(QStringLiteral("ours.fbk"));
+        const QString ourCopy = scratch.filePath(QStringLiteral("ours-zkouska.fdb"));
+        const QString theirBackup = scratch.filePath(QStringLiteral("theirs.fbk"));
+        const QString theirCopy = scratch.filePath(QStringLiteral("theirs-copy.fdb"));
+        std::vector<double> ours, ourStarts, ourBackups, ourRestores, ourUpdates, ourEnds;
+        std::vector<double> theirs, theirBackups, theirRestores, theirUpdates;
+        int gbakCrashes = 0;
+        const QStringList gbakUser = {QStringLiteral("-user"), QStringLiteral("SYSDBA")};
+        for (int pair = 0; pair < kRehearsalPairs; ++pair) {
+            // Nothing of an earlier run left: no backup to rename around, no copy, no run log naming
+            // copies to look for.
+            for (const QString& file : scratch.entryList(QDir::Files))
+                QFile::remove(scratch.filePath(file));
+            QFile::remove(path(update::kRunLogFileName));
+            QFile::remove(path(update::kRehearsalLogFileName));
+            const auto measureOurs = [&] {
+                writeSettings(copy(QStringLiteral("ours-rehearsed.fdb")), ourBackup);
+                // The progress lines on standard error mark where each phase begins.
+                const TimedRun rehearsed = timedRun(path(QStringLiteral("dph2012")), {QStringLiteral("--rehearse")});
+                const double backup = rehearsed.at(QStringLiteral("dph2012: rehearsal: zaloha"));
+                const double restore = rehearsed.at(QStringLiteral("dph2012: rehearsal: obnova do"));
+                const double update = rehearsed.at(QStringLiteral("dph2012: rehearsal: krok 1 z 8"));
+                const double check = rehearsed.at(QStringLiteral("dph2012: rehearsal: kontrola kopie"));
+                if (check >= rehearsed.milliseconds)
+                    throw std::runtime_error("the rehearsal did not say how far it was:\n" + rehearsed.output.toStdString());
+                ours.push_back(rehearsed.milliseconds);
+                ourStarts.push_back(backup);
+                ourBackups.push_back(restore - backup);
+                ourRestores.push_back(update - restore);
+                ourUpdates.push_back(check - update);
+                ourEnds.push_back(rehearsed.milliseconds - check);
+                if (QFileInfo::exists(ourCopy))
+                    throw std::runtime_error("the rehearsal left its copy");
+            };
+            const auto measureTheirs = [&] {
+                const QString database = copy(QStringLiteral("theirs-rehearsed.fdb"));
+                QFile script(path(QStringLiteral("rehearsal.sql")));
+                if (!script.open(QIODevice::WriteOnly))
+                    throw std::runtime_error("cannot write the isql script");
+                script.write((isqlScript(theirCopy) + QStringLiteral("DROP DATABASE;\n")).toUtf8());
+                script.close();
+                double backup = 0, restore = 0, update = 0;
+                theirs.push_back(millisecondsOf([&] {
+                    backup = millisecondsOf([&] {
+                        if (!run(QStringLiteral("gbak"),
+                                 QStringList{QStringLiteral("-b"), QStringLiteral("-se"), QStringLiteral("service_mgr"),
+                                             database, theirBackup} + gbakUser,
+                                 {}, {0}, true))
+                            ++gbakCrashes;
+                    });
+                    restore = millisecondsOf([&] {
+                        if (!run(QStringLiteral("gbak"),
+                                 QStringList{QStringLiteral("-c"), QStringLiteral("-se"), QStringLiteral("service_mgr"),
+                                             theirBackup, theirCopy} + gbakUser,
+                                 {}, {0}, true))
+                            ++gbakCrashes;
+                    });
+                    update = millisecondsOf(
+                        [&] { run(QStringLiteral("isql-fb"), {QStringLiteral("-q")}, script.fileName()); });
+                }));
+                theirBackups.push_back(backup);
+                theirRestores.push_back(restore);
+                theirUpdates.push_back(update);
+                if (QFileInfo(theirBackup).size() == 0 || QFileInfo::exists(theirCopy))
+                    throw std::runtime_error("the stock tools wrote no backup or left the copy");
+            };
+            inAlternatingOrder(pair, measureOurs, measureTheirs);
+        }
+        const double ourBackupPhase = median(ourBackups);
+        std::printf("dph2012 --rehearse:              median %9.1f ms  (%d alternating pairs)\n", median(ours),
+                    kRehearsalPairs);
+        std::printf("  each: start %.0f + backup %.0f + restore %.0f + update %.0f + check and drop %.0f ms\n",
+                    median(ourStarts), ourBackupPhase, median(ourRestores), median(ourUpdates), median(ourEnds));
+        std::printf("gbak -b, gbak -c, isql-fb, drop: median %9.1f ms  (gbak crashed on leaving in %d of %d runs)\n",
+                    median(theirs), gbakCrashes, 2 * kRehearsalPairs);
+        std::printf("  each: backup %.0f + restore %.0f + update and drop %.0f ms\n", median(theirBackups),
+                    median(theirRestores), median(theirUpdates));
+        std::printf("  ratio of medians %.3f (goal at most 1.05)\n", median(ours) / median(theirs));
+        std::printf("  rehearsal = %.1f x the backup (its own backup phase; gbak -b of the stock run: %.1f x, the stock "
+                    "chain %.1f x gbak -b)\n",
+                    ourBackupPhase > 0 ? median(ours) / ourBackupPhase : 0.0, median(ours) / median(theirBackups),
+                    median(theirs) / median(theirBackups));
+    }
+
 private:
     QString source_;
     QString program_;
@@ -270,6 +407,7 @@ int main(int argc, char* argv[])
         bench.restores();
         bench.check();
         bench.fullUpdate("large");
+        bench.rehearsals();
         if (argc == 4)
             Bench(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[2])).fullUpdate("small");
     } catch (const std::exception& error) {
