@@ -70,12 +70,6 @@ TEST_F(AutomaticModeInProcess, OtherAttachmentsGoToTheLogAndStandardErrorAndTheU
     EXPECT_EQ(entries[4], QStringLiteral("KROK 1         | "));
 }
 
-TEST_F(AutomaticModeInProcess, NoConnectionChangesNothingAndEndsWithThree)
-{
-    EXPECT_EQ(run(QStringLiteral("127.0.0.1/1:QVT")), 3);
-    EXPECT_EQ(log().last(), QStringLiteral("KONEC          | "));
-}
-
 // An error that ends a command, and a refusal, are said on standard error in English.
 TEST(TerminalView, AnErrorThatEndsACommandAndARefusalGoToStandardError)
 {

@@ -205,65 +205,28 @@ TEST(SafetyNetInWindow, RehearsalQuestionSumsUpAndOpensTheWholeReportBelow)
     EXPECT_EQ(dialog.size(), QSize(540, 227));
 }
 
-TEST(SafetyNetInWindow, RehearsalProgressIsShownInTheStatusLineAndTheStatusComesBack)
-{
-    const ProgramDir dir;
-    ui::RecordingPrompt prompt;
-    ui::TFormD08Main window(dir.path(), prompt);
-    window.Label10->setText(QStringLiteral("Database connect OK"));
-    window.Label10->setToolTip(QStringLiteral("before"));
-    const QString line = QString::fromUtf8("krok 5: rezervace od 1.1.2012, ") + QString(40, QLatin1Char('x')) + QStringLiteral(" 17/20");
-
-    window.showRehearsalProgress(line);
-
-    EXPECT_EQ(window.Label10->toolTip(), QString::fromUtf8("Zkouška: ") + line);
-    EXPECT_TRUE(window.Label10->text().startsWith(QString::fromUtf8("Zkouška: …"))) << window.Label10->text().toStdString();
-    EXPECT_TRUE(window.Label10->text().endsWith(QStringLiteral(" 17/20")));
-    EXPECT_LE(window.Label10->fontMetrics().horizontalAdvance(window.Label10->text()), window.Label10->width());
-
-    window.showRehearsalProgress(QString());
-
-    EXPECT_EQ(window.Label10->text(), QStringLiteral("Database connect OK"));
-    EXPECT_EQ(window.Label10->toolTip(), QStringLiteral("before"));
-}
-
-// Without a screen nobody could answer: the run goes on past a clean rehearsal only.
-TEST(SafetyNetInWindow, WithoutAScreenTheRehearsalQuestionGoesOnOnlyWhenNothingWasFound)
+// Without a screen nobody could answer: the question goes to standard error as plain text, with
+// its details, and the run goes on past other attachments and past a clean rehearsal only.
+TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorWithItsOwnAnswer)
 {
     ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
-    for (const bool problems : {true, false}) {
+    const ui::Question attachments{.lines = {kOneOtherHead, QStringLiteral("SYSDBA@lokalne &lt;x&gt;<br>")},
+                                   .goOnUnanswered = true};
+    struct Row {
+        ui::Question question;
+        bool goesOn;
+        const char* said;
+    };
+    for (const Row& row : {Row{attachments, true, "K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne <x>\n"},
+                           Row{ui::rehearsalQuestion(rehearsal(true)), false, "Zkouška na kopii databáze: "},
+                           Row{ui::rehearsalQuestion(rehearsal(false)), true, "Zkouška na kopii databáze: "}}) {
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ui::DialogPrompt().question(ui::rehearsalQuestion(rehearsal(problems)), nullptr), !problems);
+        EXPECT_EQ(ui::DialogPrompt().question(row.question, nullptr), row.goesOn) << row.said;
         const QString said = QString::fromLocal8Bit(testing::internal::GetCapturedStderr());
-        EXPECT_TRUE(said.startsWith(QString::fromUtf8("Zkouška na kopii databáze: "))) << said.toStdString();
-        EXPECT_TRUE(said.contains(QString::fromUtf8("obnovena"))) << "the details follow";
+        const QString expected = QString::fromUtf8(row.said);
+        EXPECT_TRUE(row.question.details.isEmpty() ? said == expected : said.startsWith(expected)) << said.toStdString();
+        EXPECT_EQ(said.contains(QString::fromUtf8("obnovena")), !row.question.details.isEmpty()) << "the details follow";
     }
-}
-
-TEST(SafetyNetInWindow, TheWindowPutsTheRehearsalQuestionToItsPrompt)
-{
-    const ProgramDir dir;
-    ui::RecordingPrompt prompt;
-    prompt.goOn = false;
-    ui::TFormD08Main window(dir.path(), prompt);
-
-    EXPECT_FALSE(window.continueAfterRehearsal(rehearsal(true)));
-
-    ASSERT_EQ(prompt.asked.size(), 1U);
-    EXPECT_FALSE(prompt.asked[0].goOnIsFocused);
-    EXPECT_FALSE(prompt.asked[0].goOnUnanswered);
-    EXPECT_FALSE(prompt.asked[0].details.isEmpty());
-}
-
-TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorAndTheCommandGoesOn)
-{
-    ASSERT_TRUE(ui::DialogPrompt::platformHasNoScreen());
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(ui::DialogPrompt().question({.lines = {kOneOtherHead, QStringLiteral("SYSDBA@lokalne &lt;x&gt;<br>")},
-                                             .goOnUnanswered = true},
-                                            nullptr));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              QString::fromUtf8("K databázi jsou připojeni další uživatelé: 1\nSYSDBA@lokalne <x>\n").toLocal8Bit().toStdString());
 }
 
 // Each command against a database that another attachment has claimed, and a run log that

@@ -6,6 +6,7 @@
 
 #include "RowDump.h"
 #include "db/Connection.h"
+#include "db/ServiceBackup.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/FullUpdate.h"
 #include "update/safety/OtherAttachments.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -65,6 +65,7 @@ TEST(BackupName, InsertsTheDateAndTimeBeforeTheExtensionOnlyWhenTheNameIsTaken)
             << wanted;
 }
 
+// The backup restored through the services manager, as the rehearsal restores it.
 TEST_F(Backup, RestoredBackupHoldsTheSameDataAndObjectsAndAnExistingFileIsKept)
 {
     ASSERT_TRUE(installServerObjects());
@@ -93,10 +94,7 @@ TEST_F(Backup, RestoredBackupHoldsTheSameDataAndObjectsAndAnExistingFileIsKept)
     EXPECT_EQ(shown.filter(QRegularExpression(QStringLiteral("^backup \\d+\\.\\d MB$"))), shown);
 
     const QString restored = directory.filePath(QStringLiteral("restored.fdb"));
-    QProcess gbak;
-    gbak.start(QStringLiteral("gbak"), {QStringLiteral("-c"), file, restored, QStringLiteral("-user"), QStringLiteral("SYSDBA")});
-    ASSERT_TRUE(gbak.waitForFinished(120000));
-    ASSERT_EQ(gbak.exitCode(), 0) << gbak.readAllStandardError().toStdString();
+    db::ServiceRestore(database.path(), "SYSDBA", "", 5).run(file.toStdString(), restored.toStdString(), {});
     db::Connection copy;
     copy.setDatabase(restored.toStdString());
     copy.setUser("SYSDBA");
