@@ -42,9 +42,7 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
     try {
         update::UpdateSession session(programDir);
         session.setStopProbe(stop);
-        session.log().setFailureReporter([](const QString& file, const QString& reason) {
-            TerminalView::say(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
-        });
+        session.log().setFailureReporter(&TerminalView::sayLogFailure);
         const update::Settings settings = update::LoadSettings(programDir);
         session.apply(settings);
         if (const QString notice = update::SettingsNotice(settings.connection); !notice.isEmpty())

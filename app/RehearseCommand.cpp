@@ -31,9 +31,7 @@ int runRehearseCommand(const QString& programDir, const QString& optionText)
         update::UpdateSession session(programDir);
         session.apply(settings);
         session.setStopProbe(&stopSignal);
-        session.log().setFailureReporter([](const QString& file, const QString& reason) {
-            TerminalView::say(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
-        });
+        session.log().setFailureReporter(&TerminalView::sayLogFailure);
         TerminalView view;
         std::optional<update::RehearsalReport> report;
         update::RunClaimed(session, view, [&] {

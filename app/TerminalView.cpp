@@ -72,6 +72,11 @@ void TerminalView::say(const QString& text)
     std::fflush(stderr);
 }
 
+void TerminalView::sayLogFailure(const QString& file, const QString& reason)
+{
+    say(QStringLiteral("the run log %1 could not be written: %2").arg(file, reason));
+}
+
 void TerminalView::sayAsIs(const QString& text)
 {
     QString lines = text;

@@ -39,6 +39,8 @@ public:
 
     // "dph2012: <text>" on a line of its own.
     static void say(const QString& text);
+    // The run log could not be written: said once, in the run log's reporter's terms.
+    static void sayLogFailure(const QString& file, const QString& reason);
     // A message box's text as it stands, its LF CR line breaks as plain ones.
     static void sayAsIs(const QString& text);
 

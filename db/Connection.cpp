@@ -152,11 +152,17 @@ struct Connection::Impl {
             takeClaimOrDetach();
     }
 
+    // The claim's statements run on this attachment like any other.
+    detail::Select claimStatements()
+    {
+        return [this](const std::string& sql) { return run(sql, Rows::All); };
+    }
+
     // A user whose claim statements fail goes on unclaimed, as one who has no connection yet.
     void takeClaimOrDetach()
     {
         try {
-            claim = detail::takeDatabaseClaim([this](const std::string& sql) { return run(sql, Rows::All); });
+            claim = detail::takeDatabaseClaim(claimStatements());
         } catch (const DatabaseBusy&) {
             detach(); // another instance has the database: nothing is sent
             throw;
@@ -341,8 +347,7 @@ void Connection::claim()
         if (!impl_->attachment)
             impl_->attach();
         else if (!impl_->claim)
-            impl_->claim = detail::takeDatabaseClaim(
-                [this](const std::string& sql) { return impl_->run(sql, Impl::Rows::All); });
+            impl_->claim = detail::takeDatabaseClaim(impl_->claimStatements());
     } catch (const DatabaseBusy&) {
         impl_->claimWanted = false;
         throw;
@@ -359,7 +364,7 @@ void Connection::releaseClaim()
         return;
     impl_->claim.reset();
     try {
-        detail::releaseDatabaseClaim([this](const std::string& sql) { return impl_->run(sql, Impl::Rows::All); });
+        detail::releaseDatabaseClaim(impl_->claimStatements());
     } catch (const FbException& e) {
         // The mark goes with the attachment at the latest.
         impl_->forgetIfBroken(e);

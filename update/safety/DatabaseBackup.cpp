@@ -63,16 +63,20 @@ std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionS
     };
 }
 
+QString withoutExtension(const QString& file)
+{
+    // The extension is what follows the last dot of the file name, not of a directory.
+    const int slash = std::max(file.lastIndexOf(QLatin1Char('/')), file.lastIndexOf(QLatin1Char('\\')));
+    const int dot = file.lastIndexOf(QLatin1Char('.'));
+    return file.left(dot > slash + 1 ? dot : file.size());
+}
+
 QString freeBackupName(const QString& wanted, const QDateTime& now, const std::function<bool(const QString&)>& exists)
 {
     if (!exists(wanted))
         return wanted;
-    // The extension is what follows the last dot of the file name, not of a directory.
-    const int slash = std::max(wanted.lastIndexOf(QLatin1Char('/')), wanted.lastIndexOf(QLatin1Char('\\')));
-    const int dot = wanted.lastIndexOf(QLatin1Char('.'));
-    const int split = dot > slash + 1 ? dot : wanted.size();
-    const QString stem = wanted.left(split);
-    const QString extension = wanted.mid(split);
+    const QString stem = withoutExtension(wanted);
+    const QString extension = wanted.mid(stem.size());
     const QString minute = stem + now.toString(QStringLiteral("-yyyyMMdd-HHmm"));
     if (!exists(minute + extension))
         return minute + extension;

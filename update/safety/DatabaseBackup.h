@@ -11,6 +11,9 @@ struct ConnectionSettings;
 class UpdateSession;
 class UpdateView;
 
+// "/backup/hotel.fbk" -> "/backup/hotel"; a name without an extension stays as it is.
+QString withoutExtension(const QString& file);
+
 // The file a backup goes to: `wanted` itself when no such file exists, else with the date and
 // time inserted before the extension ("hotel.fbk" -> "hotel-20111231-2305.fbk"), with seconds
 // and then a counter when that exists too. `exists` answers for a path as the engine sees it.

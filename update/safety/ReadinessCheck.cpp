@@ -158,14 +158,16 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         report.connectError = QString::fromLocal8Bit(error.what());
         return report;
     }
+    const auto stopIfAsked = [&stop] {
+        if (const int signal = stop())
+            throw Interrupted{signal};
+    };
     try {
         for (const CountQuery& query : countQueries()) {
-            if (stop())
-                throw Interrupted{stop()};
+            stopIfAsked();
             report.items.push_back(counted(connection, query));
         }
-        if (stop())
-            throw Interrupted{stop()};
+        stopIfAsked();
         report.items.push_back(otherAttachments(connection));
     } catch (const db::ConnectAbandoned&) {
         throw Interrupted{stop()}; // the server went away, and a stop came while reconnecting

@@ -33,9 +33,7 @@ const QString kCopySuffix = QStringLiteral("-zkouska.fdb");
 // "/backup/hotel.fbk" -> "/backup/hotel-zkouska.fdb".
 QString copyNameFor(const QString& backupFile)
 {
-    const int slash = std::max(backupFile.lastIndexOf(QLatin1Char('/')), backupFile.lastIndexOf(QLatin1Char('\\')));
-    const int dot = backupFile.lastIndexOf(QLatin1Char('.'));
-    return backupFile.left(dot > slash + 1 ? dot : backupFile.size()) + kCopySuffix;
+    return withoutExtension(backupFile) + kCopySuffix;
 }
 
 // The copy's connection string: on the production database's server.
@@ -128,13 +126,7 @@ public:
     void setProgress(int) override {}
     void markStepDone(int step) override
     {
-        RehearsedStep done = current_;
-        done.step = step;
-        done.milliseconds = clock_.restart();
-        done.statements = rehearsal_.runner().statementCount() - statementsBefore_;
-        report_.steps.push_back(done);
-        statementsBefore_ = rehearsal_.runner().statementCount();
-        current_ = {};
+        closeStep(step);
         outer_.showRehearsalProgress(QStringLiteral("krok %1 z 8").arg(step));
     }
     void processPendingMessages() override { outer_.processPendingMessages(); }
@@ -143,18 +135,25 @@ public:
     void showCommandError(const QString& text) override
     {
         noteFailure(text);
-        RehearsedStep ended = current_;
-        ended.step = static_cast<int>(report_.steps.size()) + 1;
-        ended.milliseconds = clock_.restart();
-        ended.statements = rehearsal_.runner().statementCount() - statementsBefore_;
-        report_.steps.push_back(ended);
-        current_ = {};
+        closeStep(static_cast<int>(report_.steps.size()) + 1);
     }
     bool continueDespite(const OtherAttachments&) override { return true; }
     void showBackupProgress(const QString&) override {}
     bool continueAfterRehearsal(const RehearsalReport&) override { return false; }
 
 private:
+    // The step's time and statements since the last one ended.
+    void closeStep(int step)
+    {
+        RehearsedStep done = current_;
+        done.step = step;
+        done.milliseconds = clock_.restart();
+        done.statements = rehearsal_.runner().statementCount() - statementsBefore_;
+        report_.steps.push_back(done);
+        statementsBefore_ = rehearsal_.runner().statementCount();
+        current_ = {};
+    }
+
     void noteFailure(const QString& values)
     {
         ++current_.failed;
