@@ -24,7 +24,8 @@ RateMove processDocument(const char* table)
 
 QString RateMove::statement() const
 {
-    return QStringLiteral("update %1 set %2 where %3").arg(table, newRate, oldRate);
+    const QString statement = QStringLiteral("update %1 set %2 where %3").arg(table, newRate, oldRate);
+    return onlyIf.isEmpty() ? statement : statement + QStringLiteral(" and ") + onlyIf;
 }
 
 QString RateMove::countLeft() const
@@ -53,13 +54,18 @@ RateMove settingsRates()
 RateMove reservations()
 {
     return {QStringLiteral("rec_mm_rezdet"), QStringLiteral("DPH = 14"),
-            QStringLiteral("MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo >= \"1.1.2012\"")};
+            QStringLiteral("MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo >= \"1.1.2012\" and not exists "
+                           "(select 1 from rec_mm_rezervace R where R.CisloRezervace = rec_mm_rezdet.cislorezervace "
+                           "and (R.DatumOdjezd <= \"31.12.2011\" or (R.DatumPrijezd = \"31.12.2011\" and "
+                           "rec_mm_rezdet.datumod < \"31.12.2011\")))")};
 }
 
 RateMove stockItems()
 {
     return {QStringLiteral("FBS_STOCK_ITM"), QStringLiteral("ID_VAT = (select first 1 ID_VAT from FBS_VAT where VAT_RATE = 14)"),
-            QStringLiteral("ID_VAT in (select ID_VAT from FBS_VAT where VAT_RATE = 10)")};
+            QStringLiteral("ID_VAT in (select ID_VAT from FBS_VAT where VAT_RATE = 10)"),
+            // Without a rate 14 the items would lose their rate; they wait for the full update's step 2.
+            QStringLiteral("exists (select 1 from FBS_VAT where VAT_RATE = 14)")};
 }
 
 QList<RateMove> banquetDocuments()

@@ -12,8 +12,9 @@ struct RateMove {
     QString table;   // with the alias that the conditions use, if any
     QString newRate; // what the statement sets
     QString oldRate; // what is still at the old rate
+    QString onlyIf = {}; // when set, the statement moves nothing unless this holds
 
-    // "update <table> set <newRate> where <oldRate>", as the command sends it.
+    // "update <table> set <newRate> where <oldRate> [and <onlyIf>]", as the command sends it.
     QString statement() const;
     // "select count(*) from <table> where <oldRate>": how many rows are left.
     QString countLeft() const;
@@ -21,16 +22,23 @@ struct RateMove {
 
 // Step 1: the point-of-sale taxes.
 RateMove posTaxes();
-// Step 2: the food-and-beverage rate 14, which must exist exactly once.
+// Step 2: the food-and-beverage rate 14, which must exist (step 2 adds it only when none does).
 inline const QString kRate14Count = QStringLiteral("select count(*) Pocet from fbs_vat where vat_rate = 14");
 // Step 3: the reception's services, except those of type 1.
 RateMove receptionServices();
+// Services at the old rate with no type: step 3's condition passes them over.
+inline const QString kUntypedServicesAtOldRateCount =
+    QStringLiteral("select count(*) from cissluz where cissluz.dph = 10 and cissluz.typsluzby is null");
 // Step 4: the system settings' basic rates.
 RateMove settingsRates();
-// Step 5: the reservations from 1.1.2012 on.
+// Step 5: the reservation lines from 1.1.2012 on, except what a split of step 7 made: the lines
+// of a reservation that ends by 31.12.2011 (the 2011 part, put back to 10 on purpose) and the
+// copies in the part that begins on 31.12.2011 (lines from before it, which keep their source's
+// rate). Step 5 runs before the night's splits, so a first run meets neither.
 RateMove reservations();
 
-// The stock command, in the order it sends them: the stock items, then the banquet documents.
+// The stock command, in the order it sends them: the stock items (only while a rate 14 exists
+// for them to take), then the banquet documents.
 RateMove stockItems();
 QList<RateMove> banquetDocuments();
 

@@ -2,6 +2,7 @@
 
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
+#include "update/InstalledObjects.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -37,38 +38,51 @@ class StayingGuests {
 public:
     StayingGuests(UpdateSession& session, UpdateView& view) : session_(session), view_(view) {}
 
-    void run()
+    bool run()
     {
-        switch (view_.stayingGuestsOption()) {
-        case 0:
-            log(QStringLiteral("     volba a   | "));
-            break;
+        const int option = view_.stayingGuestsOption();
+        if (option < 0 || option > 3)
+            return true; // no item selected
+        log(QStringLiteral("     volba %1   | ").arg(QLatin1Char(static_cast<char>('a' + option))));
+        if (option == 0)
+            return true;
+        if (!objectsReady())
+            return false;
+        switch (option) {
         case 1:
-            log(QStringLiteral("     volba b   | "));
             forEachGroup([this](qint64 group) { split(group); });
             break;
         case 2:
-            log(QStringLiteral("     volba c   | "));
             forEachGroup([this](qint64 group) {
                 log(kGroupPrefix + QString::number(group));
                 split(group);
                 postAndClose(group, kCutOff);
             });
             break;
-        case 3:
-            log(QStringLiteral("     volba d   | "));
+        default:
             forEachGroup([this](qint64 group) {
                 log(kGroupPrefix + QString::number(group));
                 postAndClose(group, QStringLiteral("1.1.3000"));
             });
             break;
-        default:
-            break;
         }
+        return true;
     }
 
 private:
     void log(const QString& text) const { session_.log().WriteLog(text); }
+
+    // The groups' work calls what step 6 installs. An older text, or none, would post a stay
+    // without closing it or split it by other rules, and a later run could no longer find the group.
+    bool objectsReady()
+    {
+        const QStringList missing = objectsNotCurrent(session_.Database1, session_.serverScripts());
+        if (missing.isEmpty())
+            return true;
+        log(kGroupPrefix + QStringLiteral("Objekty kroku 6 nejsou v databazi v aktualni verzi: ")
+            + missing.join(QStringLiteral(", ")) + QStringLiteral("; krok 7 se neprovadi"));
+        return false;
+    }
 
     // Only a group number that parsed as a whole number reaches a call; any other is logged and
     // skipped, so no malformed statement is sent.
@@ -79,9 +93,15 @@ private:
         groups.open();
         while (!groups.eof()) {
             const QString text = QString::fromStdString(groups.fieldText("CisloSkupiny"));
-            if (const std::optional<qint64> group = wholeNumber(text))
-                work(*group);
-            else
+            if (const std::optional<qint64> group = wholeNumber(text)) {
+                {
+                    // A group split but not posted, or posted but not closed, is no longer found
+                    // by a later run: a stop waits for the group's end.
+                    const UpdateSession::StopsHeld held(session_);
+                    work(*group);
+                }
+                session_.throwIfStopRequested();
+            } else
                 log(kGroupPrefix + QStringLiteral("Cislo skupiny '") + text
                     + QStringLiteral("' neni cele cislo, skupina se preskakuje"));
             groups.next();
@@ -122,9 +142,9 @@ private:
 
 } // namespace
 
-void ProcessStayingGuests(UpdateSession& session, UpdateView& view)
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view)
 {
-    StayingGuests(session, view).run();
+    return StayingGuests(session, view).run();
 }
 
 qint64 FindCashDesk(StatementRunner& runner, qint64 client)
@@ -159,9 +179,17 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
             }
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));
             view.setIndicatorRunning(true);
-            ProcessStayingGuests(session, view);
+            const bool ran = ProcessStayingGuests(session, view);
             view.setIndicatorRunning(false);
-            view.ShowInfo(3);
+            if (ran) {
+                view.ShowInfo(3);
+            } else {
+                session.noteCommandRefused();
+                view.showRefusal({QString::fromUtf8("Krok 7 nebyl proveden: procedury kroku 6 nejsou v databázi v "
+                                                    "aktuální verzi. Spusťte nejprve celou aktualizaci."),
+                                  QStringLiteral("step 7 was not run: the server-side objects of step 6 are missing "
+                                                 "or differ from this program's; run the full update first")});
+            }
             session.log().WriteLog(QStringLiteral("END KROK 7     | "));
             restoreButtons();
         },

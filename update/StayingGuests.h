@@ -17,7 +17,10 @@ inline const QString kStayQuery = QStringLiteral(
 // Step 7: splits, posts and closes the stays over the year end as the view's option says.
 // Refused calls are logged and the next group follows; a group whose posting gives no account
 // number is logged and not closed; a group number that is not a whole number is logged and skipped.
-void ProcessStayingGuests(UpdateSession& session, UpdateView& view);
+// A stop signal waits for the group in hand. Options b to d first need the five objects of step 6
+// as this program installs them: without them nothing is sent, a log line says why, and the
+// result is false.
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view);
 
 // The cash desk under which a client's accommodation is posted: the client's own, else the
 // first reception desk, else the lowest positive business unit, else 1. A failed lookup counts

@@ -24,6 +24,8 @@ void UpdateSession::prepare()
 
 void UpdateSession::throwIfStopRequested() const
 {
+    if (stopsHeld_ > 0)
+        return;
     if (const int signal = stopSignal())
         throw Interrupted{signal};
 }

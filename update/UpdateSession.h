@@ -34,8 +34,20 @@ public:
     void setStopProbe(StopProbe probe) { stop_ = std::move(probe); }
     // The signal that asked the program to stop; 0 while none has.
     int stopSignal() const { return stop_ ? stop_() : 0; }
-    // Throws Interrupted once a stop signal has arrived.
+    // Throws Interrupted once a stop signal has arrived, unless stops are held.
     void throwIfStopRequested() const;
+    // While the returned guard lives, a stop signal waits: work that must not be left half done
+    // (one stay group's split, posting and closing) runs to its end first.
+    class StopsHeld {
+    public:
+        explicit StopsHeld(UpdateSession& session) : session_(session) { ++session_.stopsHeld_; }
+        ~StopsHeld() { --session_.stopsHeld_; }
+        StopsHeld(const StopsHeld&) = delete;
+        StopsHeld& operator=(const StopsHeld&) = delete;
+
+    private:
+        UpdateSession& session_;
+    };
 
     // Opens the connection; false on any failure, whatever its kind. Nothing is logged.
     bool connect();
@@ -73,6 +85,7 @@ private:
     QString programDir_;
     RunLog log_;
     StopProbe stop_;
+    int stopsHeld_ = 0;
     StatementRunner runner_{Q, log_, [this] { throwIfStopRequested(); }};
     int commandsEndedByError_ = 0;
     int commandsRefused_ = 0;

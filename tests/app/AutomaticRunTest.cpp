@@ -61,7 +61,9 @@ const QStringList kStatementsOfSteps1To6 = {
     exec("update QVT_KONFIG set QVT_KONFIG.hodnotacz = \"14\" where QVT_KONFIG.hodnotacz = \"10\" and QVT_KONFIG.Item "
          "like \"DPHSazba%\""),
     exec("update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo >= "
-         "\"1.1.2012\""),
+         "\"1.1.2012\" and not exists (select 1 from rec_mm_rezervace R where R.CisloRezervace = "
+         "rec_mm_rezdet.cislorezervace and (R.DatumOdjezd <= \"31.12.2011\" or (R.DatumPrijezd = \"31.12.2011\" and "
+         "rec_mm_rezdet.datumod < \"31.12.2011\")))"),
 };
 
 QStringList step6()
@@ -268,6 +270,55 @@ TEST_F(SafetyNetRun, CheckEndsWithTwoUnconnectedOneBeforeAndZeroAfterTheUpdateWi
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 0);
     const QString after = program.standardOutput();
     EXPECT_TRUE(after.contains(QRegularExpression(QStringLiteral("1 POS: dane se sazbou 10 +0 +0  OK\n")))) << after.toStdString();
+}
+
+// The check's verdict on what a run leaves: the 2011 part of a split stay and a second rate 14
+// are no work left, an object whose text differs from the program's is, and a service at the old
+// rate without a type is shown apart.
+TEST_F(SafetyNetRun, CheckCountsWhatARunWouldStillDo)
+{
+    ASSERT_EQ(run(), 0);
+    // What "Spusť pouze krok 7" sends for option b, after the full update.
+    for (db::ResultSet groups = connection.select(
+             "select distinct CisloSkupiny from rec_mm_rezervace r join rec_mm_rezdet d on d.CisloRezervace = "
+             "r.CisloRezervace where r.DatumPrijezd < '31.12.2011' and r.DatumOdjezd > '31.12.2011' and "
+             "r.Status <> 8 and d.MarkovanoDo is null");
+         !groups.eof(); groups.next())
+        connection.execute("execute procedure REC_DPH_DeleniPobytu(" + groups.text(0) + ",\"31.12.2011\")");
+    // Step 5's condition without the split's own lines: the 2011 parts put back to 10 and one
+    // copy of a line already charged, which keeps its rate.
+    EXPECT_EQ(dump("select count(*) from rec_mm_rezdet where MarkovanoDo is null and DPH = 10 and datumdo >= "
+                   "'1.1.2012'"),
+              "13|\n");
+
+    const std::string olderSplit = "create or alter procedure REC_DPH_DeleniPobytu (ICisloKlienta INTEGER, IDatum DATE) "
+                                   "as begin end";
+    QString current = scriptStatement("REC_DPH_DeleniPobytu");
+    // The same text with other line ends and blanks around its lines is the same object.
+    const std::string sameSplitReflowed = current.replace(QStringLiteral("\r\n"), QStringLiteral("  \n\t")).toStdString();
+    const struct {
+        std::string change;
+        int exitStatus;
+        const char* line;
+    } cases[] = {
+        {"", 0, "5 Rezervace od 1.1.2012 se sazbou 10 +0 +0  OK\n"},
+        {"insert into fbs_vat (id_vat, vat_rate, name) values (99, 14, 'Snizena 2012')", 0,
+         "2 FBS: sazba 14 \\(aspon jeden radek\\) +2 +>=1  OK\n"},
+        {olderSplit, 1, "6 REC_DPH_DeleniPobytu aktualni verze +0 +1  ZBYVA: jina verze\n"},
+        {sameSplitReflowed, 0, "6 REC_DPH_DeleniPobytu aktualni verze +1 +1  OK\n"},
+        {"insert into cissluz (cislosluzby, nazev, typsluzby, dph) values (777, 'Bez typu', null, 10)", 0,
+         "3 REC: sluzby se sazbou 10 bez typu +1 +0  pozor \\(nepocita se\\)\n"},
+        {"drop trigger REC_CHECKHEAD_DPH_TRIGGER", 1, "6 REC_CHECKHEAD_DPH_TRIGGER aktualni verze +0 +1  ZBYVA: chybi\n"},
+    };
+    for (const auto& [change, exitStatus, line] : cases) {
+        SCOPED_TRACE(change);
+        if (!change.empty())
+            connection.execute(change);
+        connection.close();
+        EXPECT_EQ(program.run({QStringLiteral("--check")}), exitStatus);
+        const QString report = program.standardOutput();
+        EXPECT_TRUE(report.contains(QRegularExpression(QString::fromUtf8(line)))) << report.toStdString();
+    }
 }
 
 // A Czech alias leads to a database file whose path holds Czech letters. The locale decides how

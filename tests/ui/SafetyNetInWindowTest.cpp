@@ -265,7 +265,8 @@ TEST_P(ClaimInWindow, ACommandIsRefusedWhileAnotherAttachmentHoldsTheClaim)
     attached.other.releaseClaim();
     prompt.errors.clear();
     QTest::mouseClick(window.*GetParam(), Qt::LeftButton);
-    EXPECT_TRUE(prompt.errors.isEmpty()) << "the claim is free again";
+    // Step 7 may still refuse for want of the update's objects, but not for the claim.
+    EXPECT_FALSE(prompt.errors.contains(update::kBusyRefusal.shown)) << "the claim is free again";
     EXPECT_NO_THROW(attached.other.claim()) << "the window holds the claim only while a command runs";
 }
 

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
+#include "update/InstalledObjects.h"
 #include "update/OldRateItems.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
@@ -16,7 +17,7 @@ namespace update {
 
 namespace {
 
-enum class Expect { Zero, One };
+enum class Expect { Zero, AtLeastOne };
 
 struct CountQuery {
     QString what;
@@ -24,20 +25,6 @@ struct CountQuery {
     bool counted;
     QString sql;
 };
-
-// A valid object of the update's step 6, a trigger also active.
-CountQuery serverObjectQuery(const ServerObject& object)
-{
-    const QString name = object.name.toUpper();
-    if (object.trigger)
-        return {QStringLiteral("6 %1 platny a aktivni").arg(object.name), Expect::One, true,
-                QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$TRIGGER_NAME = '%1' and RDB$VALID_BLR = 1 "
-                               "and RDB$TRIGGER_INACTIVE = 0")
-                    .arg(name)};
-    return {QStringLiteral("6 %1 platna").arg(object.name), Expect::One, true,
-            QStringLiteral("select count(*) from RDB$PROCEDURES where RDB$PROCEDURE_NAME = '%1' and RDB$VALID_BLR = 1")
-                .arg(name)};
-}
 
 // The banquet documents that the stock command moves, in one sum.
 QString banquetDocumentsLeft()
@@ -48,36 +35,58 @@ QString banquetDocumentsLeft()
     return QStringLiteral("select ") + counts.join(QStringLiteral(" + ")) + QStringLiteral(" from RDB$DATABASE");
 }
 
-std::vector<CountQuery> countQueries()
+// Steps 1 to 5, counted with the update's own conditions.
+std::vector<CountQuery> rateQueries()
 {
-    std::vector<CountQuery> queries = {
+    return {
         {QStringLiteral("1 POS: dane se sazbou 10"), Expect::Zero, true, posTaxes().countLeft()},
-        {QStringLiteral("2 FBS: sazba 14 (prave jeden radek)"), Expect::One, true, kRate14Count},
+        {QStringLiteral("2 FBS: sazba 14 (aspon jeden radek)"), Expect::AtLeastOne, true, kRate14Count},
         {QStringLiteral("3 REC: sluzby se sazbou 10 (typ mimo 1)"), Expect::Zero, true, receptionServices().countLeft()},
+        // Step 3 leaves these: the operator decides what an untyped service is.
+        {QStringLiteral("3 REC: sluzby se sazbou 10 bez typu"), Expect::Zero, false, kUntypedServicesAtOldRateCount},
         {QStringLiteral("4 Nastaveni DPHSazba% = \"10\""), Expect::Zero, true, settingsRates().countLeft()},
         {QStringLiteral("5 Rezervace od 1.1.2012 se sazbou 10"), Expect::Zero, true, reservations().countLeft()},
     };
-    for (const ServerObject& object : serverObjects())
-        queries.push_back(serverObjectQuery(object));
-    queries.insert(queries.end(),
-                   {{QStringLiteral("7 Skupiny bydlici pres 31.12.2011"), Expect::Zero, false,
-                     QStringLiteral("select count(*) from (") + kStayQuery + QStringLiteral(")")},
-                    {QStringLiteral("Skladove polozky se sazbou 10 (po Novem roce)"), Expect::Zero, false,
-                     stockItems().countLeft()},
-                    {QStringLiteral("Doklady rautu se sazbou 10 (po Novem roce)"), Expect::Zero, false,
-                     banquetDocumentsLeft()}});
-    return queries;
+}
+
+// What the update leaves on purpose, or for the stock command after New Year.
+std::vector<CountQuery> reportedQueries()
+{
+    return {{QStringLiteral("7 Skupiny bydlici pres 31.12.2011"), Expect::Zero, false,
+             QStringLiteral("select count(*) from (") + kStayQuery + QStringLiteral(")")},
+            {QStringLiteral("Skladove polozky se sazbou 10 (po Novem roce)"), Expect::Zero, false,
+             stockItems().countLeft()},
+            {QStringLiteral("Doklady rautu se sazbou 10 (po Novem roce)"), Expect::Zero, false,
+             banquetDocumentsLeft()}};
 }
 
 ReadinessItem counted(db::Connection& connection, const CountQuery& query)
 {
     ReadinessItem item;
     item.what = query.what;
-    item.expected = query.expect == Expect::One ? QStringLiteral("1") : QStringLiteral("0");
+    item.expected = query.expect == Expect::AtLeastOne ? QStringLiteral(">=1") : QStringLiteral("0");
     item.counted = query.counted;
     try {
         item.count = connection.select(query.sql.toStdString()).integer(0);
-        item.left = *item.count != (query.expect == Expect::One ? 1 : 0);
+        item.left = query.expect == Expect::AtLeastOne ? *item.count < 1 : *item.count != 0;
+    } catch (const db::EngineError& error) {
+        item.error = engineErrorValues(error);
+    }
+    return item;
+}
+
+// Step 6: the object is there, compiled, active and exactly the text the update installs.
+ReadinessItem serverObject(db::Connection& connection, const ServerObject& object, const ServerScript& script)
+{
+    ReadinessItem item;
+    item.what = QStringLiteral("6 %1 aktualni verze").arg(object.name);
+    item.expected = QStringLiteral("1");
+    try {
+        const ObjectState state = installedState(connection, object, script);
+        item.count = state == ObjectState::Current ? 1 : 0;
+        item.left = state != ObjectState::Current;
+        if (item.left)
+            item.error = stateWord(state);
     } catch (const db::EngineError& error) {
         item.error = engineErrorValues(error);
     }
@@ -146,6 +155,7 @@ QString ReadinessReport::text(const QString& alias, const QString& user) const
 
 ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop)
 {
+    const QList<ServerScript> scripts = ServerScripts();
     ReadinessReport report;
     try {
         connection.open();
@@ -163,7 +173,16 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
             throw Interrupted{signal};
     };
     try {
-        for (const CountQuery& query : countQueries()) {
+        for (const CountQuery& query : rateQueries()) {
+            stopIfAsked();
+            report.items.push_back(counted(connection, query));
+        }
+        const QList<ServerObject> objects = serverObjects();
+        for (int index = 0; index < objects.size() && index < scripts.size(); ++index) {
+            stopIfAsked();
+            report.items.push_back(serverObject(connection, objects.at(index), scripts.at(index)));
+        }
+        for (const CountQuery& query : reportedQueries()) {
             stopIfAsked();
             report.items.push_back(counted(connection, query));
         }
