@@ -1,5 +1,6 @@
 #include "db/EngineErrorFromStatus.h"
 
+#include <algorithm>
 #include <array>
 
 namespace db::detail {
@@ -17,9 +18,12 @@ EngineError engineErrorFrom(const Firebird::FbException& exception)
     Firebird::IStatus* errorsOnly = master->getStatus();
     errorsOnly->setErrors(errors);
     std::array<char, 2048> buffer{};
-    master->getUtilInterface()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), errorsOnly);
+    // A message that fills the buffer gets no closing NUL: only the length said is text.
+    const unsigned length =
+        master->getUtilInterface()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), errorsOnly);
     errorsOnly->dispose();
-    std::string message(buffer.data());
+    std::string message(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+    message.resize(std::min(message.size(), message.find('\0')));
     for (char& c : message)
         if (c == '\n' || c == '\r')
             c = ' ';

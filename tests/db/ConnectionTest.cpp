@@ -130,6 +130,28 @@ TEST_F(ConnectionTest, ErrorMessageCarriesTheErrorsWithoutTheDialectWarnings)
     }
 }
 
+// A message longer than the formatter's buffer is cut there, and nothing after it is read: 40
+// nested procedures each add a line, and the innermost raises a 1,000-character text.
+TEST_F(ConnectionTest, AnEngineMessageThatFillsTheFormattersBufferEndsThere)
+{
+    connection.execute("create exception DPH_LONG 'x'");
+    connection.execute("create procedure DPH_P0 as begin exception DPH_LONG '" + std::string(1000, 'A') + "'; end");
+    for (int level = 1; level <= 40; ++level)
+        connection.execute("create procedure DPH_P" + std::to_string(level) + " as begin execute procedure DPH_P" +
+                           std::to_string(level - 1) + "; end");
+    try {
+        connection.execute("execute procedure DPH_P40");
+        FAIL() << "the exception was not raised";
+    } catch (const db::EngineError& error) {
+        const std::string& message = error.message();
+        EXPECT_GT(message.size(), 1900u);
+        EXPECT_LE(message.size(), 2048u) << "not a byte past the buffer";
+        EXPECT_NE(message.find(std::string(1000, 'A')), std::string::npos);
+        EXPECT_TRUE(std::all_of(message.begin(), message.end(), [](char c) { return c >= ' ' && c < 127; }))
+            << message;
+    }
+}
+
 TEST_F(ConnectionTest, ResultRowsReadAsTextWithNullAsEmpty)
 {
     connection.execute("create table T_VALUES (I integer, N numeric(9,2), D double precision, C char(5), "
