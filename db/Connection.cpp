@@ -127,6 +127,7 @@ struct Connection::Impl {
     bool opened = false;
     bool claimWanted = false;
     std::optional<detail::ClaimScope> claim;
+    std::uint64_t transactionsStarted = 0;
 
     IMaster* master() const { return fb_get_master_interface(); }
 
@@ -209,6 +210,7 @@ struct Connection::Impl {
     Transaction begin()
     {
         Status status;
+        ++transactionsStarted;
         return Transaction(attachment->startTransaction(&status, sizeof kTransactionParameters, kTransactionParameters));
     }
 
@@ -333,6 +335,11 @@ bool Connection::isOpen() const
 bool Connection::hasBeenOpened() const
 {
     return impl_->opened;
+}
+
+std::uint64_t Connection::transactionsStarted() const
+{
+    return impl_->transactionsStarted;
 }
 
 void Connection::setInterruption(std::function<bool()> requested)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -46,6 +47,8 @@ public:
     bool isOpen() const;
     // True once any attachment has been made: until then nothing can have reached the database.
     bool hasBeenOpened() const;
+    // How many transactions this object has started on the engine, over all its attachments.
+    std::uint64_t transactionsStarted() const;
 
     // Takes a database-wide claim that lasts until releaseClaim(), opening the connection first
     // if needed; a connection opened again later takes it again before any statement is sent.

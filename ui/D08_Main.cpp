@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 #include <array>
@@ -218,6 +219,9 @@ void TFormD08Main::runUnlessACommandRuns(bool (*command)(update::UpdateSession&,
         return;
     {
         const QScopedValueRollback<bool> running(commandRunning_, true);
+        // A command runs with the option it started with, a rehearsal's real run included.
+        AdvOfficeRadioGroup1->setEnabled(false);
+        const auto optionBack = qScopeGuard([this] { AdvOfficeRadioGroup1->setEnabled(true); });
         update::RunClaimed(session_, *this, [&] { return command(session_, *this); });
     }
     // The program's exit status tells which signal it was.
@@ -239,9 +243,15 @@ void TFormD08Main::stopOnSignal()
     QCoreApplication::quit();
 }
 
+bool TFormD08Main::stopAsked() const
+{
+    return session_.stopSignal() != 0;
+}
+
 void TFormD08Main::ShowInfo(int kind)
 {
-    prompt_.info(kind, this);
+    if (!stopAsked())
+        prompt_.info(kind, this);
 }
 
 int TFormD08Main::stayingGuestsOption() const
@@ -315,12 +325,15 @@ void TFormD08Main::processPendingMessages()
 
 void TFormD08Main::showCommandError(const QString& text)
 {
-    prompt_.error(text, this);
+    if (!stopAsked())
+        prompt_.error(text, this);
 }
 
 bool TFormD08Main::continueDespite(const update::OtherAttachments& others)
 {
     // Enter keeps the safe answer; with no one to answer the run goes on, as an unattended one does.
+    if (stopAsked())
+        return false;
     return prompt_.question({.lines = ui::otherAttachmentsQuestion(others), .goOnUnanswered = true}, this);
 }
 
@@ -356,12 +369,13 @@ void TFormD08Main::showProgressInStatus(const QString& prefix, const QString& li
 
 bool TFormD08Main::continueAfterRehearsal(const update::RehearsalReport& report)
 {
-    return prompt_.question(rehearsalQuestion(report), this);
+    return !stopAsked() && prompt_.question(rehearsalQuestion(report), this);
 }
 
 void TFormD08Main::showRefusal(const update::Refusal& refusal)
 {
-    prompt_.error(refusal.shown, this);
+    if (!stopAsked())
+        prompt_.error(refusal.shown, this);
 }
 
 void TFormD08Main::closeEvent(QCloseEvent* event)

@@ -101,6 +101,8 @@ private:
     void FormCreate();
     void LoadSettings();
     GlowButton* button(update::CommandButton which) const;
+    // A stop signal has arrived: no prompt may wait for a person any more.
+    bool stopAsked() const;
     // A command processes pending messages, so a click could otherwise start another inside it.
     void runUnlessACommandRuns(bool (*command)(update::UpdateSession&, update::UpdateView&));
     // The line after the prefix in the status line, its start elided; an empty line puts back what

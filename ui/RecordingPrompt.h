@@ -25,6 +25,8 @@ public:
     {
         questions.append(question.lines.join(QString()));
         asked.push_back(question);
+        if (onQuestion)
+            onQuestion();
         return goOn;
     }
 
@@ -43,6 +45,8 @@ public:
     std::vector<Question> asked;
     // The answer to every question.
     bool goOn = true;
+    // Called while a question would be open.
+    std::function<void()> onQuestion;
 };
 
 } // namespace ui

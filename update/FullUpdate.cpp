@@ -2,6 +2,7 @@
 
 #include "update/CommandGuard.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/safety/DatabaseChanges.h"
 #include "update/safety/Rehearsal.h"
 #include "update/OldRateItems.h"
 #include "update/safety/OtherAttachments.h"
@@ -50,7 +51,7 @@ void installServerObjects(UpdateSession& session)
     runner.ExecSql(QStringLiteral("execute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\")"));
 }
 
-void runSteps(UpdateSession& session, UpdateView& view)
+void runSteps(UpdateSession& session, UpdateView& view, int option)
 {
     StatementRunner& runner = session.runner();
     const std::vector<std::function<void()>> steps = {
@@ -60,7 +61,7 @@ void runSteps(UpdateSession& session, UpdateView& view)
         [&] { runner.ExecSql(settingsRates().statement()); },
         [&] { runner.ExecSql(reservations().statement()); },
         [&] { installServerObjects(session); },
-        [&] { ProcessStayingGuests(session, view); },
+        [&] { ProcessStayingGuests(session, view, option); },
         // Deposits between the years need nothing in the database.
         [] {},
     };
@@ -78,6 +79,8 @@ void runSteps(UpdateSession& session, UpdateView& view)
 bool RunFullUpdate(UpdateSession& session, UpdateView& view)
 {
     const ButtonStates before(view);
+    // The option as it stands when the operator starts: the rehearsal and the real run use this one.
+    const int option = view.stayingGuestsOption();
     bool refused = false;
     const bool ended = runRecoveringFromErrors(
         session, view,
@@ -97,6 +100,8 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
             }
             view.ShowInfo(1);
             view.ShowInfo(2);
+            // A reminder closed by a stop signal is no confirmation.
+            session.throwIfStopRequested();
             view.setProgressMaximum(kSteps);
             view.setIndicatorRunning(true);
 
@@ -108,13 +113,37 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
                 view.showRefusal(refusal);
             };
             if (session.rehearsalWanted()) {
-                // The rehearsal makes the backup that the real run relies on.
-                const RehearsalReport report = Rehearse(session, view, view.stayingGuestsOption());
+                // The rehearsal makes the backup that the real run relies on; whatever anyone
+                // else commits after it began is not in it.
+                const std::optional<TransactionMark> beforeBackup = markTransactions(session.Database1);
+                const RehearsalReport report = Rehearse(session, view, option);
+                if (!report.backupProved()) {
+                    log.WriteLog(QStringLiteral("               | Aktualizace nespustena: zaloha nebyla overena obnovou"));
+                    refuse({QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila: záloha se nezdařila "
+                                              "nebo ji nešlo obnovit (%1).")
+                                .arg(report.notMade),
+                            QStringLiteral("the rehearsal could not make and restore a backup (%1), the update was not "
+                                           "started")
+                                .arg(report.notMade)});
+                    return;
+                }
                 if (!view.continueAfterRehearsal(report)) {
                     log.WriteLog(QStringLiteral("               | Aktualizace po zkousce nespustena"));
                     refuse({QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila."),
                             QStringLiteral("the rehearsal found problems, the update was not started: see the run log")});
                     return;
+                }
+                session.throwIfStopRequested();
+                if (othersMayHaveChanged(session.Database1, beforeBackup, 1)) {
+                    log.WriteLog(QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1"));
+                    const QString failure = BackupBeforeUpdate(session, view);
+                    if (!failure.isEmpty()) {
+                        refuse({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
+                                QStringLiteral("the backup failed, the update was not started: ") + failure});
+                        return;
+                    }
+                } else {
+                    log.WriteLog(QStringLiteral("               | Databaze se od zalohy nezmenila"));
                 }
             } else if (!session.backupFile().isEmpty()) {
                 const QString failure = BackupBeforeUpdate(session, view);
@@ -125,7 +154,7 @@ bool RunFullUpdate(UpdateSession& session, UpdateView& view)
                 }
             }
 
-            runSteps(session, view);
+            runSteps(session, view, option);
 
             log.WriteLog(QStringLiteral("KONEC          | "));
             view.setIndicatorRunning(false);

@@ -38,9 +38,8 @@ class StayingGuests {
 public:
     StayingGuests(UpdateSession& session, UpdateView& view) : session_(session), view_(view) {}
 
-    bool run()
+    bool run(int option)
     {
-        const int option = view_.stayingGuestsOption();
         if (option < 0 || option > 3)
             return true; // no item selected
         log(QStringLiteral("     volba %1   | ").arg(QLatin1Char(static_cast<char>('a' + option))));
@@ -144,7 +143,12 @@ private:
 
 bool ProcessStayingGuests(UpdateSession& session, UpdateView& view)
 {
-    return StayingGuests(session, view).run();
+    return ProcessStayingGuests(session, view, view.stayingGuestsOption());
+}
+
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option)
+{
+    return StayingGuests(session, view).run(option);
 }
 
 qint64 FindCashDesk(StatementRunner& runner, qint64 client)

@@ -21,6 +21,8 @@ inline const QString kStayQuery = QStringLiteral(
 // as this program installs them: without them nothing is sent, a log line says why, and the
 // result is false.
 bool ProcessStayingGuests(UpdateSession& session, UpdateView& view);
+// The same with the option (0 to 3 for a to d) given: the one a rehearsal ran with.
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option);
 
 // The cash desk under which a client's accommodation is posted: the client's own, else the
 // first reception desk, else the lowest positive business unit, else 1. A failed lookup counts

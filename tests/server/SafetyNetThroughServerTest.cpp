@@ -193,4 +193,47 @@ TEST(RehearsalThroughServer, ACopyOnTheServerIsUpdatedAndAStopSignalDuringItsUpd
               (QStringList{QStringLiteral("ZKOUSKA CHYBA  | preruseno: SIGTERM"), QStringLiteral("PRERUSENO      | SIGTERM")}));
 }
 
+// Rehearsal=1 through the server: the real run relies on the rehearsal's backup only while no
+// other program has touched the database since it began; a row another program commits while the
+// copy is updated makes the program back up again, and that backup holds the row.
+TEST(RehearsalThroughServer, TheRealRunBacksUpAgainWhenAnotherProgramCommittedMeanwhile)
+{
+    for (const bool someoneCommits : {false, true}) {
+        SCOPED_TRACE(someoneCommits ? "another program commits" : "nobody else");
+        const FreshDatabase database(HotelData::Demo);
+        InstalledProgram program;
+        program.writeSettingsText(server::settingsFor(database.path()) + "Rehearsal=1\r\nBackup="
+                                  + QByteArray::fromStdString((database.directory() / "hotel.fbk").string()) + "\r\n");
+        db::Connection other;
+        server::connect(other, database.path());
+        if (someoneCommits)
+            server::slowDown(other, "POS_TAXES", "update", 1); // the copy's step 1 waits for the commit
+        program.start({QStringLiteral("auto")});
+        if (someoneCommits) {
+            const QString rehearsalLog = program.directory() + QStringLiteral("/QVTDPH2012-zkouska.log");
+            while (runLogEntries(rehearsalLog).filter(server::kStep1).isEmpty())
+                ASSERT_TRUE(program.stillRunningAfter(20)) << program.standardError().toStdString();
+            other.execute("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('Recepce v noci', 'ano')");
+        }
+        ASSERT_TRUE(program.endsByItself());
+        EXPECT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
+        const QStringList entries = program.logEntries();
+        const QStringList made = entries.filter(QRegularExpression(QStringLiteral("^ZALOHA         \\| ")));
+        EXPECT_EQ(made.size(), someoneCommits ? 2 : 1) << entries.join('\n').toStdString();
+        EXPECT_EQ(entries.filter(QStringLiteral("| Databaze se od zalohy")).size(), 1);
+        if (!someoneCommits || made.isEmpty())
+            continue;
+        const std::string restored = (database.directory() / "restored.fdb").string();
+        ASSERT_EQ(QProcess::execute(QStringLiteral("gbak"),
+                                    {"-c", "-se", QString::fromStdString(server::address("service_mgr")).section(':', 0, 0)
+                                                      + QStringLiteral(":service_mgr"),
+                                     made.last().mid(17), QString::fromStdString(restored), "-user", "SYSDBA",
+                                     "-password", QString::fromLatin1(server::kPassword)}),
+                  0);
+        db::Connection copy;
+        server::connect(copy, restored);
+        EXPECT_EQ(copy.select("select count(*) from QVT_KONFIG where ITEM = 'Recepce v noci'").text(0), "1");
+    }
+}
+
 } // namespace

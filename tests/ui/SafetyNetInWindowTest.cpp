@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -226,6 +228,54 @@ TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorWithItsOwnAn
         const QString expected = QString::fromUtf8(row.said);
         EXPECT_TRUE(row.question.details.isEmpty() ? said == expected : said.startsWith(expected)) << said.toStdString();
         EXPECT_EQ(said.contains(QString::fromUtf8("obnovena")), !row.question.details.isEmpty()) << "the details follow";
+    }
+}
+
+// A stop signal while the window waits for a person: whatever the person answers and wherever
+// it came, nothing of the update is sent, no further box waits, and the run log says why it ended.
+TEST(SafetyNetInWindow, AStopSignalAtAnyPromptEndsTheCommandWithoutAnotherBox)
+{
+    struct Row {
+        const char* where;
+        int info;     // the reminder the signal comes at, or 0
+        bool answer;  // the answer the question gets all the same
+    };
+    for (const Row& row : {Row{"first reminder", 1, true}, Row{"second reminder", 2, true},
+                           Row{"rehearsal's question, going on", 0, true},
+                           Row{"rehearsal's question, cancelling", 0, false}}) {
+        SCOPED_TRACE(row.where);
+        const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+        const ProgramDir dir;
+        dir.writeIni("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nRehearsal=1\r\nBackup="
+                     + dir.path().toUtf8() + "/hotel.fbk\r\n");
+        ui::RecordingPrompt prompt;
+        ui::TFormD08Main window(dir.path(), prompt);
+        int signal = 0;
+        window.session().setStopProbe([&signal] { return signal; });
+        window.FormShow();
+        const auto stop = [&] {
+            signal = SIGTERM;
+            window.stopOnSignal();
+        };
+        prompt.onInfo = [&](int kind) {
+            if (kind == row.info)
+                stop();
+        };
+        prompt.goOn = row.answer;
+        prompt.onQuestion = stop;
+
+        window.AdvGlowButton1->click();
+
+        EXPECT_TRUE(prompt.errors.isEmpty()) << prompt.errors.join('\n').toStdString();
+        EXPECT_EQ(prompt.questions.size(), row.info ? 0 : 1);
+        const QStringList entries = testsupport::runLogEntries(dir.path() + QStringLiteral("/QVTDPH2012.log"));
+        ASSERT_FALSE(entries.isEmpty());
+        EXPECT_EQ(entries.last(), QStringLiteral("PRERUSENO      | SIGTERM"));
+        EXPECT_TRUE(entries.filter(QStringLiteral("KROK 1")).isEmpty());
+        db::Connection look;
+        look.setDatabase(database.path());
+        look.setUser("SYSDBA");
+        EXPECT_EQ(testsupport::dumpRows(look, "select count(*) from pos_taxes where percentage = 10"), "2|\n");
     }
 }
 

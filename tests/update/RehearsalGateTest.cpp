@@ -1,0 +1,111 @@
+// Under Rehearsal=1 the real run goes only where the rehearsal proved the way: a backup that was
+// made and restored, the option that was rehearsed, and a backup that holds everything committed
+// before the real run begins.
+
+#include "CommandFixture.h"
+
+#include "db/Connection.h"
+#include "db/ServiceBackup.h"
+#include "update/FullUpdate.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RehearsalGate : public testsupport::CommandTest {
+protected:
+    RehearsalGate() { session.setRehearsalWanted(true); }
+
+    QString inDirectory(const char* name) const
+    {
+        return QString::fromStdString((database.directory() / name).string());
+    }
+
+    // The file of the last "ZALOHA" entry: the backup the real run relies on.
+    QString lastBackup() const
+    {
+        const QStringList made = entriesStartingWith(QStringLiteral("ZALOHA         | "));
+        return made.isEmpty() ? QString() : made.last().mid(17);
+    }
+};
+
+// Whatever the operator would answer, a rehearsal that proved no backup lets nothing run.
+TEST_F(RehearsalGate, NoBackupOrOneThatCouldNotBeMadeRefusesTheRunWhateverTheAnswer)
+{
+    const struct {
+        const char* name;
+        QString backup;
+        const char* why;
+    } cases[] = {
+        {"no Backup= at all", QString(), "zkouska potrebuje zalohu"},
+        {"a folder that does not exist", QStringLiteral("/nonexistent-dph2012/hotel.fbk"), "zaloha se nezdarila"},
+    };
+    view.goOnAfterRehearsal = true;
+    for (const auto& [name, backup, why] : cases) {
+        SCOPED_TRACE(name);
+        session.setBackupFile(backup);
+        view.events.clear();
+        EXPECT_FALSE(update::RunFullUpdate(session, view));
+        EXPECT_TRUE(view.rehearsals.empty()) << "there is no way on to offer";
+        const QStringList errors = view.eventsStartingWith(QStringLiteral("error "));
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].contains(QLatin1String(why))) << errors[0].toStdString();
+        EXPECT_TRUE(entriesStartingWith(QStringLiteral("KROK 1")).isEmpty());
+        EXPECT_EQ(value("select count(*) from pos_taxes where percentage = 10"), "2");
+        EXPECT_TRUE(view.enabled.at(update::CommandButton::RunAll));
+    }
+    EXPECT_EQ(session.commandsRefused(), 2);
+}
+
+// The operator picks another option while the copy is updated: the real run keeps the rehearsed one.
+TEST_F(RehearsalGate, TheRealRunUsesTheOptionThatWasRehearsed)
+{
+    session.setBackupFile(inDirectory("hotel.fbk"));
+    view.option = 1;
+    view.onEvent = [this](const QString& event) {
+        if (event.startsWith(QStringLiteral("rehearsal krok 1 z 8")))
+            view.option = 3;
+    };
+    ASSERT_TRUE(update::RunFullUpdate(session, view));
+    ASSERT_EQ(view.rehearsals.size(), 1u);
+    EXPECT_EQ(view.rehearsals[0].option, 1);
+    EXPECT_EQ(entriesStartingWith(QStringLiteral("     volba")), QStringList{QStringLiteral("     volba b   | ")});
+    EXPECT_EQ(value("select count(*) from REC_MM_REZERVACE where DatumOdjezd = '31.12.2011'"), "6") << "split, not closed";
+}
+
+// A row another program commits while the rehearsal runs must be in the backup the real run
+// relies on; on a database nobody touched, the rehearsal's own backup stands.
+TEST_F(RehearsalGate, ACommitDuringTheRehearsalIsInTheBackupTheRealRunReliesOn)
+{
+    for (const bool someoneCommits : {false, true}) {
+        SCOPED_TRACE(someoneCommits ? "another program commits" : "nobody else");
+        const QString backup = inDirectory(someoneCommits ? "busy.fbk" : "idle.fbk");
+        session.setBackupFile(backup);
+        const int backupsBefore = static_cast<int>(entriesStartingWith(QStringLiteral("ZALOHA OK")).size());
+        view.onEvent = [&](const QString& event) {
+            if (someoneCommits && event.startsWith(QStringLiteral("rehearsal krok 3 z 8")))
+                exec("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('Zapsano behem zkousky', 'ano')");
+        };
+        ASSERT_TRUE(update::RunFullUpdate(session, view));
+        const int backups = static_cast<int>(entriesStartingWith(QStringLiteral("ZALOHA OK")).size()) - backupsBefore;
+        EXPECT_EQ(backups, someoneCommits ? 2 : 1);
+        EXPECT_EQ(entriesStartingWith(QStringLiteral("               | Databaze se od zalohy")).last(),
+                  someoneCommits ? QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1")
+                                 : QStringLiteral("               | Databaze se od zalohy nezmenila"));
+        if (!someoneCommits)
+            continue;
+        const QString restored = inDirectory("restored.fdb");
+        db::ServiceRestore(database.path(), "SYSDBA", "m", 10)
+            .run(lastBackup().toStdString(), restored.toStdString(), {});
+        db::Connection copy;
+        copy.setDatabase(restored.toStdString());
+        copy.setUser("SYSDBA");
+        EXPECT_EQ(copy.select("select count(*) from QVT_KONFIG where ITEM = 'Zapsano behem zkousky'").text(0), "1");
+        copy.dropDatabase();
+    }
+}
+
+} // namespace
