@@ -7,7 +7,6 @@
 #include "update/FullUpdate.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
-#include "update/safety/UpdateClaim.h"
 #include "update/UpdateSession.h"
 
 #include <exception>
@@ -51,7 +50,7 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
         // A failed connection changes nothing here: every statement tries again by itself.
         session.connect();
         TerminalView view;
-        update::RunClaimed(session, view, [&] { return update::RunFullUpdate(session, view); });
+        update::RunFullUpdate(session, view);
         return exitStatusOf(session);
     } catch (const update::SettingsUnreadable& error) {
         // Nothing was connected or changed; the run must not go on with defaults.

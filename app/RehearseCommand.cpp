@@ -6,7 +6,6 @@
 #include "update/Settings.h"
 #include "update/UpdateSession.h"
 #include "update/safety/Rehearsal.h"
-#include "update/safety/UpdateClaim.h"
 
 #include <cstdio>
 #include <exception>
@@ -33,11 +32,8 @@ int runRehearseCommand(const QString& programDir, const QString& optionText)
         session.setStopProbe(&stopSignal);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);
         TerminalView view;
-        std::optional<update::RehearsalReport> report;
-        update::RunClaimed(session, view, [&] {
-            report = update::Rehearse(session, view, static_cast<int>(option));
-            return true;
-        });
+        const std::optional<update::RehearsalReport> report =
+            update::RunRehearsal(session, view, static_cast<int>(option));
         if (const int signal = session.stopSignal())
             return exitStatusForSignal(signal);
         if (!report)

@@ -128,6 +128,8 @@ struct Connection::Impl {
     bool claimWanted = false;
     std::optional<detail::ClaimScope> claim;
     std::uint64_t transactionsStarted = 0;
+    // The claim's marks of this object, over every attachment it makes.
+    const std::string runName = detail::newRunName();
 
     IMaster* master() const { return fb_get_master_interface(); }
 
@@ -159,16 +161,21 @@ struct Connection::Impl {
         return [this](const std::string& sql) { return run(sql, Rows::All); };
     }
 
-    // A user whose claim statements fail goes on unclaimed, as one who has no connection yet.
+    // A claim that cannot be taken again after a reconnect lets nothing more be sent.
     void takeClaimOrDetach()
     {
         try {
-            claim = detail::takeDatabaseClaim(claimStatements());
+            claim = detail::takeDatabaseClaim(claimStatements(), runName);
         } catch (const DatabaseBusy&) {
             detach(); // another instance has the database: nothing is sent
             throw;
-        } catch (const FbException&) {
-        } catch (const Error&) {
+        } catch (const FbException& e) {
+            const EngineError error = detail::engineErrorFrom(e);
+            detach();
+            throw ClaimUnavailable(error.message());
+        } catch (const Error& e) {
+            detach();
+            throw ClaimUnavailable(e.what());
         }
     }
 
@@ -354,8 +361,11 @@ void Connection::claim()
         if (!impl_->attachment)
             impl_->attach();
         else if (!impl_->claim)
-            impl_->claim = detail::takeDatabaseClaim(impl_->claimStatements());
+            impl_->takeClaimOrDetach();
     } catch (const DatabaseBusy&) {
+        impl_->claimWanted = false;
+        throw;
+    } catch (const ClaimUnavailable&) {
         impl_->claimWanted = false;
         throw;
     } catch (const FbException& e) {

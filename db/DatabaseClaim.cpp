@@ -4,27 +4,64 @@
 #include <firebird/Interface.h>
 #include <ibase.h>
 
+#include <chrono>
 #include <mutex>
+#include <random>
+#include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace db::detail {
 
 namespace {
 
+constexpr const char* kWanting = " chce";
+constexpr const char* kRunning = " bezi";
+// Tries before two contenders give up; each waits a random moment first, so both giving up takes
+// a run of equal draws.
+constexpr int kAttempts = 8;
+
+std::string quoted(const std::string& text)
+{
+    std::string quotedText = "'";
+    for (const char c : text)
+        quotedText += c == '\'' ? std::string("''") : std::string(1, c);
+    return quotedText + "'";
+}
+
 std::string setMark(const std::string& value)
 {
     return std::string("select rdb$set_context('USER_SESSION', '") + kClaimMark + "', " + value + ") from rdb$database";
 }
 
-// Other attachments that carry the mark, and whether this user may see every attachment (only
-// the administrator, the RDB$ADMIN role and the database owner may; others see their own only).
-// The monitoring snapshot is taken once, by this one statement.
-std::string othersMarked()
+// Other runs' marks: how many run (any mark but one that only contends, so an older program's
+// counts too) and how many contend, and whether this user may see every attachment (only the
+// administrator, the RDB$ADMIN role and the database owner may; others see their own only). One
+// statement, so one monitoring snapshot.
+std::string othersMarked(const std::string& run)
 {
-    return std::string("select (select count(*) from MON$CONTEXT_VARIABLES v where v.MON$VARIABLE_NAME = '")
-        + kClaimMark
-        + "' and v.MON$ATTACHMENT_ID <> CURRENT_CONNECTION), iif(CURRENT_USER = 'SYSDBA' or CURRENT_ROLE = "
-          "'RDB$ADMIN' or CURRENT_USER = d.MON$OWNER, 1, 0) from MON$DATABASE d";
+    const std::string others = std::string("from MON$CONTEXT_VARIABLES v where v.MON$VARIABLE_NAME = '") + kClaimMark
+        + "' and v.MON$ATTACHMENT_ID <> CURRENT_CONNECTION and v.MON$VARIABLE_VALUE not starting with "
+        + quoted(run + " ");
+    return "select (select count(*) " + others + " and v.MON$VARIABLE_VALUE not like " + quoted("%" + std::string(kWanting))
+        + "), (select count(*) " + others + " and v.MON$VARIABLE_VALUE like " + quoted("%" + std::string(kWanting))
+        + "), iif(CURRENT_USER = 'SYSDBA' or CURRENT_ROLE = 'RDB$ADMIN' or CURRENT_USER = d.MON$OWNER, 1, 0) from "
+          "MON$DATABASE d";
+}
+
+// This run's attachments that a broken connection left behind: they hold its mark still.
+std::string ownStaleAttachments(const std::string& run)
+{
+    return std::string("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID <> CURRENT_CONNECTION and "
+                       "MON$ATTACHMENT_ID in (select MON$ATTACHMENT_ID from MON$CONTEXT_VARIABLES where "
+                       "MON$VARIABLE_NAME = '")
+        + kClaimMark + "' and MON$VARIABLE_VALUE starting with " + quoted(run + " ") + ")";
+}
+
+void waitARandomMoment()
+{
+    static thread_local std::mt19937 draw{std::random_device{}()};
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(20, 250)(draw)));
 }
 
 int refuseSignalShutdown(const int reason, const int mask, void*)
@@ -34,16 +71,35 @@ int refuseSignalShutdown(const int reason, const int mask, void*)
 
 } // namespace
 
-ClaimScope takeDatabaseClaim(const Select& select)
+std::string newRunName()
 {
-    // The process id tells support which program holds it.
-    select(setMark("'dph2012 " + std::to_string(::getpid()) + "'"));
-    const ResultSet seen = select(othersMarked());
-    if (seen.integer(0) > 0) {
-        releaseDatabaseClaim(select);
-        throw DatabaseBusy("another attachment holds the database-wide claim");
+    std::random_device device;
+    std::ostringstream name;
+    name << "dph2012 " << ::getpid() << ' ' << std::hex << device() << device();
+    return name.str();
+}
+
+ClaimScope takeDatabaseClaim(const Select& select, const std::string& run)
+{
+    try {
+        select(ownStaleAttachments(run));
+    } catch (const Firebird::FbException&) {
+        // Only a privileged user may; another user's old attachment goes when the server notices.
     }
-    return seen.integer(1) == 1 ? ClaimScope::AllAttachments : ClaimScope::OwnUserOnly;
+    for (int attempt = 1;; ++attempt) {
+        select(setMark(quoted(run + kWanting)));
+        const ResultSet seen = select(othersMarked(run));
+        if (seen.integer(0) > 0 || (seen.integer(1) > 0 && attempt == kAttempts)) {
+            releaseDatabaseClaim(select);
+            throw DatabaseBusy("another attachment holds the database-wide claim");
+        }
+        if (seen.integer(1) == 0) {
+            select(setMark(quoted(run + kRunning)));
+            return seen.integer(2) == 1 ? ClaimScope::AllAttachments : ClaimScope::OwnUserOnly;
+        }
+        releaseDatabaseClaim(select);
+        waitARandomMoment();
+    }
 }
 
 void releaseDatabaseClaim(const Select& select)

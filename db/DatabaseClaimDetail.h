@@ -19,10 +19,15 @@ enum class ClaimScope {
 };
 
 // Marks the attachment as running an update (a session context variable, so no lock and no
-// transaction outlives the statement), then looks for another attachment so marked. Throws
-// DatabaseBusy, after taking the mark back, when there is one: two instances marking at the same
-// moment may both be refused, never both go on.
-ClaimScope takeDatabaseClaim(const Select& select);
+// transaction outlives the statement), then looks for another attachment so marked. `run`
+// names this run: its own marks, such as one a broken attachment left on the server, never count
+// against it, and those it may remove are removed. An instance that sees another one only
+// contending withdraws and tries again after a random moment, so of two started at once exactly
+// one runs. Throws DatabaseBusy, after taking the mark back, when another one runs.
+ClaimScope takeDatabaseClaim(const Select& select, const std::string& run);
+
+// A name for one run that no other run has: the process and a random number.
+std::string newRunName();
 
 // Takes the mark back; the attachment goes on working.
 void releaseDatabaseClaim(const Select& select);

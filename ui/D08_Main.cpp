@@ -222,7 +222,7 @@ void TFormD08Main::runUnlessACommandRuns(bool (*command)(update::UpdateSession&,
         // A command runs with the option it started with, a rehearsal's real run included.
         AdvOfficeRadioGroup1->setEnabled(false);
         const auto optionBack = qScopeGuard([this] { AdvOfficeRadioGroup1->setEnabled(true); });
-        update::RunClaimed(session_, *this, [&] { return command(session_, *this); });
+        command(session_, *this);
     }
     // The program's exit status tells which signal it was.
     if (session_.stopSignal() != 0)

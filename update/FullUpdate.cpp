@@ -4,6 +4,7 @@
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/DatabaseChanges.h"
 #include "update/safety/Rehearsal.h"
+#include "update/safety/UpdateClaim.h"
 #include "update/OldRateItems.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
@@ -77,6 +78,11 @@ void runSteps(UpdateSession& session, UpdateView& view, int option)
 } // namespace
 
 bool RunFullUpdate(UpdateSession& session, UpdateView& view)
+{
+    return RunClaimed(session, view, [&] { return RunFullUpdateOnCopy(session, view); });
+}
+
+bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
 {
     const ButtonStates before(view);
     // The option as it stands when the operator starts: the rehearsal and the real run use this one.

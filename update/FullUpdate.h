@@ -9,7 +9,12 @@ class UpdateView;
 // A refused statement is logged and the steps go on; any other error ends the command with the
 // window usable again. Others attached to the database are reported first; with a Backup
 // setting the database is backed up before any change, and a failed backup refuses the update.
-// False when an error ended it or it was refused.
+// Holds the database-wide claim while it runs (RunClaimed): refused while another instance
+// runs; a stop signal ends it after the statement in flight, logged, the connection closed.
+// False when an error ended it, it was refused or stopped.
 bool RunFullUpdate(UpdateSession& session, UpdateView& view);
+// The same without the claim, on a rehearsal's scratch copy that no other instance knows of; a
+// stop signal throws Interrupted to the rehearsal.
+bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view);
 
 } // namespace update

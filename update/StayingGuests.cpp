@@ -3,6 +3,7 @@
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
 #include "update/InstalledObjects.h"
+#include "update/safety/UpdateClaim.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -139,35 +140,9 @@ private:
     UpdateView& view_;
 };
 
-} // namespace
 
-bool ProcessStayingGuests(UpdateSession& session, UpdateView& view)
-{
-    return ProcessStayingGuests(session, view, view.stayingGuestsOption());
-}
-
-bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option)
-{
-    return StayingGuests(session, view).run(option);
-}
-
-qint64 FindCashDesk(StatementRunner& runner, qint64 client)
-{
-    const std::array<QString, 3> lookups = {
-        QStringLiteral("select CisloPokladny from REC_MM_KLIENT where CisloKlienta = ") + QString::number(client),
-        QStringLiteral("select Min(REC_NUM) from QVT_BU where BU_TYPE = \"R\""),
-        QStringLiteral("select Min(REC_NUM) from QVT_BU where REC_NUM > 0"),
-    };
-    QString desk;
-    for (const QString& lookup : lookups) {
-        desk = runner.SelectValue(lookup);
-        if (!desk.isEmpty() && desk != kFailMarker)
-            break;
-    }
-    return wholeNumber(desk).value_or(1);
-}
-
-bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
+// Step 7 on its own, the claim held.
+bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
 {
     // Pending messages are processed per group, so a second command could otherwise start inside
     // this one, or "Konec" could close the window under it.
@@ -201,6 +176,39 @@ bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
             view.setIndicatorRunning(false);
             restoreButtons();
         });
+}
+
+} // namespace
+
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view)
+{
+    return ProcessStayingGuests(session, view, view.stayingGuestsOption());
+}
+
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option)
+{
+    return StayingGuests(session, view).run(option);
+}
+
+qint64 FindCashDesk(StatementRunner& runner, qint64 client)
+{
+    const std::array<QString, 3> lookups = {
+        QStringLiteral("select CisloPokladny from REC_MM_KLIENT where CisloKlienta = ") + QString::number(client),
+        QStringLiteral("select Min(REC_NUM) from QVT_BU where BU_TYPE = \"R\""),
+        QStringLiteral("select Min(REC_NUM) from QVT_BU where REC_NUM > 0"),
+    };
+    QString desk;
+    for (const QString& lookup : lookups) {
+        desk = runner.SelectValue(lookup);
+        if (!desk.isEmpty() && desk != kFailMarker)
+            break;
+    }
+    return wholeNumber(desk).value_or(1);
+}
+
+bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
+{
+    return RunClaimed(session, view, [&] { return stayingGuestsAloneClaimed(session, view); });
 }
 
 } // namespace update

@@ -2,6 +2,7 @@
 
 #include "update/CommandGuard.h"
 #include "update/OldRateItems.h"
+#include "update/safety/UpdateClaim.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
@@ -22,9 +23,8 @@ QStringList statements()
     return sent;
 }
 
-} // namespace
-
-bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view)
+// The stock command, the claim held.
+bool stockAndBanquetsClaimed(UpdateSession& session, UpdateView& view)
 {
     const auto restore = [&] {
         view.setIndicatorRunning(false);
@@ -50,6 +50,13 @@ bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view)
             restore();
         },
         restore);
+}
+
+} // namespace
+
+bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view)
+{
+    return RunClaimed(session, view, [&] { return stockAndBanquetsClaimed(session, view); });
 }
 
 } // namespace update

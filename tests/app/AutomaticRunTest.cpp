@@ -272,6 +272,23 @@ TEST_F(SafetyNetRun, CheckEndsWithTwoUnconnectedOneBeforeAndZeroAfterTheUpdateWi
     EXPECT_TRUE(after.contains(QRegularExpression(QStringLiteral("1 POS: dane se sazbou 10 +0 +0  OK\n")))) << after.toStdString();
 }
 
+// When the claim's own statements are refused, whether another instance runs cannot be told: the
+// run is refused with one entry, as if one did.
+TEST_F(SafetyNetRun, AClaimThatCannotBeTakenRefusesTheRunWithThree)
+{
+    connection.execute("create exception DPH_NO_TRANSACTIONS 'no transactions tonight'");
+    connection.execute("create trigger DPH_NO_TRANSACTIONS on transaction start as begin if (exists (select 1 from "
+                       "QVT_KONFIG where ITEM = 'NoTransactions')) then exception DPH_NO_TRANSACTIONS; end");
+    connection.execute("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('NoTransactions', '1')");
+    EXPECT_EQ(run(), 3);
+    const QStringList entries = program.logEntries();
+    ASSERT_EQ(entries.size(), 1) << entries.join('\n').toStdString();
+    EXPECT_TRUE(entries[0].startsWith(QStringLiteral("ERROR          | Nelze zjistit, zda bezi jina aktualizace")))
+        << entries[0].toStdString();
+    EXPECT_TRUE(entries[0].contains(QStringLiteral("no transactions tonight"))) << entries[0].toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("cannot tell whether another update"))) << program.standardError().toStdString();
+}
+
 // The check's verdict on what a run leaves: the 2011 part of a split stay and a second rate 14
 // are no work left, an object whose text differs from the program's is, and a service at the old
 // rate without a type is shown apart.

@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/DatabaseClaim.h"
+#include "db/DatabaseClaimDetail.h"
 #include "db/EngineError.h"
 #include "db/Query.h"
 #include "db/ServiceAnswer.h"
@@ -13,6 +14,10 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <filesystem>
 #include <optional>
 #include <tuple>
@@ -239,6 +244,69 @@ TEST_F(ConnectionTest, TheClaimIsOneAttachmentsAtATimeAndComesBackAfterAReconnec
     EXPECT_NO_THROW(second.claim());
     EXPECT_THROW(connection.claim(), db::DatabaseBusy);
     EXPECT_FALSE(connection.holdsClaim());
+}
+
+// The claim's statements on a connection of the test's own.
+db::detail::Select claimStatementsOn(db::Connection& connection)
+{
+    return [&connection](const std::string& sql) { return connection.select(sql); };
+}
+
+std::unique_ptr<db::Connection> attachedTo(const std::string& path)
+{
+    auto connection = std::make_unique<db::Connection>();
+    connection->setDatabase(path);
+    connection->setUser("SYSDBA");
+    connection->open();
+    return connection;
+}
+
+// A run's own mark on an attachment a broken connection left behind does not refuse the run, and
+// goes; another run's mark does refuse it.
+TEST_F(ConnectionTest, ARunNeverCountsItsOwnMarksAndRemovesTheAttachmentsThatCarryThem)
+{
+    const std::string run = db::detail::newRunName();
+    EXPECT_NE(run, db::detail::newRunName());
+    const auto left = attachedTo(database.path()); // stands for the attachment of the broken connection
+    db::detail::takeDatabaseClaim(claimStatementsOn(*left), run);
+
+    const auto again = attachedTo(database.path());
+    EXPECT_NO_THROW(db::detail::takeDatabaseClaim(claimStatementsOn(*again), run));
+    EXPECT_EQ(again->select("select count(*) from MON$ATTACHMENTS where MON$SYSTEM_FLAG = 0").text(0), "1")
+        << "the attachment left behind is gone";
+
+    const auto other = attachedTo(database.path());
+    EXPECT_THROW(db::detail::takeDatabaseClaim(claimStatementsOn(*other), db::detail::newRunName()), db::DatabaseBusy);
+}
+
+// Two instances that claim at the same instant: exactly one of them gets the database.
+TEST_F(ConnectionTest, OfTwoClaimsAtTheSameInstantExactlyOneSucceeds)
+{
+    constexpr int kTrials = 30;
+    int bothRefused = 0, bothClaimed = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        std::array<std::unique_ptr<db::Connection>, 2> connections = {attachedTo(database.path()),
+                                                                       attachedTo(database.path())};
+        std::array<bool, 2> claimed{};
+        std::atomic<int> ready{0};
+        const auto claim = [&](int which) {
+            ++ready;
+            while (ready < 2) {
+            }
+            try {
+                db::detail::takeDatabaseClaim(claimStatementsOn(*connections[which]), db::detail::newRunName());
+                claimed[which] = true;
+            } catch (const db::DatabaseBusy&) {
+            }
+        };
+        std::thread first(claim, 0), second(claim, 1);
+        first.join();
+        second.join();
+        bothRefused += !claimed[0] && !claimed[1];
+        bothClaimed += claimed[0] && claimed[1];
+    }
+    EXPECT_EQ(bothClaimed, 0);
+    EXPECT_EQ(bothRefused, 0) << "of " << kTrials;
 }
 
 TEST(ConnectTimeout, OpeningAndEveryLaterAttemptFailAsEngineErrorsInsteadOfHanging)

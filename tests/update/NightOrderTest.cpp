@@ -46,21 +46,12 @@ public:
         testsupport::RecordingView view;
         view.option = option;
         ASSERT_TRUE(session.connect());
-        try {
-            switch (run.command) {
-            case Command::Full:
-                update::RunFullUpdate(session, view);
-                break;
-            case Command::Step7:
-                update::RunStayingGuestsAlone(session, view);
-                break;
-            case Command::Stock:
-                update::UpdateStockAndBanquets(session, view);
-                break;
-            }
-            EXPECT_EQ(run.stopBefore, 0) << "the run was to be stopped";
-        } catch (const update::Interrupted& stop) {
-            EXPECT_EQ(stop.signal, SIGTERM);
+        const bool ended = run.command == Command::Full ? update::RunFullUpdate(session, view)
+            : run.command == Command::Step7             ? update::RunStayingGuestsAlone(session, view)
+                                                        : update::UpdateStockAndBanquets(session, view);
+        if (run.stopBefore > 0) {
+            EXPECT_FALSE(ended);
+            EXPECT_EQ(runLogEntries().last(), QStringLiteral("PRERUSENO      | SIGTERM"));
         }
         EXPECT_EQ(session.commandsEndedByError(), 0) << view.events.join(QLatin1Char('\n')).toStdString();
     }
@@ -73,12 +64,15 @@ public:
 
     testsupport::EndState endState() { return testsupport::nightEndState(connection_); }
     update::ReadinessReport check() { return update::CheckReadiness(connection_); }
+    QStringList runLogEntries() const
+    {
+        return testsupport::runLogEntries(QString::fromStdString((database_.directory() / "QVTDPH2012.log").string()));
+    }
     // The statements of the run log, in order.
     QStringList statements() const
     {
         QStringList sent;
-        const QString log = QString::fromStdString((database_.directory() / "QVTDPH2012.log").string());
-        for (const QString& entry : testsupport::runLogEntries(log))
+        for (const QString& entry : runLogEntries())
             if (entry.startsWith(QStringLiteral("EXEC SQL")) || entry.startsWith(QStringLiteral("SELECT SQL")))
                 sent.append(entry);
         return sent;

@@ -13,6 +13,7 @@
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/ReadinessCheck.h"
 #include "update/safety/ServiceJob.h"
+#include "update/safety/UpdateClaim.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -223,6 +224,18 @@ QStringList leftoverRehearsalCopies(const QString& runLogPath, const ConnectionS
     return left;
 }
 
+std::optional<RehearsalReport> RunRehearsal(UpdateSession& production, UpdateView& view, int option)
+{
+    std::optional<RehearsalReport> report;
+    RunClaimed(production, view, [&] {
+        report = Rehearse(production, view, option);
+        return true;
+    });
+    if (production.stopSignal() != 0)
+        return std::nullopt;
+    return report;
+}
+
 RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option)
 {
     RehearsalReport report;
@@ -296,7 +309,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         }
         report.sizeBefore = databaseSize(rehearsal.Database1).value_or(-1);
         RehearsalView rehearsed(view, rehearsal, option, report);
-        RunFullUpdate(rehearsal, rehearsed);
+        RunFullUpdateOnCopy(rehearsal, rehearsed);
         report.updateMilliseconds = phase.restart();
         view.showRehearsalProgress(QStringLiteral("kontrola kopie"));
         report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); });

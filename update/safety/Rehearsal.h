@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace update {
 
 struct ConnectionSettings;
@@ -21,6 +23,9 @@ class UpdateView;
 // first. The view shows the progress. Throws Interrupted on a stop signal, after the copy has
 // been dropped.
 RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option);
+// The rehearsal as a command of its own (dph2012 --rehearse): the production database's claim is
+// held meanwhile (RunClaimed). Empty when it was refused or stopped.
+std::optional<RehearsalReport> RunRehearsal(UpdateSession& production, UpdateView& view, int option);
 
 // Copies of earlier rehearsals that the run log at `runLogPath` names and that are still there
 // (a rehearsal that was killed), as the database server sees them.

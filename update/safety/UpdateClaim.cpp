@@ -14,7 +14,8 @@ namespace {
 
 class HeldClaim {
 public:
-    // Throws DatabaseBusy. Without a connection now, the claim is taken when a statement connects.
+    // Throws DatabaseBusy or ClaimUnavailable. Without a connection now, the claim is taken when a
+    // statement connects.
     explicit HeldClaim(db::Connection& connection) : connection_(connection)
     {
         try {
@@ -47,6 +48,17 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
             session.noteCommandRefused();
             session.log().WriteLog(kErrorPrefix + kBusyEntry);
             view.showRefusal(kBusyRefusal);
+            return false;
+        } catch (const db::ClaimUnavailable& error) {
+            // Whether another instance runs cannot be told: as good as one that does.
+            const QString why = QString::fromStdString(error.what());
+            session.noteCommandRefused();
+            session.log().WriteLog(kErrorPrefix + QStringLiteral("Nelze zjistit, zda bezi jina aktualizace, nic nebylo "
+                                                                 "zmeneno: ") + why);
+            view.showRefusal({QString::fromUtf8("Nelze zjistit, zda neběží jiná aktualizace této databáze, nic nebylo "
+                                                "změněno: ") + why,
+                              QStringLiteral("cannot tell whether another update of this database is running, nothing "
+                                             "was changed: ") + why});
             return false;
         }
         if (session.Database1.holdsClaim() && !session.Database1.claimSeesAllAttachments())
