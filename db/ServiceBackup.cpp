@@ -1,5 +1,9 @@
 #include "db/ServiceBackup.h"
 
+#include "db/Connection.h"
+#include "db/EngineError.h"
+#include "db/ResultSet.h"
+
 #include "db/EngineErrorFromStatus.h"
 #include "db/ServiceAnswer.h"
 #include "db/ServiceSession.h"
@@ -8,6 +12,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <optional>
 #include <vector>
 
 namespace db {
@@ -92,42 +97,66 @@ bool isServerUnreachable(const ISC_STATUS* errors)
 // service, and detaching from the services manager (or the client dying) leaves the server's
 // gbak writing to the end. Deleting gbak's attachment from MON$ATTACHMENTS fails its next read,
 // and gbak then removes the unfinished file itself.
+//
+// gbak's attachment has traits no client's has: the user's own, newer than this one, collecting
+// no garbage (the backup asks for that) and with neither a process id nor a process name. Another
+// tool's backup has them too, so only the one attachment with them that was not there before the
+// service started, and that is there once the service has said something (gbak is attached by
+// then), is known to be this service's; with several, none is.
 class Watch {
 public:
-    Watch(IMaster* master, const std::string& database, const detail::ServiceLogin& login)
-        : attachment_(detail::attachDatabase(master, database, login))
+    Watch(const std::string& database, const detail::ServiceLogin& login)
     {
+        connection_.setDatabase(database);
+        connection_.setUser(login.user);
+        connection_.setPassword(login.password);
+        connection_.setConnectTimeout(login.connectTimeout);
+        connection_.open();
     }
-    ~Watch()
-    {
-        try {
-            Status status;
-            attachment_->detach(&status); // releases the interface on success
-            (void)attachment_.release();
-        } catch (const FbException&) {
-        }
-    }
-    Watch(const Watch&) = delete;
-    Watch& operator=(const Watch&) = delete;
 
-    // gbak's attachment is the user's own, newer than this one, the only one that collects no
-    // garbage (the backup asks for that, an ordinary client never does) and, unlike every
-    // attachment of a client library, has neither a process id nor a process name.
-    void stopServiceAttachments() const
+    // Before the service starts: what may not be taken for its gbak.
+    void noteOthers() { before_ = candidates(); }
+
+    // Once the service has reported a line.
+    void identify()
     {
-        Status status;
-        detail::Transaction transaction(attachment_->startTransaction(&status, 0, nullptr));
-        attachment_->execute(&status, transaction.get(), 0,
-                             "delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID > CURRENT_CONNECTION "
-                             "and MON$SYSTEM_FLAG = 0 and MON$USER = CURRENT_USER "
-                             "and MON$GARBAGE_COLLECTION = 0 and MON$REMOTE_PID is null "
-                             "and MON$REMOTE_PROCESS is null",
-                             3, nullptr, nullptr, nullptr, nullptr);
-        transaction.commit();
+        if (gbak_ || ambiguous_)
+            return;
+        std::vector<std::int64_t> fresh;
+        for (const std::int64_t id : candidates())
+            if (std::find(before_.begin(), before_.end(), id) == before_.end())
+                fresh.push_back(id);
+        if (fresh.size() == 1)
+            gbak_ = fresh.front();
+        ambiguous_ = fresh.size() > 1;
     }
+
+    // Deletes the service's gbak attachment, if it is known; nothing else.
+    void stopServiceAttachment()
+    {
+        if (gbak_)
+            connection_.execute("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = " + std::to_string(*gbak_));
+    }
+
+    std::uint64_t transactions() const { return connection_.transactionsStarted(); }
 
 private:
-    Ref<IAttachment> attachment_;
+    std::vector<std::int64_t> candidates()
+    {
+        std::vector<std::int64_t> ids;
+        for (ResultSet rows = connection_.select(
+                 "select MON$ATTACHMENT_ID from MON$ATTACHMENTS where MON$ATTACHMENT_ID > CURRENT_CONNECTION "
+                 "and MON$SYSTEM_FLAG = 0 and MON$USER = CURRENT_USER and MON$GARBAGE_COLLECTION = 0 "
+                 "and MON$REMOTE_PID is null and MON$REMOTE_PROCESS is null");
+             !rows.eof(); rows.next())
+            ids.push_back(rows.integer(0));
+        return ids;
+    }
+
+    Connection connection_;
+    std::vector<std::int64_t> before_;
+    std::optional<std::int64_t> gbak_;
+    bool ambiguous_ = false;
 };
 
 } // namespace
@@ -184,7 +213,7 @@ ServiceBackup::ServiceBackup(std::string connectionString, std::string user, std
 }
 
 std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const ProgressLine& progress,
-                                                const StopRequested& stop) const
+                                                const StopRequested& stop, std::uint64_t* ownTransactions) const
 {
     IMaster* master = fb_get_master_interface();
     if (!master)
@@ -201,9 +230,11 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
         stopIfAsked();
         std::optional<Watch> watch;
         try {
-            watch.emplace(master, connectionString_, login);
-        } catch (const FbException&) {
+            watch.emplace(connectionString_, login);
+            watch->noteOthers();
+        } catch (const std::exception&) {
             // The backup fails the same way a moment later, with the service's own words.
+            watch.reset();
         }
         service.start([&](IXpbBuilder& start, ThrowStatusWrapper* status) {
             start.insertTag(status, isc_action_svc_backup);
@@ -218,17 +249,23 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
 
         std::optional<std::uint64_t> written;
         const auto line = [&](const std::string& text) {
+            if (watch) {
+                try {
+                    watch->identify();
+                } catch (const std::exception&) {
+                }
+            }
             if (const std::optional<std::uint64_t> bytes = detail::bytesWrittenIn(text))
                 written = bytes;
             if (progress)
                 progress(text);
         };
         // After a request to stop, gbak's attachment is deleted again at every query, since gbak
-        // may not have attached yet; a service that still ends normally has made a whole backup.
+        // may not have said anything yet; a service that still ends normally has made a whole backup.
         const auto stopGbak = [&watch] {
             try {
-                watch->stopServiceAttachments();
-            } catch (const FbException&) {
+                watch->stopServiceAttachment();
+            } catch (const std::exception&) {
             }
         };
         switch (detail::followService(service, line, stop, watch ? std::function<void()>(stopGbak) : nullptr)) {
@@ -241,6 +278,8 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
         case detail::ServiceEnd::EndedAfterStop:
             break;
         }
+        if (ownTransactions)
+            *ownTransactions = watch ? watch->transactions() : 0;
         return written;
     } catch (const FbException& e) {
         throw detail::engineErrorFrom(e);

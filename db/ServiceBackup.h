@@ -66,9 +66,10 @@ public:
     // nothing of it). Each line the service reports goes to `progress`, if given. `stop` is asked
     // about once a second; when it answers true the service is abandoned and BackupAbandoned
     // thrown. Throws EngineError when the engine refuses or the backup fails, Error when the
-    // client library is unusable.
+    // client library is unusable. `ownTransactions`, if given, receives how many transactions this
+    // client started on the database for the backup's sake (besides gbak's own).
     std::optional<std::uint64_t> run(const std::string& file, const ProgressLine& progress,
-                                     const StopRequested& stop = {}) const;
+                                     const StopRequested& stop = {}, std::uint64_t* ownTransactions = nullptr) const;
 
 private:
     std::string connectionString_;

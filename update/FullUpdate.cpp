@@ -121,7 +121,7 @@ bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
             if (session.rehearsalWanted()) {
                 // The rehearsal makes the backup that the real run relies on; whatever anyone
                 // else commits after it began is not in it.
-                const std::optional<TransactionMark> beforeBackup = markTransactions(session.Database1);
+                const std::optional<TransactionMark> beforeBackup = markTransactions(session);
                 const RehearsalReport report = Rehearse(session, view, option);
                 if (!report.backupProved()) {
                     log.WriteLog(QStringLiteral("               | Aktualizace nespustena: zaloha nebyla overena obnovou"));
@@ -140,7 +140,7 @@ bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
                     return;
                 }
                 session.throwIfStopRequested();
-                if (othersMayHaveChanged(session.Database1, beforeBackup, 1)) {
+                if (othersMayHaveChanged(session, beforeBackup, 1)) {
                     log.WriteLog(QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1"));
                     const QString failure = BackupBeforeUpdate(session, view);
                     if (!failure.isEmpty()) {

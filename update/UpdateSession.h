@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace update {
 
 // The non-visual parts that the main window owns for the whole run: the five server-side texts,
@@ -67,6 +69,11 @@ public:
     int commandsRefused() const { return commandsRefused_; }
     bool refusedBeforeChange() const { return commandsRefused_ > 0; }
 
+    // Transactions this program started on the database other than through Database1 (a
+    // backup's watch over its gbak), so that they are not taken for anyone else's.
+    void noteOwnTransactionsElsewhere(std::uint64_t count) { ownTransactionsElsewhere_ += count; }
+    std::uint64_t ownTransactions() const { return Database1.transactionsStarted() + ownTransactionsElsewhere_; }
+
     // The Backup setting: the file the full update backs up into first; empty for none.
     QString backupFile() const { return backupFile_; }
     void setBackupFile(const QString& file) { backupFile_ = file; }
@@ -86,6 +93,7 @@ private:
     RunLog log_;
     StopProbe stop_;
     int stopsHeld_ = 0;
+    std::uint64_t ownTransactionsElsewhere_ = 0;
     StatementRunner runner_{Q, log_, [this] { throwIfStopRequested(); }};
     int commandsEndedByError_ = 0;
     int commandsRefused_ = 0;

@@ -156,6 +156,49 @@ TEST(SafetyNetThroughServer, AStopSignalDuringTheBackupAbandonsItWithinSecondsAn
         << "nothing of the update was sent";
 }
 
+// Another tool's backup of the same database runs while the program's is stopped: only the
+// program's own gbak is stopped, the other tool's backup ends whole.
+TEST(SafetyNetThroughServer, AStopDuringTheBackupLeavesAnotherToolsBackupRunning)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection connection;
+    server::connect(connection, database.path());
+    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+    connection.execute("execute block as declare i integer = 0; begin while (i < 1000000) do begin "
+                       "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid()) || "
+                       "uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    const std::string backup = (database.directory() / "hotel.fbk").string();
+    const std::string othersBackup = (database.directory() / "other-tool.fbk").string();
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
+                              + "\r\n");
+    program.start({QStringLiteral("x")});
+    // The program's gbak has spoken: it is attached, and known to be the program's.
+    ASSERT_TRUE(program.writesToStandardError(QStringLiteral(" records written"))) << program.standardError().toStdString();
+
+    QProcess otherTool;
+    otherTool.start(QStringLiteral("gbak"),
+                    {"-b", "-g", "-se", QString::fromStdString(server::address("service_mgr")),
+                     QString::fromStdString(database.path()), QString::fromStdString(othersBackup), "-user", "SYSDBA",
+                     "-password", QString::fromLatin1(server::kPassword)});
+    ASSERT_TRUE(otherTool.waitForStarted());
+    const std::string gbaks = "select count(*) from MON$ATTACHMENTS where MON$SYSTEM_FLAG = 0 and "
+                              "MON$GARBAGE_COLLECTION = 0 and MON$REMOTE_PID is null and MON$REMOTE_PROCESS is null";
+    while (connection.select(gbaks).integer(0) < 2)
+        ASSERT_EQ(otherTool.state(), QProcess::Running) << otherTool.readAllStandardError().toStdString();
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 143);
+    ASSERT_TRUE(otherTool.waitForFinished(120000));
+    EXPECT_EQ(otherTool.exitCode(), 0) << otherTool.readAllStandardError().toStdString()
+                                       << otherTool.readAllStandardOutput().toStdString();
+    ASSERT_TRUE(std::filesystem::exists(othersBackup));
+    EXPECT_GT(std::filesystem::file_size(othersBackup), 50'000'000u);
+    ASSERT_TRUE(program.logEntries().filter(QStringLiteral("ZALOHA OK")).isEmpty()) << "stopped before its end";
+    EXPECT_FALSE(std::filesystem::exists(backup)) << "the program's own unfinished backup is gone";
+}
+
 // The rehearsal through the server: the backup and the copy are the server's files; a stop
 // signal while the copy is being updated ends the run with the copy dropped.
 TEST(RehearsalThroughServer, ACopyOnTheServerIsUpdatedAndAStopSignalDuringItsUpdateDropsIt)

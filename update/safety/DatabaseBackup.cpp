@@ -108,10 +108,14 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     clock.start();
     const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
                                    settings.password.toStdString(), settings.connectTimeout);
+    std::uint64_t watchTransactions = 0;
     const ServiceOutcome outcome = runKeepingWindowAlive(
-        [backup, target = file.toStdString()](const auto& lines, const auto& stop) { return backup.run(target, lines, stop); },
+        [backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
+            return backup.run(target, lines, stop, &watchTransactions);
+        },
         embedded ? file : QString(), [&view](const QString& line) { view.showBackupProgress(line); }, view, session);
     view.showBackupProgress(QString());
+    session.noteOwnTransactionsElsewhere(watchTransactions);
     if (outcome.stopped && (outcome.failure || !outcome.written)) {
         dealWithUnfinishedFile(log, view, outcome, file, embedded);
         throw Interrupted{session.stopSignal()};

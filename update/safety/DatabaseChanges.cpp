@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/ResultSet.h"
+#include "update/UpdateSession.h"
 
 #include <exception>
 
@@ -16,19 +17,19 @@ constexpr qint64 kTransactionsPerBackup = 1;
 
 } // namespace
 
-std::optional<TransactionMark> markTransactions(db::Connection& connection)
+std::optional<TransactionMark> markTransactions(UpdateSession& session)
 {
     try {
-        const db::ResultSet row = connection.select("select MON$NEXT_TRANSACTION from MON$DATABASE");
-        return TransactionMark{row.integer(0), connection.transactionsStarted()};
+        const db::ResultSet row = session.Database1.select("select MON$NEXT_TRANSACTION from MON$DATABASE");
+        return TransactionMark{row.integer(0), session.ownTransactions()};
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
-bool othersMayHaveChanged(db::Connection& connection, const std::optional<TransactionMark>& since, int backupsSince)
+bool othersMayHaveChanged(UpdateSession& session, const std::optional<TransactionMark>& since, int backupsSince)
 {
-    const std::optional<TransactionMark> now = markTransactions(connection);
+    const std::optional<TransactionMark> now = markTransactions(session);
     if (!since || !now)
         return true;
     // Each reading runs in a transaction of its own, so both marks count one of ours: what lies
