@@ -169,6 +169,11 @@ QString rehearsalDetails(const update::RehearsalReport& report)
         lines.append(QString::fromUtf8("Odhad skutečného běhu (záloha a aktualizace): %1")
                          .arg(seconds(report.backupMilliseconds + report.updateMilliseconds)));
     }
+    if (report.made())
+        lines.append(QString::fromUtf8("Skutečný běh se může lišit: kopie patří uživateli, který ji obnovil (na skutečné "
+                                       "databázi mu mohou chybět práva), ke kopii není připojen žádný program hotelu "
+                                       "a čerstvě obnovená kopie nemá staré verze záznamů, takže skutečný běh může "
+                                       "trvat déle než odhad."));
     if (!report.dropFailure.isEmpty())
         lines.append(QString::fromUtf8("Kopii nelze odstranit, soubor zůstal na serveru: ") + report.dropFailure);
     return lines.join(QLatin1Char('\n'));

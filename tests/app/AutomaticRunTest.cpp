@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <csignal>
 #include <filesystem>
 #include <set>
 
@@ -270,6 +271,30 @@ TEST_F(SafetyNetRun, CheckEndsWithTwoUnconnectedOneBeforeAndZeroAfterTheUpdateWi
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 0);
     const QString after = program.standardOutput();
     EXPECT_TRUE(after.contains(QRegularExpression(QStringLiteral("1 POS: dane se sazbou 10 +0 +0  OK\n")))) << after.toStdString();
+}
+
+// A stop signal during the embedded engine's backup: the unfinished file goes and the backup's
+// entry gets its outcome before the run's end.
+TEST_F(SafetyNetRun, AStopDuringTheBackupGivesTheBackupEntryItsOutcome)
+{
+    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+    connection.execute("execute block as declare i integer = 0; begin while (i < 600000) do begin insert into "
+                       "TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    connection.close();
+    const QString backup = QString::fromStdString((database.directory() / "hotel.fbk").string());
+    program.writeSettingsText("[Params]\r\nAlias=QVT\r\nBackup=" + backup.toUtf8() + "\r\n");
+    program.start({QStringLiteral("x")});
+    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("dph2012: backup: ")));
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 143);
+    const QStringList entries = program.logEntries();
+    const qsizetype started = entries.indexOf(QStringLiteral("ZALOHA         | ") + backup);
+    ASSERT_GE(started, 0) << entries.join('\n').toStdString();
+    ASSERT_EQ(entries.size(), started + 3) << entries.join('\n').toStdString();
+    EXPECT_TRUE(entries[started + 1].startsWith(QStringLiteral("ZALOHA CHYBA   | preruseno"))) << entries[started + 1].toStdString();
+    EXPECT_EQ(entries[started + 2], QStringLiteral("PRERUSENO      | SIGTERM"));
+    EXPECT_FALSE(QFile::exists(backup));
 }
 
 // When the claim's own statements are refused, whether another instance runs cannot be told: the

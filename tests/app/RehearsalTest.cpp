@@ -67,6 +67,7 @@ TEST_F(Rehearsal, ACleanRehearsalReportsZeroAndLeavesTheDatabaseAsItWasAndNoCopy
     const QString report = program.standardOutput();
     EXPECT_TRUE(report.contains(QStringLiteral("Zaloha byla obnovena cela: lze z ni obnovit databazi."))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("Celkem: 12 prikazu, 0 chyb, zbyva 0"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("Skutecny beh se muze lisit: kopie patri uzivateli"))) << report.toStdString();
     EXPECT_EQ(data(), before);
     EXPECT_EQ(copies(), QStringList());
 

@@ -35,6 +35,7 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
 {
     if (embedded) {
         QFile::remove(file);
+        log.WriteLog(kBackupFailedPrefix + QStringLiteral("preruseno, nedokoncena zaloha %1 odstranena").arg(file));
         return;
     }
     if (!outcome.fileMayRemain)

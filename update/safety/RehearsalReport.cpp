@@ -102,6 +102,7 @@ QString RehearsalReport::text() const
                                 "zaloha a aktualizace %5 s)")
                      .arg(seconds(backupMilliseconds), seconds(restoreMilliseconds), seconds(updateMilliseconds),
                           seconds(totalMilliseconds), seconds(backupMilliseconds + updateMilliseconds)));
+    lines.append(kWhereTheRealRunMayDiffer);
     if (!dropFailure.isEmpty())
         lines.append(QStringLiteral("Kopii nelze odstranit: ") + dropFailure);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

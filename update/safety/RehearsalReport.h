@@ -10,6 +10,12 @@
 
 namespace update {
 
+// What a rehearsal cannot show of the real run, said with every report.
+inline const QString kWhereTheRealRunMayDiffer = QStringLiteral(
+    "Skutecny beh se muze lisit: kopie patri uzivateli, ktery ji obnovil (na skutecne databazi mu mohou chybet "
+    "prava), ke kopii neni pripojen zadny program hotelu a cerstve obnovena kopie nema stare verze zaznamu, "
+    "takze skutecny beh muze trvat dele nez odhad.");
+
 // One step of the update as rehearsed on the scratch database.
 struct RehearsedStep {
     int step = 0; // 1 to 8
