@@ -4,6 +4,7 @@
 #include "db/DatabaseClaimDetail.h"
 #include "db/EngineError.h"
 #include "db/EngineErrorFromStatus.h"
+#include "db/AttachAttempt.h"
 #include "db/FieldReader.h"
 #include "db/FirebirdHandles.h"
 #include "db/ResultSet.h"
@@ -48,73 +49,6 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
-// One attempt to attach, made on a thread of its own so that the caller can give up waiting
-// for a host that never answers. The attempt owns what it needs; an attachment that arrives
-// after the caller gave up is detached by the attempt itself.
-class AttachAttempt {
-public:
-    static std::shared_ptr<AttachAttempt> start(std::string database, std::vector<unsigned char> dpb)
-    {
-        auto attempt = std::make_shared<AttachAttempt>();
-        std::thread([attempt, database = std::move(database), dpb = std::move(dpb)] {
-            IAttachment* attachment = nullptr;
-            std::exception_ptr failure;
-            try {
-                Status status;
-                Ref<IProvider> provider(fb_get_master_interface()->getDispatcher());
-                attachment = provider->attachDatabase(&status, database.c_str(), static_cast<unsigned>(dpb.size()),
-                                                      dpb.data());
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            attempt->finish(attachment, failure);
-        }).detach();
-        return attempt;
-    }
-
-    // The attachment, or the attempt's failure thrown; ConnectAbandoned once `stop` answers true.
-    IAttachment* wait(const std::function<bool()>& stop)
-    {
-        std::unique_lock lock(mutex_);
-        while (!done_.wait_for(lock, std::chrono::milliseconds(20), [this] { return finished_; })) {
-            if (stop && stop()) {
-                abandoned_ = true;
-                throw ConnectAbandoned("the connection being made was given up");
-            }
-        }
-        if (failure_)
-            std::rethrow_exception(failure_);
-        return attachment_;
-    }
-
-private:
-    void finish(IAttachment* attachment, std::exception_ptr failure)
-    {
-        std::unique_lock lock(mutex_);
-        if (abandoned_ && attachment) {
-            lock.unlock();
-            try {
-                Status status;
-                attachment->detach(&status);
-            } catch (const FbException&) {
-                attachment->release();
-            }
-            return;
-        }
-        attachment_ = attachment;
-        failure_ = std::move(failure);
-        finished_ = true;
-        done_.notify_one();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    bool abandoned_ = false;
-    IAttachment* attachment_ = nullptr;
-    std::exception_ptr failure_;
-};
-
 } // namespace
 
 struct Connection::Impl {
@@ -147,8 +81,8 @@ struct Connection::Impl {
             dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(connectTimeout));
         detail::keepAttachmentsOnSignals();
         const unsigned char* bytes = dpb->getBuffer(&status);
-        const std::shared_ptr<AttachAttempt> attempt =
-            AttachAttempt::start(database, std::vector<unsigned char>(bytes, bytes + dpb->getBufferLength(&status)));
+        const std::shared_ptr<detail::AttachAttempt> attempt =
+            detail::AttachAttempt::start(database, std::vector<unsigned char>(bytes, bytes + dpb->getBufferLength(&status)));
         attachment.reset(attempt->wait(interruption));
         opened = true;
         if (claimWanted)

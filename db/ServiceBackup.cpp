@@ -287,7 +287,8 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
 }
 
 std::optional<bool> fileExistsOnServer(const std::string& serverPrefix, const std::string& path, const std::string& user,
-                                       const std::string& password, unsigned connectTimeout)
+                                       const std::string& password, unsigned connectTimeout,
+                                       const std::function<bool()>& stop)
 {
     IMaster* master = fb_get_master_interface();
     if (!master)
@@ -296,7 +297,7 @@ std::optional<bool> fileExistsOnServer(const std::string& serverPrefix, const st
         Status status;
         const std::string name = serverPrefix + path;
         try {
-            Ref<IAttachment> attachment(detail::attachDatabase(master, name, {user, password, connectTimeout}));
+            Ref<IAttachment> attachment(detail::attachDatabase(master, name, {user, password, connectTimeout}, stop));
             attachment->detach(&status); // releases the interface on success
             (void)attachment.release();
             return true;

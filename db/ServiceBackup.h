@@ -106,8 +106,10 @@ private:
 // Whether a file exists on the database server of `serverPrefix` (see ServiceTarget), asked of
 // the server itself by attaching to the path as a database: true when it exists, false when the
 // server's system says there is no such file, nothing when the server cannot tell. Throws
-// EngineError when the server cannot be reached or refuses the user.
+// EngineError when the server cannot be reached or refuses the user, ConnectAbandoned once `stop`
+// answers true while waiting for the server.
 std::optional<bool> fileExistsOnServer(const std::string& serverPrefix, const std::string& path, const std::string& user,
-                                       const std::string& password, unsigned connectTimeout);
+                                       const std::string& password, unsigned connectTimeout,
+                                       const std::function<bool()>& stop = {});
 
 } // namespace db

@@ -1,5 +1,7 @@
 #include "db/ServiceSession.h"
 
+#include "db/AttachAttempt.h"
+
 #include <algorithm>
 
 namespace db::detail {
@@ -72,7 +74,8 @@ ServiceAnswer parseServiceAnswer(const std::vector<unsigned char>& buffer)
     return answer;
 }
 
-Ref<IAttachment> attachDatabase(IMaster* master, const std::string& name, const ServiceLogin& login)
+Ref<IAttachment> attachDatabase(IMaster* master, const std::string& name, const ServiceLogin& login,
+                                const std::function<bool()>& stop)
 {
     Status status;
     Ref<IXpbBuilder> dpb(master->getUtilInterface()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0));
@@ -81,9 +84,9 @@ Ref<IAttachment> attachDatabase(IMaster* master, const std::string& name, const 
     dpb->insertTag(&status, isc_dpb_utf8_filename);
     if (login.connectTimeout > 0)
         dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(login.connectTimeout));
-    Ref<IProvider> provider(master->getDispatcher());
+    const unsigned char* bytes = dpb->getBuffer(&status);
     return Ref<IAttachment>(
-        provider->attachDatabase(&status, name.c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status)));
+        AttachAttempt::start(name, std::vector<unsigned char>(bytes, bytes + dpb->getBufferLength(&status)))->wait(stop));
 }
 
 ServiceSession::ServiceSession(IMaster* master, const std::string& serviceManager, const ServiceLogin& login)

@@ -22,7 +22,9 @@ struct ServiceLogin {
 };
 
 // An attachment to the database `name` as the login's user, names in UTF-8 whatever the locale.
-Ref<Firebird::IAttachment> attachDatabase(Firebird::IMaster* master, const std::string& name, const ServiceLogin& login);
+// Once `stop` answers true the attempt is given up (ConnectAbandoned).
+Ref<Firebird::IAttachment> attachDatabase(Firebird::IMaster* master, const std::string& name, const ServiceLogin& login,
+                                          const std::function<bool()>& stop = {});
 
 // An attachment to a services manager, detached when it goes.
 class ServiceSession {
