@@ -27,6 +27,9 @@ const QString kBackupDonePrefix = QStringLiteral("ZALOHA OK      | ");
 const QString kBackupFailedPrefix = QStringLiteral("ZALOHA CHYBA   | ");
 // Names of the server that could not be checked before the backup gives up.
 constexpr int kUncheckedNamesAllowed = 3;
+// Numbered names tried within one second before the backup gives up: a server that says every
+// name exists would otherwise be asked for ever.
+constexpr int kNumberedNames = 50;
 
 // After a stop signal: an unfinished file must not pass for a backup. One this process's engine
 // wrote is removed; one on a server that may still be there is reported as invalid.
@@ -82,8 +85,12 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
         return minute + extension;
     const QString second = minute + now.toString(QStringLiteral("ss"));
     QString candidate = second + extension;
-    for (int counter = 2; exists(candidate); ++counter)
+    for (int counter = 2; exists(candidate); ++counter) {
+        if (counter > kNumberedNames)
+            throw std::runtime_error("no free name: " + wanted.toStdString() + " and its dated names up to "
+                                     + candidate.toStdString() + " are all taken");
         candidate = second + QStringLiteral("-%1").arg(counter) + extension;
+    }
     return candidate;
 }
 
