@@ -4,6 +4,7 @@
 #include "db/ServiceBackup.h"
 #include "update/RunLog.h"
 #include "update/Stop.h"
+#include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
@@ -51,8 +52,9 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
 std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings)
 {
     const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
+    // A link is a name taken, even when it leads nowhere.
     if (target.host.empty())
-        return [](const QString& path) { return QFileInfo::exists(path); };
+        return [](const QString& path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
     auto unchecked = std::make_shared<int>(0);
     return [settings, prefix = target.serverPrefix, unchecked](const QString& path) {
         const std::optional<bool> exists =
@@ -102,7 +104,11 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     const RunLog& log = session.log();
     QString file;
     try {
-        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), existsWhereTheEngineWrites(settings));
+        // On this machine the name is taken by creating the file, so nothing can slip in between.
+        if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
+            throw std::runtime_error(refusal.toStdString());
+        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
+                              embedded ? &localNameTaken : existsWhereTheEngineWrites(settings));
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());
@@ -132,6 +138,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
         failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
         log.WriteLog(kBackupFailedPrefix + failure);
+        // The file this program created for it is no backup.
+        if (embedded)
+            QFile::remove(file);
         return failure;
     }
     log.WriteLog(kBackupDonePrefix + QString::number(bytes) + QStringLiteral(" B, ")

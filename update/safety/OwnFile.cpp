@@ -62,12 +62,12 @@ bool writeAll(int fd, const QByteArray& content)
 
 } // namespace
 
-QString createOwnFile(const QString& path)
+int createOwnFile(const QString& path)
 {
     Descriptor file = openNew(QFile::encodeName(path));
-    if (!file.valid())
-        return lastError();
-    return file.close() ? QString() : lastError();
+    if (!file.valid() || !file.close())
+        return errno;
+    return 0;
 }
 
 QString replaceOwnFile(const QString& path, const QByteArray& content)

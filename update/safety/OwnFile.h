@@ -11,8 +11,8 @@ namespace update {
 // alone, never reached through a link.
 
 // Creates the file, empty and readable by its owner only; fails when anything (a file, a link,
-// even a dangling one) already has the name. Empty text on success, else why not.
-QString createOwnFile(const QString& path);
+// even a dangling one) already has the name. 0 on success, else the error number (EEXIST: taken).
+int createOwnFile(const QString& path);
 
 // Replaces the file's whole content at once (a new file renamed over it), owner-only; a reader
 // sees the old content or the new, never a part. Empty text on success, else why not.
