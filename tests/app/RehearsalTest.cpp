@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,26 @@ TEST_F(Rehearsal, ACopyLeftByAKilledRunIsListedByTheCheckAndDroppedByTheNextRehe
     EXPECT_EQ(copies(), QStringList{QStringLiteral("archiv-zkouska.fdb")});
     program.run({QStringLiteral("--check")});
     EXPECT_FALSE(program.standardOutput().contains(QStringLiteral("Zbyla"))) << "nothing is left to list";
+}
+
+// The record of copies is believed only when nobody but the program's user could have written
+// it: one that others may write to names nothing, whatever it says.
+TEST_F(Rehearsal, ARecordOfCopiesThatOthersMayWriteToIsNotBelieved)
+{
+    const std::string named = (database.directory() / "archiv-zkouska.fdb").string();
+    std::filesystem::copy_file(database.path(), named);
+    const std::filesystem::path record = std::filesystem::path(program.directory().toStdString()) / "QVTDPH2012-zkouska.stav";
+    std::ofstream(record) << "\t" << named << "\n";
+    writeSettings();
+    const QString listed = QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ") + QString::fromStdString(named);
+    for (const auto& [permissions, believed] :
+         {std::pair{std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::others_write, false},
+          {std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_write, false},
+          {std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, true}}) {
+        std::filesystem::permissions(record, permissions);
+        program.run({QStringLiteral("--check")});
+        EXPECT_EQ(program.standardOutput().contains(listed), believed) << static_cast<int>(permissions);
+    }
 }
 
 // A stop signal while the backup is restored into the copy: the copy goes with the run.
