@@ -89,8 +89,10 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
     QString candidate = second + extension;
     for (int counter = 2; exists(candidate); ++counter) {
         if (counter > kNumberedNames)
-            throw std::runtime_error("no free name: " + wanted.toStdString() + " and its dated names up to "
-                                     + candidate.toStdString() + " are all taken");
+            throw std::runtime_error(QStringLiteral("zadny volny nazev: %1 i nazvy s datem az po %2 jsou obsazene")
+                                         .arg(wanted, candidate)
+                                         .toLocal8Bit()
+                                         .toStdString());
         candidate = second + QStringLiteral("-%1").arg(counter) + extension;
     }
     return candidate;

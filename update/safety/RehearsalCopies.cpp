@@ -41,7 +41,7 @@ QList<RehearsalCopies::Entry> RehearsalCopies::read() const
 QString RehearsalCopies::write(const QList<Entry>& entries) const
 {
     if (entries.isEmpty())
-        return QFile::remove(filePath_) || !QFile::exists(filePath_) ? QString() : QStringLiteral("cannot remove");
+        return QFile::remove(filePath_) || !QFile::exists(filePath_) ? QString() : QStringLiteral("nelze odstranit");
     QByteArray content;
     for (const Entry& entry : entries)
         content += entry.server.toUtf8() + kSeparator + entry.copy.toUtf8() + '\n';
