@@ -71,8 +71,8 @@ TEST_F(BackupFile, ALinkOrAFolderThatOthersMayWriteToIsRefusedBeforeAnythingIsWr
     }
 }
 
-// Even under an umask that lets everyone read, only the owner may read what holds every guest's name and account; a name
-// that is taken gets a dated one, created as fresh.
+// Even under an umask that lets everyone read, only the owner may read what holds every guest's
+// name and account; a name that is taken gets a dated one, created as fresh.
 TEST_F(BackupFile, TheBackupIsReadableByItsOwnerOnly)
 {
     std::ofstream(folder / "hotel.fbk") << "an earlier backup";
