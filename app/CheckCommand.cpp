@@ -2,11 +2,8 @@
 
 #include "app/StopSignals.h"
 #include "update/safety/ReadinessCheck.h"
-#include "update/RunLog.h"
 #include "update/Settings.h"
 #include "update/safety/Rehearsal.h"
-
-#include <QDir>
 
 #include <cstdio>
 
@@ -30,8 +27,7 @@ int runCheckCommand(const QString& programDir)
         return exitStatusForSignal(stop.signal);
     }
     QString text = report.text(settings.alias, settings.user);
-    for (const QString& copy :
-         update::leftoverRehearsalCopies(QDir(programDir).filePath(update::kRunLogFileName), settings))
+    for (const QString& copy : update::leftoverRehearsalCopies(programDir, settings))
         text += QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ") + copy + QLatin1Char('\n');
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);

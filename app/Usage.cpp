@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "  DPH.ini          the settings: section [Params], keys Alias, User, Password,\n"
     "                   ConnectTimeout, Backup, Rehearsal (1: rehearse the full update first)\n"
     "  QVTDPH2012.log   the run log, appended to by every run\n"
-    "  QVTDPH2012-zkouska.log  the statements of the rehearsals\n";
+    "  QVTDPH2012-zkouska.log  the statements of the rehearsals\n"
+    "  QVTDPH2012-zkouska.stav the rehearsal copies made and not yet dropped\n";
 
 } // namespace
 

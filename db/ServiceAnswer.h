@@ -3,6 +3,7 @@
 // What the services manager answers to a query for a running service's output. Internal to db/.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,25 @@ struct ServiceAnswer {
 
     // The service has ended and said everything: nothing else counts as its end.
     bool finished() const { return output.empty() && !timedOut && !notReady && !running.value_or(false); }
+};
+
+// The output of a running service cut into its lines as it arrives, each handed on without its
+// line end; empty lines are skipped. A service that sends no line end is not buffered without
+// limit: once kLongestServiceLine bytes are waiting, they are handed on as a line of their own.
+inline constexpr std::size_t kLongestServiceLine = 16 * 1024;
+class ServiceLines {
+public:
+    explicit ServiceLines(std::function<void(const std::string&)> line) : line_(std::move(line)) {}
+    void add(const std::string& output);
+    // The service has ended: what is still waiting is its last line.
+    void finish();
+    std::size_t waiting() const { return pending_.size(); }
+
+private:
+    void pass(std::size_t from, std::size_t length);
+
+    std::function<void(const std::string&)> line_;
+    std::string pending_;
 };
 
 // Reads an answer to the items isc_info_svc_to_eof (or _line) and isc_info_svc_running.

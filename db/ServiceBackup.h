@@ -46,7 +46,8 @@ public:
 class RestoreAbandoned : public ServiceAbandoned {
 public:
     using ServiceAbandoned::ServiceAbandoned;
-    // The new database may still be there, or appear once the server's gbak has ended.
+    // The new database that this restore made may still be there, or appear once the server's
+    // gbak has ended; false when the name was taken before the restore began.
     bool databaseMayRemain() const { return leftoverMayRemain(); }
 };
 
@@ -102,6 +103,13 @@ private:
     std::string password_;
     unsigned connectTimeout_;
 };
+
+// Drops the database of the connection string when the file its engine opens for it is named
+// with `fileSuffix` (an alias could lead elsewhere). Attaches without a character set, so a
+// database whose restore was cut off before its character sets were restored can go too. False
+// when it is not there, not so named, or the engine refuses (another attachment has it).
+bool dropDatabaseOfFile(const std::string& connectionString, const std::string& fileSuffix, const std::string& user,
+                        const std::string& password, unsigned connectTimeout);
 
 // Whether a file exists on the database server of `serverPrefix` (see ServiceTarget), asked of
 // the server itself by attaching to the path as a database: true when it exists, false when the

@@ -32,7 +32,45 @@ bool dropDatabase(IMaster* master, const std::string& name, const detail::Servic
     }
 }
 
+// The file the engine opened for the attachment, as its server names it (isc_info_db_id: a
+// count, then the file name and the site name, each with a length byte).
+std::string fileOf(IAttachment* attachment)
+{
+    detail::Status status;
+    const unsigned char items[] = {isc_info_db_id, isc_info_end};
+    unsigned char answer[1024] = {};
+    attachment->getInfo(&status, sizeof items, items, sizeof answer, answer);
+    if (answer[0] != isc_info_db_id)
+        return {};
+    const std::size_t length = static_cast<std::size_t>(answer[1]) | (static_cast<std::size_t>(answer[2]) << 8);
+    if (length < 2 || length + 3 > sizeof answer || answer[4] > length - 2)
+        return {};
+    return std::string(reinterpret_cast<const char*>(answer + 5), answer[4]);
+}
+
 } // namespace
+
+bool dropDatabaseOfFile(const std::string& connectionString, const std::string& fileSuffix, const std::string& user,
+                        const std::string& password, unsigned connectTimeout)
+{
+    IMaster* master = fb_get_master_interface();
+    if (!master)
+        throw Error("the Firebird client library is not usable");
+    try {
+        detail::Ref<IAttachment> attachment(detail::attachDatabase(master, connectionString, {user, password, connectTimeout}));
+        detail::Status status;
+        if (!fileOf(attachment.get()).ends_with(fileSuffix)) {
+            attachment->detach(&status); // releases the interface on success
+            (void)attachment.release();
+            return false;
+        }
+        attachment->dropDatabase(&status); // releases the interface on success
+        (void)attachment.release();
+        return true;
+    } catch (const FbException&) {
+        return false;
+    }
+}
 
 ServiceRestore::ServiceRestore(std::string connectionString, std::string user, std::string password,
                                unsigned connectTimeout)
@@ -78,10 +116,12 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
         if (end == detail::ServiceEnd::Ended)
             return;
         const std::string name = target.serverPrefix + databaseFile;
-        const bool gone = end != detail::ServiceEnd::StillRunning && isNew
-            && (dropDatabase(master, name, login)
-                || fileExistsOnServer(target.serverPrefix, databaseFile, user_, password_, connectTimeout_)
-                    == std::optional<bool>(false));
+        // A name that was taken before the restore holds another's database: none of this one's remains.
+        const bool gone = !isNew
+            || (end != detail::ServiceEnd::StillRunning
+                && (dropDatabase(master, name, login)
+                    || fileExistsOnServer(target.serverPrefix, databaseFile, user_, password_, connectTimeout_)
+                        == std::optional<bool>(false)));
         throw RestoreAbandoned("the restore was abandoned before it ended", !gone);
     } catch (const FbException& e) {
         throw detail::engineErrorFrom(e);

@@ -23,17 +23,30 @@ unsigned readLength(const unsigned char* at)
     return static_cast<unsigned>(at[0]) | (static_cast<unsigned>(at[1]) << 8);
 }
 
-// Hands on every whole line of the output so far; keeps the unfinished rest.
-void passLines(std::string& pending, const std::function<void(const std::string&)>& line)
+} // namespace
+
+void ServiceLines::pass(std::size_t from, std::size_t length)
 {
-    std::size_t start = 0;
-    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
-        if (end != start)
-            line(pending.substr(start, end - start));
-    pending.erase(0, start);
+    if (length > 0 && line_)
+        line_(pending_.substr(from, length));
 }
 
-} // namespace
+void ServiceLines::add(const std::string& output)
+{
+    pending_ += output;
+    std::size_t start = 0;
+    for (std::size_t end; (end = pending_.find('\n', start)) != std::string::npos; start = end + 1)
+        pass(start, end - start);
+    for (; pending_.size() - start >= kLongestServiceLine; start += kLongestServiceLine)
+        pass(start, kLongestServiceLine);
+    pending_.erase(0, start);
+}
+
+void ServiceLines::finish()
+{
+    pass(0, pending_.size());
+    pending_.clear();
+}
 
 ServiceAnswer parseServiceAnswer(const std::vector<unsigned char>& buffer)
 {
@@ -139,7 +152,7 @@ ServiceAnswer ServiceSession::ask()
 ServiceEnd followService(ServiceSession& session, const std::function<void(const std::string&)>& line,
                          const std::function<bool()>& stop, const std::function<void()>& tryToStop)
 {
-    std::string pending;
+    ServiceLines lines(line);
     int stopQueries = 0;
     for (;;) {
         if (!stopQueries && stop && stop())
@@ -157,13 +170,11 @@ ServiceEnd followService(ServiceSession& session, const std::function<void(const
                 return ServiceEnd::FailedAfterStop;
             throw;
         }
-        pending += answer.output;
-        passLines(pending, line);
+        lines.add(answer.output);
         if (answer.finished())
             break;
     }
-    pending += '\n';
-    passLines(pending, line);
+    lines.finish();
     return stopQueries ? ServiceEnd::EndedAfterStop : ServiceEnd::Ended;
 }
 

@@ -371,6 +371,39 @@ TEST(ServiceAnswer, OnlyAnAnswerWithoutOutputWaitingOrRunningIsTheEnd)
     }
 }
 
+// The service's output cut into lines as it arrives; a service that never sends a line end is
+// handed on in pieces, nothing lost, instead of held without limit.
+TEST(ServiceLines, WholeLinesAcrossPiecesAndNothingHeldBeyondABoundWithoutALineEnd)
+{
+    using Lines = std::vector<std::string>;
+    const std::string block(4096, 'x');
+    for (const auto& [pieces, wholeLines] :
+         {std::pair{Lines{"gbak: a\ngb", "ak: b\n\n", "c"}, Lines{"gbak: a", "gbak: b", "c"}},
+          {Lines{"\n", "", "tail"}, Lines{"tail"}},
+          {Lines(256, block), Lines()}}) {
+        Lines lines;
+        db::detail::ServiceLines output([&lines](const std::string& line) { lines.push_back(line); });
+        std::size_t mostWaiting = 0;
+        std::string sent;
+        for (const std::string& piece : pieces) {
+            output.add(piece);
+            sent += piece;
+            mostWaiting = std::max(mostWaiting, output.waiting());
+        }
+        output.finish();
+        std::string handedOn;
+        for (const std::string& line : lines)
+            handedOn += line;
+        sent.erase(std::remove(sent.begin(), sent.end(), '\n'), sent.end());
+        EXPECT_EQ(handedOn, sent) << "every byte but the line ends, in order";
+        if (!wholeLines.empty()) {
+            EXPECT_EQ(lines, wholeLines);
+        }
+        EXPECT_LT(mostWaiting, 64 * block.size()) << "a quarter of the output without a line end is never held";
+        EXPECT_TRUE(std::all_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.size() < 64 * block.size(); }));
+    }
+}
+
 TEST(ServiceBackup, ReportsTheSizeItWroteAndItsLinesOnlyToThoseWhoAsk)
 {
     const testsupport::FreshDatabase database(testsupport::HotelData::Demo);

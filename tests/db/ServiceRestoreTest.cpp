@@ -62,4 +62,25 @@ TEST(ServiceRestore, AnExistingFileIsRefusedAndLeftUntouched)
     }
 }
 
+// A stop while the service refuses a name that was taken before the restore began: nothing of
+// this restore remains, so its caller has nothing to delete there.
+TEST(ServiceRestore, AStopAfterItStartedOnATakenNameLeavesNothingOfItsOwn)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const std::string backup = backupOf(database);
+    const std::filesystem::path taken = database.directory() / "taken-zkouska.fdb";
+    std::filesystem::copy_file(database.path(), taken);
+    const std::string before = dump(taken.string(), "select * from POS_TAXES order by 1");
+    int asked = 0;
+    const auto stopOnceStarted = [&asked] { return ++asked > 2; }; // twice before the service starts
+    try {
+        db::ServiceRestore(database.path(), "SYSDBA", "", 5).run(backup, taken.string(), {}, stopOnceStarted);
+        ADD_FAILURE() << "the restore went over an existing database";
+    } catch (const db::RestoreAbandoned& abandoned) {
+        EXPECT_FALSE(abandoned.databaseMayRemain());
+    }
+    EXPECT_GT(asked, 2) << "the stop came after the service started";
+    EXPECT_EQ(dump(taken.string(), "select * from POS_TAXES order by 1"), before);
+}
+
 } // namespace

@@ -279,4 +279,41 @@ TEST(RehearsalThroughServer, TheRealRunBacksUpAgainWhenAnotherProgramCommittedMe
     }
 }
 
+// A copy that a rehearsal through the embedded engine left is this machine's engine's: with
+// Alias switched to a server it is neither looked for nor dropped there, and it is found again
+// once Alias names the embedded engine as before.
+TEST(RehearsalThroughServer, ACopyLeftByTheEmbeddedEngineIsLookedForOnlyThere)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection connection;
+    connection.setDatabase(database.path());
+    connection.setUser("SYSDBA");
+    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+    connection.execute("execute block as declare i integer = 0; begin while (i < 600000) do begin "
+                       "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); "
+                       "i = i + 1; end end");
+    connection.close();
+    const QByteArray backup = "Backup=" + QByteArray::fromStdString((database.directory() / "hotel.fbk").string()) + "\r\n";
+    const QByteArray embedded = "[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n" + backup;
+    const std::filesystem::path left = database.directory() / "hotel-zkouska.fdb";
+    InstalledProgram program;
+    program.writeSettingsText(embedded);
+    program.start({QStringLiteral("--rehearse")});
+    while (!std::filesystem::exists(left) || std::filesystem::file_size(left) < 8'000'000)
+        ASSERT_TRUE(program.stillRunningAfter(20)) << "the restore ended before it could be killed";
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGKILL), 0);
+    program.endsByItself();
+    const QString listed = QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ") + QString::fromStdString(left.string());
+
+    program.writeSettingsText(server::settingsFor(database.path()) + backup);
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), 1) << "the update is still to do";
+    EXPECT_FALSE(program.standardOutput().contains(QStringLiteral("Zbyla kopie"))) << "not the server's copy";
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardOutput().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(left)) << "not dropped through the server";
+
+    program.writeSettingsText(embedded);
+    program.run({QStringLiteral("--check")});
+    EXPECT_TRUE(program.standardOutput().contains(listed));
+}
+
 } // namespace

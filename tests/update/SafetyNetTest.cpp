@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <stdexcept>
 #include <tuple>
 
 namespace {
@@ -63,6 +64,26 @@ TEST(BackupName, InsertsTheDateAndTimeBeforeTheExtensionOnlyWhenTheNameIsTaken)
                       .toStdString(),
                   expected)
             << wanted;
+}
+
+// A server that answers that every name exists is asked a bounded number of times, and the
+// failure names the file.
+TEST(BackupName, GivesUpClearlyWhenEveryNameIsTaken)
+{
+    int asked = 0;
+    const auto everyNameTaken = [&asked](const QString&) {
+        if (++asked > 100000)
+            throw std::logic_error("still asking");
+        return true;
+    };
+    try {
+        update::freeBackupName(QStringLiteral("/backup/hotel.fbk"), QDateTime(QDate(2011, 12, 31), QTime(23, 5, 42)),
+                               everyNameTaken);
+        ADD_FAILURE() << "a name was found";
+    } catch (const std::runtime_error& error) {
+        EXPECT_TRUE(QString::fromLocal8Bit(error.what()).contains(QStringLiteral("/backup/hotel.fbk"))) << error.what();
+    }
+    EXPECT_LT(asked, 1000);
 }
 
 // The backup restored through the services manager, as the rehearsal restores it.

@@ -4,6 +4,7 @@
 #include "db/ServiceBackup.h"
 #include "update/RunLog.h"
 #include "update/Stop.h"
+#include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
@@ -27,6 +28,9 @@ const QString kBackupDonePrefix = QStringLiteral("ZALOHA OK      | ");
 const QString kBackupFailedPrefix = QStringLiteral("ZALOHA CHYBA   | ");
 // Names of the server that could not be checked before the backup gives up.
 constexpr int kUncheckedNamesAllowed = 3;
+// Numbered names tried within one second before the backup gives up: a server that says every
+// name exists would otherwise be asked for ever.
+constexpr int kNumberedNames = 50;
 
 // After a stop signal: an unfinished file must not pass for a backup. One this process's engine
 // wrote is removed; one on a server that may still be there is reported as invalid.
@@ -49,8 +53,9 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
 std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings)
 {
     const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
+    // A link is a name taken, even when it leads nowhere.
     if (target.host.empty())
-        return [](const QString& path) { return QFileInfo::exists(path); };
+        return [](const QString& path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
     auto unchecked = std::make_shared<int>(0);
     return [settings, prefix = target.serverPrefix, unchecked](const QString& path) {
         const std::optional<bool> exists =
@@ -83,8 +88,14 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
         return minute + extension;
     const QString second = minute + now.toString(QStringLiteral("ss"));
     QString candidate = second + extension;
-    for (int counter = 2; exists(candidate); ++counter)
+    for (int counter = 2; exists(candidate); ++counter) {
+        if (counter > kNumberedNames)
+            throw std::runtime_error(QStringLiteral("zadny volny nazev: %1 i nazvy s datem az po %2 jsou obsazene")
+                                         .arg(wanted, candidate)
+                                         .toLocal8Bit()
+                                         .toStdString());
         candidate = second + QStringLiteral("-%1").arg(counter) + extension;
+    }
     return candidate;
 }
 
@@ -96,7 +107,11 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     const RunLog& log = session.log();
     QString file;
     try {
-        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), existsWhereTheEngineWrites(settings));
+        // On this machine the name is taken by creating the file, so nothing can slip in between.
+        if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
+            throw std::runtime_error(refusal.toStdString());
+        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
+                              embedded ? &localNameTaken : existsWhereTheEngineWrites(settings));
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());
@@ -130,6 +145,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
         failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
         log.WriteLog(kBackupFailedPrefix + failure);
+        // The file this program created for it is no backup.
+        if (embedded)
+            QFile::remove(file);
         return failure;
     }
     log.WriteLog(kBackupDonePrefix + QString::number(bytes) + QStringLiteral(" B, ")

@@ -17,6 +17,7 @@ QString withoutExtension(const QString& file);
 // The file a backup goes to: `wanted` itself when no such file exists, else with the date and
 // time inserted before the extension ("hotel.fbk" -> "hotel-20111231-2305.fbk"), with seconds
 // and then a counter when that exists too. `exists` answers for a path as the engine sees it.
+// Throws std::runtime_error when a few dozen numbered names are all taken.
 QString freeBackupName(const QString& wanted, const QDateTime& now, const std::function<bool(const QString&)>& exists);
 
 // Backs the session's database up through the services manager into the file of the Backup

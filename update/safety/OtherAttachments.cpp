@@ -5,6 +5,7 @@
 #include "db/ResultSet.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
+#include "update/VisibleText.h"
 
 namespace update {
 
@@ -19,9 +20,11 @@ const char* const kQuery =
     "a.MON$REMOTE_PROCESS from MON$DATABASE d left join MON$ATTACHMENTS a on a.MON$ATTACHMENT_ID <> "
     "CURRENT_CONNECTION and a.MON$SYSTEM_FLAG = 0 order by a.MON$ATTACHMENT_ID";
 
+// Every value comes out of the monitoring tables, where another client chose some of them: none
+// is passed on with its control characters.
 QString text(const db::ResultSet& rows, std::size_t column)
 {
-    return QString::fromStdString(rows.text(column)).trimmed();
+    return visibleText(QString::fromStdString(rows.text(column)).trimmed());
 }
 
 } // namespace

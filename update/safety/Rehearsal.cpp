@@ -12,6 +12,7 @@
 #include "update/UpdateView.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/ReadinessCheck.h"
+#include "update/safety/RehearsalCopies.h"
 #include "update/safety/ServiceJob.h"
 #include "update/safety/UpdateClaim.h"
 
@@ -19,7 +20,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <array>
 #include <optional>
@@ -60,44 +60,37 @@ std::optional<qint64> databaseSize(db::Connection& connection)
     }
 }
 
-// Drops a copy that an earlier rehearsal left. Its name was free when that rehearsal logged it,
-// so whatever is there is that rehearsal's restore; the file the server opens must still carry
-// a copy's name (an alias could lead elsewhere). False when it is not there or not a copy.
+// Drops a copy that an earlier rehearsal (or this one's stopped restore) left. Its name was free
+// when it was recorded, so whatever is there is that rehearsal's restore; the file the server
+// opens must still carry a copy's name (an alias could lead elsewhere). False when it is not
+// there, not a copy, or the engine refuses.
 bool dropIfCopy(const ConnectionSettings& production, const QString& copy)
 {
     if (!copy.endsWith(kCopySuffix))
         return false;
-    db::Connection connection;
-    applyTo(connection, copySettings(production, copy));
+    const ConnectionSettings settings = copySettings(production, copy);
     try {
-        const db::ResultSet file = connection.select("select trim(MON$DATABASE_NAME) from MON$DATABASE");
-        if (!QString::fromStdString(file.text(0)).endsWith(kCopySuffix))
-            return false;
-        connection.dropDatabase();
-        return true;
+        return db::dropDatabaseOfFile(settings.alias.toStdString(), kCopySuffix.toStdString(), settings.user.toStdString(),
+                                      settings.password.toStdString(), settings.connectTimeout);
     } catch (const std::exception&) {
         return false;
     }
 }
 
-// The copies that the run log names, in order, each once.
-QStringList copiesNamedIn(const QString& runLogPath)
+// The server that the settings' database is on, as the record of copies names it.
+QString serverOf(const ConnectionSettings& settings)
 {
-    QFile file(runLogPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList copies;
-    const QString marker = QStringLiteral("| ") + kRehearsalPrefix;
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        const QString line = QString::fromLocal8Bit(raw).trimmed();
-        const qsizetype at = line.indexOf(marker);
-        if (at < 0)
-            continue;
-        const QString copy = line.mid(at + marker.size()).trimmed();
-        if (copy.endsWith(kCopySuffix) && !copies.contains(copy))
-            copies.append(copy);
+    return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix);
+}
+
+// Whether the copy is no longer there; a server that cannot tell counts as "still there".
+bool isGone(const ConnectionSettings& settings, const QString& copy)
+{
+    try {
+        return !existsWhereTheEngineWrites(settings)(copy);
+    } catch (const std::exception&) {
+        return false;
     }
-    return copies;
 }
 
 // Stands in for the window while the update runs on the copy: nobody is asked anything, the
@@ -188,20 +181,23 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
         embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
         view, production);
     if (outcome.stopped) {
-        // The name was free before the restore: whatever is there now is this restore's. A
-        // restore cannot be stopped: this process's own engine writes on into a file that is
+        // A restore cannot be stopped: this process's own engine writes on into a file that is
         // gone once the process ends; a server's restore runs to its end, and the next
-        // rehearsal drops the copy (the check lists it meanwhile).
-        db::Connection partial;
-        applyTo(partial, copySettings(settings, copy));
-        try {
-            partial.dropDatabase();
-        } catch (const std::exception&) {
-            if (embedded)
-                QFile::remove(copy);
-            else
-                production.log().WriteLog(
-                    QStringLiteral("ZKOUSKA CHYBA  | kopie %1 se na serveru dokoncuje, odstrani ji pristi zkouska").arg(copy));
+        // rehearsal drops the copy (the check lists it meanwhile). Only a copy that this restore
+        // made is touched: a name taken by another meanwhile is not this run's to delete.
+        const RehearsalCopies record(production.programDir());
+        if (!outcome.fileMayRemain) {
+            record.remove(serverOf(settings), copy);
+            throw Interrupted{production.stopSignal()};
+        }
+        if (dropIfCopy(settings, copy)) {
+            record.remove(serverOf(settings), copy);
+        } else if (embedded) {
+            QFile::remove(copy);
+            record.remove(serverOf(settings), copy);
+        } else {
+            production.log().WriteLog(
+                QStringLiteral("ZKOUSKA CHYBA  | kopie %1 se na serveru dokoncuje, odstrani ji pristi zkouska").arg(copy));
         }
         throw Interrupted{production.stopSignal()};
     }
@@ -210,11 +206,11 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
 
 } // namespace
 
-QStringList leftoverRehearsalCopies(const QString& runLogPath, const ConnectionSettings& settings)
+QStringList leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings)
 {
     QStringList left;
     const auto exists = existsWhereTheEngineWrites(settings);
-    for (const QString& copy : copiesNamedIn(runLogPath)) {
+    for (const QString& copy : RehearsalCopies(programDir).on(serverOf(settings))) {
         try {
             if (exists(copy))
                 left.append(copy);
@@ -244,9 +240,16 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     total.start();
     const ConnectionSettings settings = production.settings();
     const RunLog& log = production.log();
-    for (const QString& left : copiesNamedIn(log.filePath()))
-        if (dropIfCopy(settings, left))
+    const RehearsalCopies record(production.programDir());
+    const QString server = serverOf(settings);
+    for (const QString& left : record.on(server)) {
+        if (dropIfCopy(settings, left)) {
             log.WriteLog(QStringLiteral("               | Odstranena kopie predchozi zkousky: ") + left);
+            record.remove(server, left);
+        } else if (isGone(settings, left)) {
+            record.remove(server, left);
+        }
+    }
 
     const auto finish = [&] {
         report.totalMilliseconds = total.elapsed();
@@ -277,12 +280,19 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         report.notMade = QString::fromLocal8Bit(error.what());
         return finish();
     }
+    // Recorded before it exists: a rehearsal killed from here on leaves a copy that the next one finds.
+    if (const QString unrecorded = record.add(server, report.scratchDatabase); !unrecorded.isEmpty()) {
+        report.notMade = QStringLiteral("kopii nelze zaznamenat: ") + unrecorded;
+        return finish();
+    }
     log.WriteLog(kRehearsalPrefix + report.scratchDatabase);
     view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
     const QString restoreFailure = restore(production, view, report.backupFile, report.scratchDatabase);
     report.restoreMilliseconds = phase.restart();
     if (!restoreFailure.isEmpty()) {
         report.notMade = QStringLiteral("obnova zalohy se nezdarila: ") + restoreFailure;
+        if (isGone(settings, report.scratchDatabase))
+            record.remove(server, report.scratchDatabase);
         return finish();
     }
 
@@ -293,6 +303,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         rehearsal.QueryPobyty.close();
         try {
             rehearsal.Database1.dropDatabase();
+            record.remove(server, report.scratchDatabase);
         } catch (const db::EngineError& error) {
             report.dropFailure = engineErrorValues(error);
         } catch (const std::exception& error) {

@@ -19,16 +19,16 @@ class UpdateView;
 // for staying guests (0 to 3), the readiness check of the copy, and the copy dropped whatever
 // happened. The session's database is never changed. The session's run log gets
 // "ZKOUSKA        | <copy>" when the copy is made and the report's end entry; the rehearsed
-// statements go to the rehearsal log beside it. Copies left by a killed rehearsal are dropped
-// first. The view shows the progress. Throws Interrupted on a stop signal, after the copy has
+// statements go to the rehearsal log beside it. Copies left by a killed rehearsal (on this
+// server, in the program's own record of copies) are dropped first. The view shows the progress. Throws Interrupted on a stop signal, after the copy has
 // been dropped.
 RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option);
 // The rehearsal as a command of its own (dph2012 --rehearse): the production database's claim is
 // held meanwhile (RunClaimed). Empty when it was refused or stopped.
 std::optional<RehearsalReport> RunRehearsal(UpdateSession& production, UpdateView& view, int option);
 
-// Copies of earlier rehearsals that the run log at `runLogPath` names and that are still there
-// (a rehearsal that was killed), as the database server sees them.
-QStringList leftoverRehearsalCopies(const QString& runLogPath, const ConnectionSettings& settings);
+// Copies of earlier rehearsals that this program recorded in its directory on the server of the
+// settings' database and that are still there (a rehearsal that was killed), as that server sees them.
+QStringList leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings);
 
 } // namespace update

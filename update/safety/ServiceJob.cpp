@@ -25,12 +25,19 @@ namespace {
 // asked to stop within a second and gets three more to end.
 constexpr std::chrono::seconds kStopGrace(6);
 
+// Progress lines that wait for the window's thread at most.
+constexpr std::size_t kWaitingLines = 1000;
+
 // What the worker thread hands to the window's thread: progress lines and the end.
 class JobChannel {
 public:
     void push(const QString& line)
     {
         const std::lock_guard lock(mutex_);
+        // Only the latest lines show how far it is: a window's thread that falls behind a chatty
+        // service holds no more than these.
+        if (lines_.size() >= kWaitingLines)
+            lines_.pop_front();
         lines_.push_back(line);
         ready_.notify_one();
     }

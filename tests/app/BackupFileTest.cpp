@@ -1,0 +1,92 @@
+// The backup file where this machine's own engine writes it: readable by its owner only, never
+// written through a link, never into a folder where other users could plant one.
+
+#include "FreshDatabase.h"
+#include "InstalledProgram.h"
+
+#include <QRegularExpression>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+std::string contentOf(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class BackupFile : public testing::Test {
+protected:
+    // Runs the unattended update with the backup going to `backup`.
+    int runWithBackup(const fs::path& backup)
+    {
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path())
+                                  + "\r\nUser=SYSDBA\r\nBackup=" + QByteArray::fromStdString(backup.string()) + "\r\n");
+        return program.run({QStringLiteral("x")});
+    }
+
+    FreshDatabase database{HotelData::Demo};
+    const fs::path folder = database.directory();
+    InstalledProgram program;
+};
+
+// Each refusal changes nothing, says why in the log and on standard error, and writes nowhere.
+TEST_F(BackupFile, ALinkOrAFolderThatOthersMayWriteToIsRefusedBeforeAnythingIsWritten)
+{
+    const fs::path victim = folder / "victim.txt", nowhere = folder / "nowhere.fbk", shared = folder / "shared";
+    std::ofstream(victim) << "not the program's to overwrite";
+    fs::create_symlink(victim, folder / "link.fbk");
+    fs::create_symlink(nowhere, folder / "dangling.fbk");
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all);
+    struct Case {
+        fs::path backup;
+        const char* reason;
+        std::function<bool()> untouched;
+    };
+    const Case cases[] = {
+        {folder / "link.fbk", "odkaz", [&] { return contentOf(victim) == "not the program's to overwrite"; }},
+        {folder / "dangling.fbk", "odkaz", [&] { return !fs::exists(nowhere); }},
+        {shared / "hotel.fbk", "jini uzivatele", [&] { return fs::is_empty(shared); }},
+    };
+    for (const Case& refused : cases) {
+        EXPECT_EQ(runWithBackup(refused.backup), 3) << refused.backup;
+        EXPECT_TRUE(refused.untouched()) << refused.backup;
+        const QStringList entries = program.logEntries();
+        EXPECT_TRUE(entries.last().startsWith(QStringLiteral("ZALOHA CHYBA   | "))
+                    && entries.last().contains(QString::fromUtf8(refused.reason)))
+            << refused.backup << ": " << entries.last().toStdString();
+        EXPECT_TRUE(program.standardError().contains(QString::fromUtf8(refused.reason))) << refused.backup;
+        EXPECT_TRUE(entries.filter(QStringLiteral("EXEC SQL")).isEmpty()) << "nothing was sent";
+    }
+}
+
+// Even under an umask that lets everyone read, only the owner may read what holds every guest's
+// name and account; a name that is taken gets a dated one, created as fresh.
+TEST_F(BackupFile, TheBackupIsReadableByItsOwnerOnly)
+{
+    std::ofstream(folder / "hotel.fbk") << "an earlier backup";
+    const ::mode_t before = ::umask(0);
+    const int status = runWithBackup(folder / "hotel.fbk");
+    ::umask(before);
+    EXPECT_EQ(status, 0) << program.standardError().toStdString();
+    const QStringList made = program.logEntries().filter(QRegularExpression(QStringLiteral("^ZALOHA         \\| ")));
+    ASSERT_EQ(made.size(), 1);
+    const fs::path file = made[0].mid(17).toStdString();
+    EXPECT_NE(file, folder / "hotel.fbk");
+    EXPECT_GT(fs::file_size(file), 0u);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write) << file;
+    EXPECT_EQ(contentOf(folder / "hotel.fbk"), "an earlier backup");
+}
+
+} // namespace

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace update {
+
+// Files this program keeps for itself on this machine: made by it alone, readable by its user
+// alone, never reached through a link.
+
+// Creates the file, empty and readable by its owner only; fails when anything (a file, a link,
+// even a dangling one) already has the name. 0 on success, else the error number (EEXIST: taken).
+int createOwnFile(const QString& path);
+
+// Replaces the file's whole content at once (a new file renamed over it), owner-only; a reader
+// sees the old content or the new, never a part. Empty text on success, else why not.
+QString replaceOwnFile(const QString& path, const QByteArray& content);
+
+// The file's content, if it is a plain file (not a link) that this user owns; nothing when it is
+// missing, and nothing when anyone else could have written it.
+std::optional<QByteArray> readOwnFile(const QString& path);
+
+} // namespace update
