@@ -93,7 +93,9 @@ public:
     // has ended; each line it reports goes to `progress`, if given. `stop` is asked about once a
     // second; when it answers true the restore is abandoned within seconds, the new database
     // dropped if it can be, and RestoreAbandoned thrown. Throws EngineError when the engine
-    // refuses or the restore fails, Error when the client library is unusable.
+    // refuses or the restore fails, Error when the service ended without bringing the database
+    // online (a backup that ends early) or the client library is unusable; either way a partial
+    // database that this restore made is dropped.
     void run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
              const StopRequested& stop = {}) const;
 

@@ -1,6 +1,9 @@
 #include "db/ServiceBackup.h"
 
+#include "db/Connection.h"
+#include "db/EngineError.h"
 #include "db/EngineErrorFromStatus.h"
+#include "db/ResultSet.h"
 #include "db/ServiceSession.h"
 
 namespace db {
@@ -28,6 +31,23 @@ bool dropDatabase(IMaster* master, const std::string& name, const detail::Servic
         (void)attachment.release();
         return true;
     } catch (const FbException&) {
+        return false;
+    }
+}
+
+// gbak brings the new database online as its very last step: one still shut down, or one that
+// cannot be read, was not restored whole, though the service may have ended without a word of
+// it (a backup that ends early).
+bool restoredWhole(const std::string& name, const detail::ServiceLogin& login)
+{
+    Connection connection;
+    connection.setDatabase(name);
+    connection.setUser(login.user);
+    connection.setPassword(login.password);
+    connection.setConnectTimeout(login.connectTimeout);
+    try {
+        return connection.select("select MON$SHUTDOWN_MODE from MON$DATABASE").text(0) == "0";
+    } catch (const std::exception&) {
         return false;
     }
 }
@@ -91,6 +111,8 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
         if (stop && stop())
             throw RestoreAbandoned("the restore was abandoned before it started", false);
     };
+    const std::string name = target.serverPrefix + databaseFile;
+    bool startedNew = false;
     try {
         stopIfAsked();
         detail::ServiceSession service(master, target.serviceManager, login);
@@ -107,15 +129,21 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
             if (progress)
                 start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
         });
+        startedNew = isNew;
         const auto line = [&progress](const std::string& text) {
             if (progress)
                 progress(text);
         };
         const auto waitForItsEnd = [] {};
         const detail::ServiceEnd end = detail::followService(service, line, stop, waitForItsEnd);
-        if (end == detail::ServiceEnd::Ended)
-            return;
-        const std::string name = target.serverPrefix + databaseFile;
+        if (end == detail::ServiceEnd::Ended) {
+            if (restoredWhole(name, login))
+                return;
+            if (isNew)
+                dropDatabase(master, name, login);
+            throw Error("the restore did not complete (the backup is incomplete or damaged); the partial database "
+                        + std::string(isNew ? "was dropped" : "is not this restore's"));
+        }
         // A name that was taken before the restore holds another's database: none of this one's remains.
         const bool gone = !isNew
             || (end != detail::ServiceEnd::StillRunning
@@ -124,7 +152,12 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
                         == std::optional<bool>(false)));
         throw RestoreAbandoned("the restore was abandoned before it ended", !gone);
     } catch (const FbException& e) {
-        throw detail::engineErrorFrom(e);
+        const EngineError error = detail::engineErrorFrom(e);
+        // gbak commits what it has before it fails: a half-made database of this restore goes now.
+        // One that is whole and online is not gbak's (another took the name in the meantime).
+        if (startedNew && !restoredWhole(name, login))
+            dropDatabase(master, name, login);
+        throw error;
     }
 }
 

@@ -42,6 +42,24 @@ std::string backupOf(const FreshDatabase& database)
     return file;
 }
 
+// A backup that ends early (a copy cut short on its way) fails the restore, with the service's
+// words, and leaves no half-made database behind.
+TEST(ServiceRestore, ABackupThatEndsEarlyFailsAndLeavesNoPartialDatabase)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const std::string backup = backupOf(database);
+    const std::filesystem::path cut = database.directory() / "cut.fbk", copy = database.directory() / "copy.fdb";
+    const std::string whole = contentOf(backup);
+    std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() / 2);
+    try {
+        db::ServiceRestore(database.path(), "SYSDBA", "", 5).run(cut.string(), copy.string(), {});
+        ADD_FAILURE() << "a backup cut in half was restored";
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("incomplete"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(copy));
+}
+
 // An existing file, database or not, is refused and left as it was: the database's rows (any
 // attachment, gbak's own look included, writes its header), any other file's bytes.
 TEST(ServiceRestore, AnExistingFileIsRefusedAndLeftUntouched)
