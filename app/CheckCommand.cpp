@@ -27,8 +27,11 @@ int runCheckCommand(const QString& programDir)
         return exitStatusForSignal(stop.signal);
     }
     QString text = report.text(settings.alias, settings.user);
-    for (const QString& copy : update::leftoverRehearsalCopies(programDir, settings))
-        text += QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ") + copy + QLatin1Char('\n');
+    for (const update::LeftoverCopy& copy : update::leftoverRehearsalCopies(programDir, settings))
+        text += (copy.proved ? QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ")
+                             : QStringLiteral("Zbyla nedokoncena kopie zkousky bez znacky (program ji neodstrani, "
+                                              "overte ji a odstrante rucne): "))
+            + copy.path + QLatin1Char('\n');
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     return report.exitStatus();

@@ -20,7 +20,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
+#include <QUuid>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -60,21 +63,79 @@ std::optional<qint64> databaseSize(db::Connection& connection)
     }
 }
 
-// Drops a copy that an earlier rehearsal (or this one's stopped restore) left. Its name was free
-// when it was recorded, so whatever is there is that rehearsal's restore; the file the server
-// opens must still carry a copy's name (an alias could lead elsewhere). False when it is not
-// there, not a copy, or the engine refuses.
-bool dropIfCopy(const ConnectionSettings& production, const QString& copy)
+// The last part of a path as its server writes it, "/" or "\\" before it.
+QString fileNameOf(const QString& path)
 {
-    if (!copy.endsWith(kCopySuffix))
-        return false;
+    return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+}
+
+// Drops the copy that this run's own restore was making when it was stopped: the name was free
+// before the restore, so whatever is there is its work; the file the server opens must carry the
+// copy's name (an alias could lead elsewhere). False when it is not there or the engine refuses.
+bool dropOwnRestore(const ConnectionSettings& production, const QString& copy)
+{
     const ConnectionSettings settings = copySettings(production, copy);
     try {
-        return db::dropDatabaseOfFile(settings.alias.toStdString(), kCopySuffix.toStdString(), settings.user.toStdString(),
-                                      settings.password.toStdString(), settings.connectTimeout);
+        return db::dropDatabaseOfFile(settings.alias.toStdString(), fileNameOf(copy).toStdString(),
+                                      settings.user.toStdString(), settings.password.toStdString(),
+                                      settings.connectTimeout);
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// A copy that a rehearsal made carries its own mark as its database's description, put there
+// before anything else is done in it; nothing else has it.
+QString newCopyMark()
+{
+    return QStringLiteral("dph2012 zkouska ") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// Whether the database carries the mark recorded for the copy; a database that cannot be read
+// (a restore cut off early) carries none.
+bool carriesMark(db::Connection& connection, const RehearsalCopies::Copy& copy)
+{
+    if (copy.mark.isEmpty())
+        return false;
+    try {
+        const db::ResultSet description = connection.select("select RDB$DESCRIPTION from RDB$DATABASE");
+        return QString::fromStdString(description.text(0)).trimmed() == copy.mark;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Drops a copy that an earlier rehearsal left, if it is proved to be one: its database carries
+// the mark recorded for it. False when it is not there, carries no such mark, or the engine refuses.
+bool dropMarkedCopy(const ConnectionSettings& production, const RehearsalCopies::Copy& copy)
+{
+    db::Connection connection;
+    applyTo(connection, copySettings(production, copy.path));
+    if (!carriesMark(connection, copy))
+        return false;
+    try {
+        connection.dropDatabase();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Before a restore where this machine sees the engine's files: the copy needs at least the
+// database's size. Empty when there is room or it cannot be told, else why not.
+QString lackOfSpace(db::Connection& production, const ConnectionSettings& settings, const QString& copy)
+{
+    const std::string host = db::serviceTargetOf(settings.alias.toStdString()).host;
+    if (!host.empty() && host != "localhost" && host != "127.0.0.1" && host != "::1" && host != "[::1]")
+        return {};
+    const std::optional<qint64> needed = databaseSize(production);
+    const QStorageInfo volume(QFileInfo(copy).absolutePath());
+    if (!needed || !volume.isValid() || volume.bytesAvailable() >= *needed)
+        return {};
+    return QStringLiteral("na disku pro kopii (%1) je volno %2 B, databaze ma %3 B")
+        .arg(volume.rootPath())
+        .arg(volume.bytesAvailable())
+        .arg(*needed);
 }
 
 // The server that the settings' database is on, as the record of copies names it.
@@ -190,7 +251,7 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
             record.remove(serverOf(settings), copy);
             throw Interrupted{production.stopSignal()};
         }
-        if (dropIfCopy(settings, copy)) {
+        if (dropOwnRestore(settings, copy)) {
             record.remove(serverOf(settings), copy);
         } else if (embedded) {
             QFile::remove(copy);
@@ -206,14 +267,17 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
 
 } // namespace
 
-QStringList leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings)
+QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings)
 {
-    QStringList left;
+    QList<LeftoverCopy> left;
     const auto exists = existsWhereTheEngineWrites(settings);
-    for (const QString& copy : RehearsalCopies(programDir).on(serverOf(settings))) {
+    for (const RehearsalCopies::Copy& copy : RehearsalCopies(programDir).on(serverOf(settings))) {
         try {
-            if (exists(copy))
-                left.append(copy);
+            if (!exists(copy.path))
+                continue;
+            db::Connection connection;
+            applyTo(connection, copySettings(settings, copy.path));
+            left.append({copy.path, carriesMark(connection, copy)});
         } catch (const std::exception&) {
         }
     }
@@ -242,12 +306,14 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     const RunLog& log = production.log();
     const RehearsalCopies record(production.programDir());
     const QString server = serverOf(settings);
-    for (const QString& left : record.on(server)) {
-        if (dropIfCopy(settings, left)) {
-            log.WriteLog(QStringLiteral("               | Odstranena kopie predchozi zkousky: ") + left);
-            record.remove(server, left);
-        } else if (isGone(settings, left)) {
-            record.remove(server, left);
+    for (const RehearsalCopies::Copy& left : record.on(server)) {
+        if (dropMarkedCopy(settings, left)) {
+            log.WriteLog(QStringLiteral("               | Odstranena kopie predchozi zkousky: ") + left.path);
+            record.remove(server, left.path);
+        } else if (isGone(settings, left.path)) {
+            record.remove(server, left.path);
+        } else {
+            log.WriteLog(QStringLiteral("               | Databaze %1 nenese znacku zkousky, neodstranuje se").arg(left.path));
         }
     }
 
@@ -280,8 +346,13 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         report.notMade = QString::fromLocal8Bit(error.what());
         return finish();
     }
+    if (const QString full = lackOfSpace(production.Database1, settings, report.scratchDatabase); !full.isEmpty()) {
+        report.notMade = full;
+        return finish();
+    }
     // Recorded before it exists: a rehearsal killed from here on leaves a copy that the next one finds.
-    if (const QString unrecorded = record.add(server, report.scratchDatabase); !unrecorded.isEmpty()) {
+    const QString mark = newCopyMark();
+    if (const QString unrecorded = record.add(server, report.scratchDatabase, mark); !unrecorded.isEmpty()) {
         report.notMade = QStringLiteral("kopii nelze zaznamenat: ") + unrecorded;
         return finish();
     }
@@ -313,6 +384,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     try {
         try {
             rehearsal.Database1.open();
+            rehearsal.Database1.execute("comment on database is '" + mark.toStdString() + "'");
         } catch (const db::EngineError& error) {
             report.notMade = QStringLiteral("kopie neni pristupna: ") + engineErrorValues(error);
             dropCopy();

@@ -27,8 +27,13 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
 // held meanwhile (RunClaimed). Empty when it was refused or stopped.
 std::optional<RehearsalReport> RunRehearsal(UpdateSession& production, UpdateView& view, int option);
 
-// Copies of earlier rehearsals that this program recorded in its directory on the server of the
-// settings' database and that are still there (a rehearsal that was killed), as that server sees them.
-QStringList leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings);
+// A copy of an earlier rehearsal that is still there (a rehearsal that was killed).
+struct LeftoverCopy {
+    QString path;  // as the server sees it
+    bool proved;   // it carries its rehearsal's mark, so the next rehearsal drops it
+};
+// The copies that this program recorded in its directory on the server of the settings'
+// database and that are still there.
+QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings);
 
 } // namespace update

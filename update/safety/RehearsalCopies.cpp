@@ -11,7 +11,7 @@ namespace update {
 
 namespace {
 
-// One line per copy: the server, a tab, the copy's path as that server sees it.
+// One line per copy: the server, a tab, the copy's path as that server sees it, a tab, its mark.
 constexpr char kSeparator = '\t';
 
 } // namespace
@@ -28,10 +28,11 @@ QList<RehearsalCopies::Entry> RehearsalCopies::read() const
     if (!content)
         return entries;
     for (const QByteArray& line : content->split('\n')) {
-        const qsizetype separator = line.indexOf(kSeparator);
-        if (separator < 0)
+        const QList<QByteArray> fields = line.split(kSeparator);
+        if (fields.size() < 2)
             continue;
-        const Entry entry{QString::fromUtf8(line.left(separator)), QString::fromUtf8(line.mid(separator + 1))};
+        const Entry entry{QString::fromUtf8(fields[0]), QString::fromUtf8(fields[1]),
+                          fields.size() > 2 ? QString::fromUtf8(fields[2]) : QString()};
         if (!entry.copy.isEmpty() && !entries.contains(entry))
             entries.append(entry);
     }
@@ -44,16 +45,17 @@ QString RehearsalCopies::write(const QList<Entry>& entries) const
         return QFile::remove(filePath_) || !QFile::exists(filePath_) ? QString() : QStringLiteral("nelze odstranit");
     QByteArray content;
     for (const Entry& entry : entries)
-        content += entry.server.toUtf8() + kSeparator + entry.copy.toUtf8() + '\n';
+        content += entry.server.toUtf8() + kSeparator + entry.copy.toUtf8() + kSeparator + entry.mark.toUtf8() + '\n';
     return replaceOwnFile(filePath_, content);
 }
 
-QString RehearsalCopies::add(const QString& server, const QString& copy) const
+QString RehearsalCopies::add(const QString& server, const QString& copy, const QString& mark) const
 {
-    if (server.contains(QLatin1Char(kSeparator)) || copy.contains(QLatin1Char('\n')) || copy.contains(QLatin1Char('\r')))
-        return QStringLiteral("%1: nazev kopie nelze zaznamenat").arg(filePath_);
+    for (const QString& field : {server, copy, mark})
+        if (field.contains(QLatin1Char(kSeparator)) || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r')))
+            return QStringLiteral("%1: nazev kopie nelze zaznamenat").arg(filePath_);
     QList<Entry> entries = read();
-    const Entry entry{server, copy};
+    const Entry entry{server, copy, mark};
     if (entries.contains(entry))
         return {};
     entries.append(entry);
@@ -64,16 +66,16 @@ QString RehearsalCopies::add(const QString& server, const QString& copy) const
 void RehearsalCopies::remove(const QString& server, const QString& copy) const
 {
     QList<Entry> entries = read();
-    if (entries.removeAll(Entry{server, copy}) > 0)
+    if (entries.removeIf([&](const Entry& entry) { return entry.server == server && entry.copy == copy; }) > 0)
         write(entries);
 }
 
-QStringList RehearsalCopies::on(const QString& server) const
+QList<RehearsalCopies::Copy> RehearsalCopies::on(const QString& server) const
 {
-    QStringList copies;
+    QList<Copy> copies;
     for (const Entry& entry : read())
         if (entry.server == server)
-            copies.append(entry.copy);
+            copies.append({entry.copy, entry.mark});
     return copies;
 }
 
