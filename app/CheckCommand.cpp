@@ -27,7 +27,14 @@ int runCheckCommand(const QString& programDir)
         return exitStatusForSignal(stop.signal);
     }
     QString text = report.text(settings.alias, settings.user);
-    for (const update::LeftoverCopy& copy : update::leftoverRehearsalCopies(programDir, settings))
+    QList<update::LeftoverCopy> leftovers;
+    try {
+        leftovers = update::leftoverRehearsalCopies(programDir, settings, &stopSignal);
+    } catch (const update::Interrupted& stop) {
+        std::fprintf(stderr, "dph2012: --check stopped by %s\n", update::signalName(stop.signal).toLatin1().constData());
+        return exitStatusForSignal(stop.signal);
+    }
+    for (const update::LeftoverCopy& copy : leftovers)
         text += (copy.proved ? QStringLiteral("Zbyla kopie zkousky (odstrani ji pristi zkouska): ")
                              : QStringLiteral("Zbyla nedokoncena kopie zkousky bez znacky (program ji neodstrani, "
                                               "overte ji a odstrante rucne): "))

@@ -5,6 +5,7 @@
 #include "CommandFixture.h"
 
 #include "RowDump.h"
+#include "SilentHost.h"
 #include "db/Connection.h"
 #include "db/ServiceBackup.h"
 #include "update/safety/DatabaseBackup.h"
@@ -15,6 +16,7 @@
 #include "update/StockAndBanquets.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -218,6 +220,22 @@ TEST_F(OtherAttachments, AUserWithoutPrivilegeIsToldItSeesOnlyItsOwn)
         EXPECT_EQ(seen->summary().toStdString(), summary) << viewer << " seeing " << other;
         EXPECT_TRUE(seen->worthWarning());
     }
+}
+
+// Asking a server that never answers whether a backup's name is taken gives way to a stop signal
+// at once instead of waiting out the connect timeout.
+TEST(BackupName, TheServersAnswerOnANameGivesWayToAStop)
+{
+    const testsupport::SilentHost host;
+    update::ConnectionSettings settings;
+    settings.alias = QStringLiteral("127.0.0.1/%1:hotel").arg(host.port);
+    settings.user = QStringLiteral("SYSDBA");
+    settings.connectTimeout = 60;
+    QElapsedTimer clock;
+    clock.start();
+    const auto exists = update::existsWhereTheEngineWrites(settings, [&clock] { return clock.elapsed() > 300; });
+    EXPECT_THROW(exists(QStringLiteral("/backup/hotel.fbk")), db::ConnectAbandoned);
+    EXPECT_LT(clock.elapsed(), 20000) << "not the connect timeout";
 }
 
 // The read-only report of what is still at the old rate.

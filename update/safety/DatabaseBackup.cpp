@@ -1,5 +1,6 @@
 #include "update/safety/DatabaseBackup.h"
 
+#include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ServiceBackup.h"
 #include "update/RunLog.h"
@@ -50,17 +51,24 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
 
 } // namespace
 
-std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings)
+std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings,
+                                                               const std::function<bool()>& stop)
 {
-    const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
+    return existsWhereTheEngineWrites(settings, db::serviceTargetOf(settings.alias.toStdString()), stop);
+}
+
+std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings,
+                                                               const db::ServiceTarget& target,
+                                                               const std::function<bool()>& stop)
+{
     // A link is a name taken, even when it leads nowhere.
     if (target.host.empty())
         return [](const QString& path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
     auto unchecked = std::make_shared<int>(0);
-    return [settings, prefix = target.serverPrefix, unchecked](const QString& path) {
+    return [settings, prefix = target.serverPrefix, unchecked, stop](const QString& path) {
         const std::optional<bool> exists =
             db::fileExistsOnServer(prefix, path.toStdString(), settings.user.toStdString(),
-                                   settings.password.toStdString(), settings.connectTimeout);
+                                   settings.password.toStdString(), settings.connectTimeout, stop);
         if (exists)
             return *exists;
         if (++*unchecked >= kUncheckedNamesAllowed)
@@ -111,7 +119,13 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
         if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
         file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
-                              embedded ? &localNameTaken : existsWhereTheEngineWrites(settings));
+                              embedded ? &localNameTaken
+                                       : existsWhereTheEngineWrites(settings, target,
+                                                                    [&session] { return session.stopSignal() != 0; }));
+    } catch (const db::ConnectAbandoned&) {
+        log.WriteLog(kBackupPrefix + session.backupFile());
+        log.WriteLog(kBackupFailedPrefix + QStringLiteral("preruseno pri hledani volneho nazvu"));
+        throw Interrupted{session.stopSignal()};
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());

@@ -5,6 +5,10 @@
 
 #include <functional>
 
+namespace db {
+struct ServiceTarget;
+}
+
 namespace update {
 
 struct ConnectionSettings;
@@ -32,6 +36,12 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
 // Whether a file of that name exists where the engine of the settings' database writes: this
 // process's own engine sees this machine's files; a server is asked. A name the server cannot
 // tell about counts as taken, and after a few of those the answer is an error (std::runtime_error).
-std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings);
+// Waiting for the server is given up once `stop` answers true (db::ConnectAbandoned).
+std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings,
+                                                               const std::function<bool()>& stop = {});
+// The same for the settings' server already found in their connection string.
+std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings,
+                                                               const db::ServiceTarget& target,
+                                                               const std::function<bool()>& stop = {});
 
 } // namespace update

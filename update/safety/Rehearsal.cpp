@@ -107,10 +107,11 @@ bool carriesMark(db::Connection& connection, const RehearsalCopies::Copy& copy)
 
 // Drops a copy that an earlier rehearsal left, if it is proved to be one: its database carries
 // the mark recorded for it. False when it is not there, carries no such mark, or the engine refuses.
-bool dropMarkedCopy(const ConnectionSettings& production, const RehearsalCopies::Copy& copy)
+bool dropMarkedCopy(const ConnectionSettings& production, const RehearsalCopies::Copy& copy, const StopProbe& stop)
 {
     db::Connection connection;
     applyTo(connection, copySettings(production, copy.path));
+    connection.setInterruption([&stop] { return stop() != 0; });
     if (!carriesMark(connection, copy))
         return false;
     try {
@@ -145,10 +146,10 @@ QString serverOf(const ConnectionSettings& settings)
 }
 
 // Whether the copy is no longer there; a server that cannot tell counts as "still there".
-bool isGone(const ConnectionSettings& settings, const QString& copy)
+bool isGone(const ConnectionSettings& settings, const QString& copy, const StopProbe& stop = [] { return 0; })
 {
     try {
-        return !existsWhereTheEngineWrites(settings)(copy);
+        return !existsWhereTheEngineWrites(settings, [&stop] { return stop() != 0; })(copy);
     } catch (const std::exception&) {
         return false;
     }
@@ -267,16 +268,21 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
 
 } // namespace
 
-QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings)
+QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings,
+                                            const StopProbe& stop)
 {
     QList<LeftoverCopy> left;
-    const auto exists = existsWhereTheEngineWrites(settings);
+    const auto stopAsked = [&stop] { return stop() != 0; };
+    const auto exists = existsWhereTheEngineWrites(settings, stopAsked);
     for (const RehearsalCopies::Copy& copy : RehearsalCopies(programDir).on(serverOf(settings))) {
+        if (stopAsked())
+            throw Interrupted{stop()};
         try {
             if (!exists(copy.path))
                 continue;
             db::Connection connection;
             applyTo(connection, copySettings(settings, copy.path));
+            connection.setInterruption(stopAsked);
             left.append({copy.path, carriesMark(connection, copy)});
         } catch (const std::exception&) {
         }
@@ -306,16 +312,19 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     const RunLog& log = production.log();
     const RehearsalCopies record(production.programDir());
     const QString server = serverOf(settings);
+    const StopProbe stop = [&production] { return production.stopSignal(); };
     for (const RehearsalCopies::Copy& left : record.on(server)) {
-        if (dropMarkedCopy(settings, left)) {
+        production.throwIfStopRequested();
+        if (dropMarkedCopy(settings, left, stop)) {
             log.WriteLog(QStringLiteral("               | Odstranena kopie predchozi zkousky: ") + left.path);
             record.remove(server, left.path);
-        } else if (isGone(settings, left.path)) {
+        } else if (isGone(settings, left.path, stop)) {
             record.remove(server, left.path);
-        } else {
+        } else if (production.stopSignal() == 0) {
             log.WriteLog(QStringLiteral("               | Databaze %1 nenese znacku zkousky, neodstranuje se").arg(left.path));
         }
     }
+    production.throwIfStopRequested();
 
     const auto finish = [&] {
         report.totalMilliseconds = total.elapsed();
@@ -341,7 +350,9 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
 
     try {
         report.scratchDatabase = freeBackupName(copyNameFor(report.backupFile), QDateTime::currentDateTime(),
-                                                existsWhereTheEngineWrites(settings));
+                                                existsWhereTheEngineWrites(settings, [&stop] { return stop() != 0; }));
+    } catch (const db::ConnectAbandoned&) {
+        throw Interrupted{production.stopSignal()};
     } catch (const std::exception& error) {
         report.notMade = QString::fromLocal8Bit(error.what());
         return finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/Stop.h"
 #include "update/safety/RehearsalReport.h"
 
 #include <QString>
@@ -34,6 +35,8 @@ struct LeftoverCopy {
 };
 // The copies that this program recorded in its directory on the server of the settings'
 // database and that are still there.
-QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings);
+// A stop signal gives up the server's answer at once (Interrupted).
+QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings,
+                                            const StopProbe& stop);
 
 } // namespace update
