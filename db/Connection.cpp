@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -266,6 +267,26 @@ void Connection::open()
 void Connection::close()
 {
     impl_->detach();
+}
+
+void Connection::closeWaitingAtMost(std::chrono::milliseconds limit)
+{
+    impl_->claim.reset();
+    if (!impl_->attachment)
+        return;
+    IAttachment* attachment = impl_->attachment.release();
+    auto detached = std::make_shared<std::promise<void>>();
+    std::future<void> done = detached->get_future();
+    std::thread([attachment, detached] {
+        try {
+            Status status;
+            attachment->detach(&status); // releases the interface on success
+        } catch (const FbException&) {
+            attachment->release();
+        }
+        detached->set_value();
+    }).detach();
+    done.wait_for(limit);
 }
 
 bool Connection::isOpen() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,6 +45,10 @@ public:
     // Throws EngineError when the engine refuses, Error when the client library is unusable.
     void open();
     void close();
+    // Closes as close() does, but waits for the engine at most `limit`: after a stop signal the
+    // embedded engine may never finish a detach, and the program must still end. The detach
+    // goes on by itself meanwhile.
+    void closeWaitingAtMost(std::chrono::milliseconds limit);
     bool isOpen() const;
     // True once any attachment has been made: until then nothing can have reached the database.
     bool hasBeenOpened() const;

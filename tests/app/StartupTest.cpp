@@ -1,6 +1,8 @@
 #include "FirebirdRoot.h"
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
+#include <csignal>
+#include <QElapsedTimer>
 
 #include <QDir>
 #include <QFile>
@@ -106,6 +108,24 @@ TEST_P(InteractiveStart, ShowsTheWindowAndStartsNoUpdate)
 
 INSTANTIATE_TEST_SUITE_P(EmptyOrNoArgument, InteractiveStart, testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "EmptyArgument" : "NoArgument"); });
+
+// A stop signal to the window that waits for the operator, connected to the hotel's database:
+// the program ends at once with the shell's status for the signal, and the run log says why.
+TEST(InteractiveStart, AStopSignalEndsTheWaitingWindowAtOnce)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Base);
+    InstalledProgram program;
+    program.writeSettings(QString::fromStdString(database.path()));
+    program.start({}, QStringLiteral("offscreen"));
+    ASSERT_TRUE(program.stillRunningAfter(1500)) << program.standardError().toStdString();
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself()) << "still running a minute after the signal";
+    EXPECT_LT(sinceSignal.elapsed(), 10000);
+    EXPECT_EQ(program.exitCode(), 143);
+    EXPECT_EQ(program.logEntries(), QStringList{QStringLiteral("PRERUSENO      | SIGTERM")});
+}
 
 TEST(InteractiveStart, NoDisplayEndsAtOnceWithAMessageAndOne)
 {

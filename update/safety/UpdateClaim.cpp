@@ -82,7 +82,8 @@ void StopRun(UpdateSession& session, int signal)
 {
     session.log().WriteLog(kStoppedPrefix + signalName(signal));
     session.QueryPobyty.close();
-    session.Database1.close();
+    // The embedded engine, once the signal has reached it, may never finish a detach.
+    session.Database1.closeWaitingAtMost(std::chrono::seconds(2));
 }
 
 } // namespace update
