@@ -79,10 +79,10 @@ void runSteps(UpdateSession& session, UpdateView& view, int option)
 
 bool RunFullUpdate(UpdateSession& session, UpdateView& view)
 {
-    return RunClaimed(session, view, [&] { return RunFullUpdateOnCopy(session, view); });
+    return RunClaimed(session, view, [&] { return RunFullUpdateWithoutClaim(session, view); });
 }
 
-bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
+bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
 {
     const ButtonStates before(view);
     // The option as it stands when the operator starts: the rehearsal and the real run use this one.

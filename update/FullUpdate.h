@@ -13,8 +13,8 @@ class UpdateView;
 // runs; a stop signal ends it after the statement in flight, logged, the connection closed.
 // False when an error ended it, it was refused or stopped.
 bool RunFullUpdate(UpdateSession& session, UpdateView& view);
-// The same without the claim, on a rehearsal's scratch copy that no other instance knows of; a
-// stop signal throws Interrupted to the rehearsal.
-bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view);
+// The same without the claim: for a rehearsal's scratch copy, which no other instance knows of,
+// and inside the claim's own hold. A stop signal throws Interrupted to the caller.
+bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view);
 
 } // namespace update

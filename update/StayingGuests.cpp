@@ -140,7 +140,6 @@ private:
     UpdateView& view_;
 };
 
-
 // Step 7 on its own, the claim held.
 bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
 {

@@ -111,6 +111,15 @@ TEST(SafetyNetThroughServer, TheBackupNameAndSizeAreTheServersByEveryConnectionF
     std::filesystem::remove(earlier);
 }
 
+// A million rows: about 170 MB of backup, so that a signal comes while gbak writes.
+void addBulk(db::Connection& connection)
+{
+    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+    connection.execute("execute block as declare i integer = 0; begin while (i < 1000000) do begin "
+                       "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid()) || "
+                       "uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+}
+
 // A stop signal while the service writes the backup: the backup is abandoned within seconds,
 // its unfinished file goes, nothing of the update is sent, the shell's status. The database is
 // large enough (about 170 MB of backup) that the signal comes while gbak writes.
@@ -119,10 +128,7 @@ TEST(SafetyNetThroughServer, AStopSignalDuringTheBackupAbandonsItWithinSecondsAn
     const FreshDatabase database(HotelData::Demo);
     db::Connection connection;
     server::connect(connection, database.path());
-    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
-    connection.execute("execute block as declare i integer = 0; begin while (i < 1000000) do begin "
-                       "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid()) || "
-                       "uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    addBulk(connection);
     connection.close();
     const std::string backup = (database.directory() / "hotel.fbk").string();
     InstalledProgram program;
@@ -163,10 +169,7 @@ TEST(SafetyNetThroughServer, AStopDuringTheBackupLeavesAnotherToolsBackupRunning
     const FreshDatabase database(HotelData::Demo);
     db::Connection connection;
     server::connect(connection, database.path());
-    connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
-    connection.execute("execute block as declare i integer = 0; begin while (i < 1000000) do begin "
-                       "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid()) || "
-                       "uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    addBulk(connection);
     const std::string backup = (database.directory() / "hotel.fbk").string();
     const std::string othersBackup = (database.directory() / "other-tool.fbk").string();
     InstalledProgram program;

@@ -403,7 +403,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         }
         report.sizeBefore = databaseSize(rehearsal.Database1).value_or(-1);
         RehearsalView rehearsed(view, rehearsal, option, report);
-        RunFullUpdateOnCopy(rehearsal, rehearsed);
+        RunFullUpdateWithoutClaim(rehearsal, rehearsed);
         report.updateMilliseconds = phase.restart();
         view.showRehearsalProgress(QStringLiteral("kontrola kopie"));
         report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); });
