@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -228,6 +229,27 @@ TEST(SafetyNetInWindow, WithoutAScreenTheQuestionGoesToStandardErrorWithItsOwnAn
         const QString expected = QString::fromUtf8(row.said);
         EXPECT_TRUE(row.question.details.isEmpty() ? said == expected : said.startsWith(expected)) << said.toStdString();
         EXPECT_EQ(said.contains(QString::fromUtf8("obnovena")), !row.question.details.isEmpty()) << "the details follow";
+    }
+}
+
+// The option for staying guests cannot change while a command runs: the rehearsal and the real
+// run after it, or step 7 alone, use the option they started with.
+TEST(SafetyNetInWindow, TheOptionGroupIsOffWhileACommandRuns)
+{
+    const testsupport::FreshDatabase database(testsupport::HotelData::Demo);
+    const ProgramDir dir;
+    dir.writeAlias(QString::fromStdString(database.path()));
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.FormShow();
+    std::vector<bool> enabledDuring;
+    prompt.onInfo = [&](int) { enabledDuring.push_back(window.AdvOfficeRadioGroup1->isEnabled()); };
+    for (ui::GlowButton* command : {window.AdvGlowButton4, window.AdvGlowButton1, window.AdvGlowButton3}) {
+        enabledDuring.clear();
+        command->click();
+        ASSERT_FALSE(enabledDuring.empty()) << command->objectName().toStdString();
+        EXPECT_EQ(std::count(enabledDuring.begin(), enabledDuring.end(), true), 0) << command->objectName().toStdString();
+        EXPECT_TRUE(window.AdvOfficeRadioGroup1->isEnabled()) << "back once it ended";
     }
 }
 
