@@ -347,6 +347,27 @@ void TFormD08Main::showRehearsalProgress(const QString& line)
     showProgressInStatus(QString::fromUtf8("Zkouška: "), line);
 }
 
+void TFormD08Main::showPhaseProgress(const update::PhaseProgress& progress)
+{
+    // The update's own bar counts its eight steps; the other phases borrow the bar for percent.
+    if (progress.phase != update::Phase::Update) {
+        if (!barBeforePhase_)
+            barBeforePhase_.emplace(AdvProgress1->maximum(), AdvProgress1->value());
+        AdvProgress1->setMaximum(100);
+        AdvProgress1->setValue(progress.percent().value_or(0));
+    }
+    if (!progress.finished) {
+        showProgressInStatus(QString(), progress.czech());
+        return;
+    }
+    showProgressInStatus(QString(), QString());
+    if (barBeforePhase_) {
+        AdvProgress1->setMaximum(barBeforePhase_->first);
+        AdvProgress1->setValue(barBeforePhase_->second);
+        barBeforePhase_.reset();
+    }
+}
+
 void TFormD08Main::showProgressInStatus(const QString& prefix, const QString& line)
 {
     // The status line goes back to what it said before, a run log failure included.

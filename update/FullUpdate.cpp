@@ -12,7 +12,10 @@
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
+#include <QElapsedTimer>
+
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace update {
@@ -52,7 +55,8 @@ void installServerObjects(UpdateSession& session)
     runner.ExecSql(QStringLiteral("execute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\")"));
 }
 
-void runSteps(UpdateSession& session, UpdateView& view, int option)
+// `expected`: how long the steps took on the rehearsal's copy, when they were rehearsed.
+void runSteps(UpdateSession& session, UpdateView& view, int option, std::optional<qint64> expected)
 {
     StatementRunner& runner = session.runner();
     const std::vector<std::function<void()>> steps = {
@@ -66,12 +70,21 @@ void runSteps(UpdateSession& session, UpdateView& view, int option)
         // Deposits between the years need nothing in the database.
         [] {},
     };
+    QElapsedTimer clock;
+    clock.start();
+    PhaseProgress progress(Phase::Update, kSteps, false);
+    progress.expectedMilliseconds = expected;
+    view.showPhaseProgress(progress);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
         steps.at(step - 1)();
         view.markStepDone(step);
         view.processPendingMessages();
         view.setProgress(step);
+        progress.done = step;
+        progress.elapsedMilliseconds = clock.elapsed();
+        progress.finished = step == kSteps;
+        view.showPhaseProgress(progress);
     }
 }
 
@@ -118,11 +131,13 @@ bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
                 before.restore(view);
                 view.showRefusal(refusal);
             };
+            std::optional<qint64> rehearsedUpdate;
             if (session.rehearsalWanted()) {
                 // The rehearsal makes the backup that the real run relies on; whatever anyone
                 // else commits after it began is not in it.
                 const std::optional<TransactionMark> beforeBackup = markTransactions(session);
                 const RehearsalReport report = Rehearse(session, view, option);
+                rehearsedUpdate = report.updateMilliseconds;
                 if (!report.backupProved()) {
                     log.WriteLog(QStringLiteral("               | Aktualizace nespustena: zaloha nebyla overena obnovou"));
                     refuse({QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila: záloha se nezdařila "
@@ -142,7 +157,7 @@ bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
                 session.throwIfStopRequested();
                 if (othersMayHaveChanged(session, beforeBackup, 1)) {
                     log.WriteLog(QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1"));
-                    const QString failure = BackupBeforeUpdate(session, view);
+                    const QString failure = BackupBeforeUpdate(session, view, nullptr, report.backupMilliseconds);
                     if (!failure.isEmpty()) {
                         refuse({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
                                 QStringLiteral("the backup failed, the update was not started: ") + failure});
@@ -160,7 +175,7 @@ bool RunFullUpdateOnCopy(UpdateSession& session, UpdateView& view)
                 }
             }
 
-            runSteps(session, view, option);
+            runSteps(session, view, option, rehearsedUpdate);
 
             log.WriteLog(QStringLiteral("KONEC          | "));
             view.setIndicatorRunning(false);

@@ -113,7 +113,8 @@ QString megabytes(qint64 bytes)
 } // namespace
 
 ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, const std::function<void(const QString&)>& show,
-                                     UpdateView& view, const UpdateSession& session)
+                                     UpdateView& view, const UpdateSession& session,
+                                     const std::function<void(qint64)>& sized)
 {
     const auto work = std::make_shared<Work>(std::move(job));
     const bool watchFile = !localFile.isEmpty();
@@ -147,7 +148,9 @@ ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, c
         if (watchFile && sinceShown.elapsed() >= 1000) {
             sinceShown.restart();
             const qint64 written = QFileInfo(localFile).size();
-            if (written > shownSize)
+            if (sized)
+                sized(written);
+            else if (written > shownSize)
                 show(megabytes(shownSize = written));
         }
         for (const QString& line : lines)
