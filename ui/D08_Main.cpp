@@ -80,6 +80,9 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
         const QString text = QString::fromUtf8("Protokol %1 nelze zapsat: %2").arg(file, reason);
         Label10->setText(text);
         Label10->setToolTip(text);
+        // A phase's progress that covers it for now gives it back at the phase's end.
+        if (statusBeforeProgress_)
+            statusBeforeProgress_.emplace(text, text);
     });
     FormCreate();
 }
@@ -356,8 +359,10 @@ void TFormD08Main::showPhaseProgress(const update::PhaseProgress& progress)
         AdvProgress1->setMaximum(100);
         AdvProgress1->setValue(progress.percent().value_or(0));
     }
+    // Until something is done the status keeps what the phase said it began with (the file).
     if (!progress.finished) {
-        showProgressInStatus(QString(), progress.czech());
+        if (progress.done > 0 || !progress.totalKnown())
+            showProgressInStatus(QString(), progress.czech());
         return;
     }
     showProgressInStatus(QString(), QString());

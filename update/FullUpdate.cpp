@@ -74,7 +74,10 @@ void runSteps(UpdateSession& session, UpdateView& view, int option, std::optiona
     clock.start();
     PhaseProgress progress(Phase::Update, kSteps, false);
     progress.expectedMilliseconds = expected;
-    view.showPhaseProgress(progress);
+    // Without a connection every statement fails at once: there is no night to time.
+    const bool timed = session.isConnected();
+    if (timed)
+        view.showPhaseProgress(progress);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
         steps.at(step - 1)();
@@ -84,7 +87,8 @@ void runSteps(UpdateSession& session, UpdateView& view, int option, std::optiona
         progress.done = step;
         progress.elapsedMilliseconds = clock.elapsed();
         progress.finished = step == kSteps;
-        view.showPhaseProgress(progress);
+        if (timed)
+            view.showPhaseProgress(progress);
     }
 }
 

@@ -98,10 +98,13 @@ QString PhaseProgress::english() const
     if (!shown)
         return englishName(phase) + QStringLiteral(": running, its total cannot be known here");
     QString text = englishName(phase) + QStringLiteral(": %1 %").arg(*shown);
-    if (bytes)
-        text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(finished ? std::max(done, total) : done), megabytes(total));
-    else
+    if (!bytes)
         text += QStringLiteral(" (step %1 of %2)").arg(done).arg(total);
+    // At its end only what was written: a file smaller than the database is no shortfall.
+    else if (totalKnown() && !finished)
+        text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));
+    else if (done > 0)
+        text += QStringLiteral(" (%1 MB)").arg(megabytes(done));
     if (finished)
         return text + QStringLiteral(", done");
     if (const std::optional<qint64> left = secondsLeft())

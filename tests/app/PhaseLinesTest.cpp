@@ -28,7 +28,7 @@ protected:
     // operator is promised: "backup: 37 % (412 of 1,110 MB), about 2 min left".
     std::vector<int> percentsOf(const QString& phase)
     {
-        const QRegularExpression line(QStringLiteral("^dph2012: %1: (\\d+) % \\((\\S+ of \\S+ MB|step \\d of 8)\\)"
+        const QRegularExpression line(QStringLiteral("^dph2012: %1: (\\d+) % \\((\\S+ of \\S+ MB|\\S+ MB|step \\d of 8)\\)"
                                                      "(, about \\d+ (s|min) left|, done)?$")
                                           .arg(QRegularExpression::escape(phase)));
         std::vector<int> percents;

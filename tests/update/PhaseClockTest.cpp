@@ -56,10 +56,16 @@ TEST(PhaseClock, TextsForTheWindowAndForStandardError)
     EXPECT_EQ(update.english(), QStringLiteral("update: 100 % (step 8 of 8), done"));
     EXPECT_EQ(update.czech(), QString::fromUtf8("Aktualizace 100 %, hotovo"));
 
-    const PhaseProgress unknown(Phase::Restore, 0);
+    PhaseProgress written = backupAt(380'000'000, 200'000);
+    written.finished = true;
+    EXPECT_EQ(written.english(), QStringLiteral("backup: 100 % (380 MB), done"));
+
+    PhaseProgress unknown(Phase::Restore, 0);
     EXPECT_EQ(unknown.percent(), std::nullopt);
     EXPECT_EQ(unknown.english(), QStringLiteral("restore: running, its total cannot be known here"));
     EXPECT_EQ(unknown.czech(), QString::fromUtf8("Obnova kopie běží, celkový rozsah nelze zjistit"));
+    unknown.finished = true;
+    EXPECT_EQ(unknown.english(), QStringLiteral("restore: 100 %, done")) << "a server's copy is not measured here";
 }
 
 TEST(PhaseClock, DurationsAsTheOperatorReadsThem)
