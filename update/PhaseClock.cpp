@@ -14,9 +14,9 @@ QString czechName(Phase phase)
     case Phase::Backup:
         return QString::fromUtf8("Záloha");
     case Phase::Restore:
-        return QString::fromUtf8("Obnova kopie");
+        return QString::fromUtf8("Obnova");
     case Phase::RehearsedUpdate:
-        return QString::fromUtf8("Zkouška aktualizace");
+        return QString::fromUtf8("Zkouška");
     case Phase::Update:
         return QString::fromUtf8("Aktualizace");
     }

@@ -63,7 +63,7 @@ TEST(PhaseClock, TextsForTheWindowAndForStandardError)
     PhaseProgress unknown(Phase::Restore, 0);
     EXPECT_EQ(unknown.percent(), std::nullopt);
     EXPECT_EQ(unknown.english(), QStringLiteral("restore: running, its total cannot be known here"));
-    EXPECT_EQ(unknown.czech(), QString::fromUtf8("Obnova kopie běží, celkový rozsah nelze zjistit"));
+    EXPECT_EQ(unknown.czech(), QString::fromUtf8("Obnova běží, celkový rozsah nelze zjistit"));
     unknown.finished = true;
     EXPECT_EQ(unknown.english(), QStringLiteral("restore: 100 %, done")) << "a server's copy is not measured here";
 }
