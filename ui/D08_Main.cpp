@@ -366,17 +366,23 @@ void TFormD08Main::showPhaseProgress(const update::PhaseProgress& progress)
         return;
     }
     showProgressInStatus(QString(), QString());
-    if (barBeforePhase_) {
-        AdvProgress1->setMaximum(barBeforePhase_->first);
-        AdvProgress1->setValue(barBeforePhase_->second);
-        barBeforePhase_.reset();
-    }
+}
+
+void TFormD08Main::giveBackTheBar()
+{
+    if (!barBeforePhase_)
+        return;
+    AdvProgress1->setMaximum(barBeforePhase_->first);
+    AdvProgress1->setValue(barBeforePhase_->second);
+    barBeforePhase_.reset();
 }
 
 void TFormD08Main::showProgressInStatus(const QString& prefix, const QString& line)
 {
-    // The status line goes back to what it said before, a run log failure included.
+    // The status line goes back to what it said before, a run log failure included, and the bar
+    // too: a phase that an error or a stop cut short has not given it back.
     if (line.isEmpty()) {
+        giveBackTheBar();
         if (statusBeforeProgress_) {
             Label10->setText(statusBeforeProgress_->first);
             Label10->setToolTip(statusBeforeProgress_->second);

@@ -109,6 +109,8 @@ private:
     // The line after the prefix in the status line, its start elided; an empty line puts back what
     // the status line said before.
     void showProgressInStatus(const QString& prefix, const QString& line);
+    // The bar's maximum and position as they were before a phase borrowed it.
+    void giveBackTheBar();
 
     std::unique_ptr<OperatorPrompt> ownPrompt_;
     OperatorPrompt& prompt_;

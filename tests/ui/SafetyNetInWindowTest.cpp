@@ -411,6 +411,15 @@ TEST(PhaseInWindow, TheBarAndTheStatusShowPercentAndTimeLeftAndComeBackAfterward
     EXPECT_EQ(window.AdvProgress1->value(), 0);
     EXPECT_EQ(window.Label10->text(), status);
 
+    // A restore that a failure cut short gives the bar back when its rehearsal ends.
+    update::PhaseProgress restore(update::Phase::Restore, 1'110'000'000);
+    restore.done = 500'000'000;
+    window.showPhaseProgress(restore);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 100);
+    window.showRehearsalProgress(QString());
+    EXPECT_EQ(window.AdvProgress1->maximum(), 8);
+    EXPECT_EQ(window.Label10->text(), status);
+
     // The update keeps its bar of eight steps; only the status line tells its time left.
     update::PhaseProgress steps(update::Phase::Update, 8, false);
     steps.done = 3;
