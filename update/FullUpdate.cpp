@@ -59,6 +59,27 @@ void installServerObjects(UpdateSession& session)
 void runSteps(UpdateSession& session, UpdateView& view, int option, std::optional<qint64> expected)
 {
     StatementRunner& runner = session.runner();
+    // A step is a hundred parts: step 7's stay groups, the night's longest work, share its hundred.
+    constexpr qint64 kPartsOfAStep = 100;
+    QElapsedTimer clock;
+    clock.start();
+    PhaseProgress progress(Phase::Update, kSteps * kPartsOfAStep, false);
+    progress.unitsPerStep = kPartsOfAStep;
+    progress.expectedMilliseconds = expected;
+    // Without a connection every statement fails at once: there is no night to time.
+    const bool timed = session.isConnected();
+    const auto show = [&](qint64 done) {
+        progress.done = done;
+        progress.elapsedMilliseconds = clock.elapsed();
+        progress.finished = done == progress.total;
+        if (timed)
+            view.showPhaseProgress(progress);
+    };
+    const std::function<void(qint64, qint64)> groupEnded = [&](qint64 done, qint64 total) {
+        // Its last group leaves the step's end to the step itself.
+        if (done < total)
+            show(6 * kPartsOfAStep + kPartsOfAStep * done / total);
+    };
     const std::vector<std::function<void()>> steps = {
         [&] { runner.ExecSql(posTaxes().statement()); },
         [&] { addRate14ForFoodAndBeverage(session); },
@@ -66,29 +87,18 @@ void runSteps(UpdateSession& session, UpdateView& view, int option, std::optiona
         [&] { runner.ExecSql(settingsRates().statement()); },
         [&] { runner.ExecSql(reservations().statement()); },
         [&] { installServerObjects(session); },
-        [&] { ProcessStayingGuests(session, view, option); },
+        [&] { ProcessStayingGuests(session, view, option, groupEnded); },
         // Deposits between the years need nothing in the database.
         [] {},
     };
-    QElapsedTimer clock;
-    clock.start();
-    PhaseProgress progress(Phase::Update, kSteps, false);
-    progress.expectedMilliseconds = expected;
-    // Without a connection every statement fails at once: there is no night to time.
-    const bool timed = session.isConnected();
-    if (timed)
-        view.showPhaseProgress(progress);
+    show(0);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
         steps.at(step - 1)();
         view.markStepDone(step);
         view.processPendingMessages();
         view.setProgress(step);
-        progress.done = step;
-        progress.elapsedMilliseconds = clock.elapsed();
-        progress.finished = step == kSteps;
-        if (timed)
-            view.showPhaseProgress(progress);
+        show(step * kPartsOfAStep);
     }
 }
 

@@ -99,7 +99,7 @@ QString PhaseProgress::english() const
         return englishName(phase) + QStringLiteral(": running, its total cannot be known here");
     QString text = englishName(phase) + QStringLiteral(": %1 %").arg(*shown);
     if (!bytes)
-        text += QStringLiteral(" (step %1 of %2)").arg(done).arg(total);
+        text += QStringLiteral(" (step %1 of %2)").arg(done / unitsPerStep).arg(total / unitsPerStep);
     // At its end only what was written: a file smaller than the database is no shortfall.
     else if (totalKnown() && !finished)
         text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));

@@ -20,6 +20,8 @@ struct PhaseProgress {
     qint64 total = 0;
     // Sizes in bytes, else steps.
     bool bytes = true;
+    // Steps are counted in parts, so that a long step's own items (stay groups) move the percent.
+    qint64 unitsPerStep = 1;
     qint64 elapsedMilliseconds = 0;
     // The rehearsal's own figure for the whole phase, when there was one.
     std::optional<qint64> expectedMilliseconds;

@@ -65,9 +65,26 @@ TEST_F(PhaseProgressOfTheNight, TheBackupAndTheUpdateRiseToAHundred)
     expectRisingToAHundred(of(Phase::Backup), 3);
     const std::vector<PhaseProgress> steps = of(Phase::Update);
     expectRisingToAHundred(steps, 9);
-    EXPECT_EQ(steps.front().total, 8);
-    EXPECT_EQ(steps.back().done, 8);
+    EXPECT_EQ(steps.front().total / steps.front().unitsPerStep, 8);
+    EXPECT_EQ(steps.back().done, steps.back().total);
     EXPECT_FALSE(steps.back().expectedMilliseconds.has_value()) << "nothing was rehearsed";
+}
+
+// Step 7 is most of a large hotel's night: its stay groups move the percent within the step.
+TEST_F(PhaseProgressOfTheNight, TheStayGroupsMoveTheUpdatesPercentWithinStep7)
+{
+    view.option = 2;
+    ASSERT_TRUE(update::RunFullUpdate(session, view));
+    const std::vector<PhaseProgress> reports = of(Phase::Update);
+    expectRisingToAHundred(reports, 10);
+    std::vector<int> withinStep7;
+    for (const PhaseProgress& progress : reports)
+        if (progress.done > 6 * progress.unitsPerStep && progress.done < 7 * progress.unitsPerStep)
+            withinStep7.push_back(*progress.percent());
+    EXPECT_GE(withinStep7.size(), 2u) << "a report after each group but the last";
+    EXPECT_TRUE(std::all_of(withinStep7.begin(), withinStep7.end(), [](int percent) { return percent >= 75 && percent < 88; }));
+    EXPECT_TRUE(reports[reports.size() - 2].english().startsWith(QStringLiteral("update: 87 % (step 7 of 8)")))
+        << reports[reports.size() - 2].english().toStdString();
 }
 
 TEST_F(PhaseProgressOfTheNight, TheRehearsalsRestoreAndUpdateRiseToAHundredAndTheRealRunUsesItsFigure)
