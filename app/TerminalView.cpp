@@ -46,6 +46,24 @@ void TerminalView::showRehearsalProgress(const QString& line)
         say(QStringLiteral("rehearsal: ") + line);
 }
 
+void TerminalView::showPhaseProgress(const update::PhaseProgress& progress)
+{
+    // A log that a person reads or a scheduler keeps: a line every few seconds says enough.
+    constexpr qint64 kSecondsBetweenLines = 3;
+    const bool newPhase = shownPhase_ != progress.phase;
+    if (!newPhase && !progress.finished && sinceShown_.isValid() && sinceShown_.elapsed() < kSecondsBetweenLines * 1000)
+        return;
+    // The start of a phase with a known total says only that it began: 0 % tells nothing.
+    if (newPhase && progress.totalKnown() && progress.done == 0 && !progress.finished) {
+        shownPhase_ = progress.phase;
+        sinceShown_.start();
+        return;
+    }
+    shownPhase_ = progress.phase;
+    sinceShown_.start();
+    say(progress.english());
+}
+
 void TerminalView::showIncompleteBackup(const QString& file)
 {
     say(QStringLiteral("the backup was stopped: the incomplete file %1 on the server is not valid").arg(file));

@@ -2,9 +2,11 @@
 
 #include "update/UpdateView.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace app {
 
@@ -33,6 +35,8 @@ public:
     void showBackupProgress(const QString& line) override;
     void showIncompleteBackup(const QString& file) override;
     void showRehearsalProgress(const QString& line) override;
+    // One line at most every few seconds, and the phase's start and end.
+    void showPhaseProgress(const update::PhaseProgress& progress) override;
     void showRefusal(const update::Refusal& refusal) override;
     // Says how it went and goes on only when the rehearsal found no problem.
     bool continueAfterRehearsal(const update::RehearsalReport& report) override;
@@ -46,6 +50,8 @@ public:
 
 private:
     std::array<bool, update::kCommandButtons.size()> enabled_{true, true, true, true};
+    std::optional<update::Phase> shownPhase_;
+    QElapsedTimer sinceShown_;
 };
 
 } // namespace app

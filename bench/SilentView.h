@@ -24,4 +24,8 @@ public:
     bool continueDespite(const update::OtherAttachments&) override { return true; }
     void showBackupProgress(const QString&) override {}
     bool continueAfterRehearsal(const update::RehearsalReport&) override { return true; }
+    // Counted, to put a price on the phases' progress.
+    void showPhaseProgress(const update::PhaseProgress&) override { ++phaseReports; }
+
+    int phaseReports = 0;
 };

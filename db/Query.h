@@ -26,6 +26,8 @@ public:
 
     // The open result; empty when the query is closed.
     bool eof() const { return rows_.eof(); }
+    // The rows of the open result, fetched when it was opened.
+    std::size_t rowCount() const { return rows_.rowCount(); }
     void next() { rows_.next(); }
     std::string fieldText(std::size_t column) const { return rows_.text(column); }
     std::string fieldText(const std::string& name) const { return rows_.text(name); }

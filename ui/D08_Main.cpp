@@ -80,6 +80,9 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
         const QString text = QString::fromUtf8("Protokol %1 nelze zapsat: %2").arg(file, reason);
         Label10->setText(text);
         Label10->setToolTip(text);
+        // A phase's progress that covers it for now gives it back at the phase's end.
+        if (statusBeforeProgress_)
+            statusBeforeProgress_.emplace(text, text);
     });
     FormCreate();
 }
@@ -347,10 +350,39 @@ void TFormD08Main::showRehearsalProgress(const QString& line)
     showProgressInStatus(QString::fromUtf8("Zkouška: "), line);
 }
 
+void TFormD08Main::showPhaseProgress(const update::PhaseProgress& progress)
+{
+    // The update's own bar counts its eight steps; the other phases borrow the bar for percent.
+    if (progress.phase != update::Phase::Update) {
+        if (!barBeforePhase_)
+            barBeforePhase_.emplace(AdvProgress1->maximum(), AdvProgress1->value());
+        AdvProgress1->setMaximum(100);
+        AdvProgress1->setValue(progress.percent().value_or(0));
+    }
+    // Until something is done the status keeps what the phase said it began with (the file).
+    if (!progress.finished) {
+        if (progress.done > 0 || !progress.totalKnown())
+            showProgressInStatus(QString(), progress.czech());
+        return;
+    }
+    showProgressInStatus(QString(), QString());
+}
+
+void TFormD08Main::giveBackTheBar()
+{
+    if (!barBeforePhase_)
+        return;
+    AdvProgress1->setMaximum(barBeforePhase_->first);
+    AdvProgress1->setValue(barBeforePhase_->second);
+    barBeforePhase_.reset();
+}
+
 void TFormD08Main::showProgressInStatus(const QString& prefix, const QString& line)
 {
-    // The status line goes back to what it said before, a run log failure included.
+    // The status line goes back to what it said before, a run log failure included, and the bar
+    // too: a phase that an error or a stop cut short has not given it back.
     if (line.isEmpty()) {
+        giveBackTheBar();
         if (statusBeforeProgress_) {
             Label10->setText(statusBeforeProgress_->first);
             Label10->setToolTip(statusBeforeProgress_->second);

@@ -51,6 +51,7 @@ public:
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
     void showRehearsalProgress(const QString& line) override;
+    void showPhaseProgress(const update::PhaseProgress& progress) override;
     bool continueAfterRehearsal(const update::RehearsalReport& report) override;
     void showRefusal(const update::Refusal& refusal) override;
 
@@ -108,6 +109,8 @@ private:
     // The line after the prefix in the status line, its start elided; an empty line puts back what
     // the status line said before.
     void showProgressInStatus(const QString& prefix, const QString& line);
+    // The bar's maximum and position as they were before a phase borrowed it.
+    void giveBackTheBar();
 
     std::unique_ptr<OperatorPrompt> ownPrompt_;
     OperatorPrompt& prompt_;
@@ -116,6 +119,8 @@ private:
     bool commandRunning_ = false;
     // The status line's text and tooltip while a backup or the rehearsal shows its progress there.
     std::optional<std::pair<QString, QString>> statusBeforeProgress_;
+    // The bar's maximum and position before a phase took it over, to give back at its end.
+    std::optional<std::pair<int, int>> barBeforePhase_;
 };
 
 } // namespace ui

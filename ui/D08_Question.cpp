@@ -127,9 +127,10 @@ Question rehearsalQuestion(const update::RehearsalReport& report)
         const QStringList left = leftNames(report);
         if (!left.isEmpty())
             lines.append(fitted(QString::fromUtf8("Zbývá: "), left.join(QStringLiteral(", "))));
-        lines.append(QString::fromUtf8("Trvala %1, skutečný běh odhadem %2<br>")
+        lines.append(QString::fromUtf8("Trvala %1, skutečný běh odhadem %2 (záloha %3, aktualizace %4)<br>")
                          .arg(seconds(report.totalMilliseconds),
-                              seconds(report.backupMilliseconds + report.updateMilliseconds)));
+                              seconds(report.backupMilliseconds + report.updateMilliseconds),
+                              seconds(report.backupMilliseconds), seconds(report.updateMilliseconds)));
     }
     lines.append(QString::fromUtf8("Pokračovat v aktualizaci?<br></P>"));
     // Past problems the real run goes on only when the operator says so.

@@ -12,7 +12,10 @@
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
+#include <QElapsedTimer>
+
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace update {
@@ -52,9 +55,31 @@ void installServerObjects(UpdateSession& session)
     runner.ExecSql(QStringLiteral("execute PROCEDURE QVT_GENERAL_GRANT (\"VRX_APP_ROLE\")"));
 }
 
-void runSteps(UpdateSession& session, UpdateView& view, int option)
+// `expected`: how long the steps took on the rehearsal's copy, when they were rehearsed.
+void runSteps(UpdateSession& session, UpdateView& view, int option, std::optional<qint64> expected)
 {
     StatementRunner& runner = session.runner();
+    // A step is a hundred parts: step 7's stay groups, the night's longest work, share its hundred.
+    constexpr qint64 kPartsOfAStep = 100;
+    QElapsedTimer clock;
+    clock.start();
+    PhaseProgress progress(Phase::Update, kSteps * kPartsOfAStep, false);
+    progress.unitsPerStep = kPartsOfAStep;
+    progress.expectedMilliseconds = expected;
+    // Without a connection every statement fails at once: there is no night to time.
+    const bool timed = session.isConnected();
+    const auto show = [&](qint64 done) {
+        progress.done = done;
+        progress.elapsedMilliseconds = clock.elapsed();
+        progress.finished = done == progress.total;
+        if (timed)
+            view.showPhaseProgress(progress);
+    };
+    const std::function<void(qint64, qint64)> groupEnded = [&](qint64 done, qint64 total) {
+        // Its last group leaves the step's end to the step itself.
+        if (done < total)
+            show(6 * kPartsOfAStep + kPartsOfAStep * done / total);
+    };
     const std::vector<std::function<void()>> steps = {
         [&] { runner.ExecSql(posTaxes().statement()); },
         [&] { addRate14ForFoodAndBeverage(session); },
@@ -62,16 +87,18 @@ void runSteps(UpdateSession& session, UpdateView& view, int option)
         [&] { runner.ExecSql(settingsRates().statement()); },
         [&] { runner.ExecSql(reservations().statement()); },
         [&] { installServerObjects(session); },
-        [&] { ProcessStayingGuests(session, view, option); },
+        [&] { ProcessStayingGuests(session, view, option, groupEnded); },
         // Deposits between the years need nothing in the database.
         [] {},
     };
+    show(0);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
         steps.at(step - 1)();
         view.markStepDone(step);
         view.processPendingMessages();
         view.setProgress(step);
+        show(step * kPartsOfAStep);
     }
 }
 
@@ -118,11 +145,13 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
                 before.restore(view);
                 view.showRefusal(refusal);
             };
+            std::optional<qint64> rehearsedUpdate;
             if (session.rehearsalWanted()) {
                 // The rehearsal makes the backup that the real run relies on; whatever anyone
                 // else commits after it began is not in it.
                 const std::optional<TransactionMark> beforeBackup = markTransactions(session);
                 const RehearsalReport report = Rehearse(session, view, option);
+                rehearsedUpdate = report.updateMilliseconds;
                 if (!report.backupProved()) {
                     log.WriteLog(QStringLiteral("               | Aktualizace nespustena: zaloha nebyla overena obnovou"));
                     refuse({QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila: záloha se nezdařila "
@@ -142,7 +171,7 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
                 session.throwIfStopRequested();
                 if (othersMayHaveChanged(session, beforeBackup, 1)) {
                     log.WriteLog(QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1"));
-                    const QString failure = BackupBeforeUpdate(session, view);
+                    const QString failure = BackupBeforeUpdate(session, view, nullptr, report.backupMilliseconds);
                     if (!failure.isEmpty()) {
                         refuse({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
                                 QStringLiteral("the backup failed, the update was not started: ") + failure});
@@ -160,7 +189,7 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
                 }
             }
 
-            runSteps(session, view, option);
+            runSteps(session, view, option, rehearsedUpdate);
 
             log.WriteLog(QStringLiteral("KONEC          | "));
             view.setIndicatorRunning(false);

@@ -37,7 +37,10 @@ QString splitCall(qint64 group)
 
 class StayingGuests {
 public:
-    StayingGuests(UpdateSession& session, UpdateView& view) : session_(session), view_(view) {}
+    StayingGuests(UpdateSession& session, UpdateView& view, std::function<void(qint64, qint64)> groupEnded = {})
+        : session_(session), view_(view), groupEnded_(std::move(groupEnded))
+    {
+    }
 
     bool run(int option)
     {
@@ -91,6 +94,8 @@ private:
         db::Query& groups = session_.QueryPobyty;
         groups.setSql(kStayQuery.toStdString());
         groups.open();
+        const auto total = static_cast<qint64>(groups.rowCount());
+        qint64 done = 0;
         while (!groups.eof()) {
             const QString text = QString::fromStdString(groups.fieldText("CisloSkupiny"));
             if (const std::optional<qint64> group = wholeNumber(text)) {
@@ -105,6 +110,8 @@ private:
                 log(kGroupPrefix + QStringLiteral("Cislo skupiny '") + text
                     + QStringLiteral("' neni cele cislo, skupina se preskakuje"));
             groups.next();
+            if (groupEnded_)
+                groupEnded_(++done, total);
             view_.processPendingMessages();
         }
         groups.close();
@@ -138,6 +145,7 @@ private:
 
     UpdateSession& session_;
     UpdateView& view_;
+    const std::function<void(qint64, qint64)> groupEnded_;
 };
 
 // Step 7 on its own, the claim held.
@@ -184,9 +192,10 @@ bool ProcessStayingGuests(UpdateSession& session, UpdateView& view)
     return ProcessStayingGuests(session, view, view.stayingGuestsOption());
 }
 
-bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option)
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option,
+                          const std::function<void(qint64 done, qint64 total)>& groupEnded)
 {
-    return StayingGuests(session, view).run(option);
+    return StayingGuests(session, view, groupEnded).run(option);
 }
 
 qint64 FindCashDesk(StatementRunner& runner, qint64 client)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace update {
 
 class StatementRunner;
@@ -22,7 +24,9 @@ inline const QString kStayQuery = QStringLiteral(
 // result is false.
 bool ProcessStayingGuests(UpdateSession& session, UpdateView& view);
 // The same with the option (0 to 3 for a to d) given: the one a rehearsal ran with.
-bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option);
+// `groupEnded`, if given, hears after each group how many of how many are behind.
+bool ProcessStayingGuests(UpdateSession& session, UpdateView& view, int option,
+                          const std::function<void(qint64 done, qint64 total)>& groupEnded = {});
 
 // The cash desk under which a client's accommodation is posted: the client's own, else the
 // first reception desk, else the lowest positive business unit, else 1. A failed lookup counts

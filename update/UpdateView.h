@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/PhaseClock.h"
+
 #include <QString>
 
 #include <array>
@@ -63,6 +65,8 @@ public:
     {
         showBackupProgress(QString::fromUtf8("Nedokončená záloha %1, soubor na serveru je neplatný").arg(file));
     }
+    // How far a long phase (backup, restore, rehearsed or real update) is and how long it has left.
+    virtual void showPhaseProgress(const PhaseProgress&) {}
     // A line of the running rehearsal's progress (backup, restore, the rehearsed steps, the check);
     // an empty line: the rehearsal has ended. The window stays usable meanwhile.
     virtual void showRehearsalProgress(const QString& line) { showBackupProgress(line); }

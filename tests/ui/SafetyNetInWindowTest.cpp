@@ -13,6 +13,7 @@
 #include "ui/widgets/CircularProgress.h"
 #include "ui/widgets/GlowButton.h"
 #include "ui/widgets/OfficeRadioGroup.h"
+#include "ui/widgets/SmoothProgressBar.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/RehearsalReport.h"
 #include "update/safety/UpdateClaim.h"
@@ -397,6 +398,60 @@ TEST(RehearsalInWindow, ZrusitAfterTheRehearsalChangesNothing)
               QStringLiteral("               | Aktualizace po zkousce nespustena"));
     EXPECT_EQ(prompt.errors, QStringList{QString::fromUtf8("Aktualizace nebyla spuštěna, databáze se nezměnila.")});
     EXPECT_TRUE(window.AdvGlowButton1->isEnabled()) << "the update can still be started";
+}
+
+} // namespace
+
+namespace {
+
+// A long phase borrows the bar for its percent and the status line for its time left, and gives
+// both back as they were at its end.
+TEST(PhaseInWindow, TheBarAndTheStatusShowPercentAndTimeLeftAndComeBackAfterwards)
+{
+    const ProgramDir dir;
+    ui::RecordingPrompt prompt;
+    ui::TFormD08Main window(dir.path(), prompt);
+    window.setProgressMaximum(8);
+    window.setProgress(0);
+    const QString status = window.Label10->text();
+
+    update::PhaseProgress backup(update::Phase::Backup, 1'110'000'000);
+    window.showPhaseProgress(backup);
+    EXPECT_EQ(window.Label10->text(), status) << "nothing done yet to tell";
+    backup.done = 412'000'000;
+    backup.elapsedMilliseconds = 80'000;
+    window.showPhaseProgress(backup);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 100);
+    EXPECT_EQ(window.AdvProgress1->value(), 37);
+    // The label is narrow: the whole text is its tip, the time left is what stays in sight.
+    EXPECT_EQ(window.Label10->toolTip(), QString::fromUtf8("Záloha 37 %, zbývá asi 2 min"));
+    EXPECT_TRUE(window.Label10->text().endsWith(QString::fromUtf8("zbývá asi 2 min")));
+
+    backup.finished = true;
+    window.showPhaseProgress(backup);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 8);
+    EXPECT_EQ(window.AdvProgress1->value(), 0);
+    EXPECT_EQ(window.Label10->text(), status);
+
+    // A restore that a failure cut short gives the bar back when its rehearsal ends.
+    update::PhaseProgress restore(update::Phase::Restore, 1'110'000'000);
+    restore.done = 500'000'000;
+    window.showPhaseProgress(restore);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 100);
+    window.showRehearsalProgress(QString());
+    EXPECT_EQ(window.AdvProgress1->maximum(), 8);
+    EXPECT_EQ(window.Label10->text(), status);
+
+    // The update keeps its bar of eight steps; only the status line tells its time left.
+    update::PhaseProgress steps(update::Phase::Update, 8, false);
+    steps.done = 3;
+    steps.elapsedMilliseconds = 3000;
+    steps.expectedMilliseconds = 130'000;
+    window.setProgress(3);
+    window.showPhaseProgress(steps);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 8);
+    EXPECT_EQ(window.AdvProgress1->value(), 3);
+    EXPECT_EQ(window.Label10->toolTip(), QString::fromUtf8("Aktualizace 37 %, zbývá asi 2 min"));
 }
 
 } // namespace

@@ -42,6 +42,8 @@ public:
     }
     void showBackupProgress(const QString& line) override { record(QStringLiteral("backup ") + line); }
     void showRehearsalProgress(const QString& line) override { record(QStringLiteral("rehearsal ") + line); }
+    // Kept apart from the events: how often a phase reports depends on how fast it runs.
+    void showPhaseProgress(const update::PhaseProgress& progress) override { phases.push_back(progress); }
     bool continueAfterRehearsal(const update::RehearsalReport& report) override
     {
         rehearsals.push_back(report);
@@ -78,6 +80,7 @@ public:
     bool goOnDespiteOthers = true;
     bool goOnAfterRehearsal = true;
     std::vector<update::RehearsalReport> rehearsals;
+    std::vector<update::PhaseProgress> phases;
     bool indicatorRunning = false;
     std::map<update::CommandButton, bool> enabled = {{update::CommandButton::RunAll, true},
                                                      {update::CommandButton::Step7, true},

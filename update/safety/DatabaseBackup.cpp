@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ServiceBackup.h"
+#include "update/PhaseSize.h"
 #include "update/RunLog.h"
 #include "update/Stop.h"
 #include "update/safety/LocalBackupFile.h"
@@ -107,7 +108,8 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
     return candidate;
 }
 
-QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile)
+QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile,
+                           std::optional<qint64> expectedMilliseconds)
 {
     const ConnectionSettings settings = session.settings();
     const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
@@ -139,11 +141,20 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
                                    settings.password.toStdString(), settings.connectTimeout);
     std::uint64_t watchTransactions = 0;
+    // A server's file is not this machine's to measure: its backup has no known total.
+    PhaseProgress progress(Phase::Backup, embedded ? databaseBytes(session.Database1) : 0);
+    progress.expectedMilliseconds = expectedMilliseconds;
+    view.showPhaseProgress(progress);
     const ServiceOutcome outcome = runKeepingWindowAlive(
         [backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
             return backup.run(target, lines, stop, &watchTransactions);
         },
-        embedded ? file : QString(), [&view](const QString& line) { view.showBackupProgress(line); }, view, session);
+        embedded ? file : QString(), [&view](const QString& line) { view.showBackupProgress(line); }, view, session,
+        [&](qint64 written) {
+            progress.done = written;
+            progress.elapsedMilliseconds = clock.elapsed();
+            view.showPhaseProgress(progress);
+        });
     view.showBackupProgress(QString());
     session.noteOwnTransactionsElsewhere(watchTransactions);
     if (outcome.stopped && (outcome.failure || !outcome.written)) {
@@ -164,6 +175,10 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
             QFile::remove(file);
         return failure;
     }
+    progress.done = bytes;
+    progress.elapsedMilliseconds = clock.elapsed();
+    progress.finished = true;
+    view.showPhaseProgress(progress);
     log.WriteLog(kBackupDonePrefix + QString::number(bytes) + QStringLiteral(" B, ")
                  + QString::number(clock.elapsed() / 1000.0, 'f', 1) + QStringLiteral(" s"));
     if (madeFile)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace db {
 struct ServiceTarget;
@@ -30,8 +31,10 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 // only when the service reported writing more than nothing. An empty text when it succeeded,
 // else why it failed (already logged). A stop signal abandons the backup within seconds: its
 // unfinished file is removed, or reported where it cannot be, and Interrupted is thrown.
-// `madeFile`, if given, receives the name the backup was written under.
-QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr);
+// `madeFile`, if given, receives the name the backup was written under. `expectedMilliseconds`:
+// how long a rehearsal's backup of the same database took, for the time left.
+QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr,
+                           std::optional<qint64> expectedMilliseconds = std::nullopt);
 
 // Whether a file of that name exists where the engine of the settings' database writes: this
 // process's own engine sees this machine's files; a server is asked. A name the server cannot

@@ -14,6 +14,7 @@
 #include "update/safety/ReadinessCheck.h"
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/ServiceJob.h"
+#include "update/PhaseSize.h"
 #include "update/safety/UpdateClaim.h"
 
 #include <QDateTime>
@@ -195,6 +196,14 @@ public:
     }
     bool continueDespite(const OtherAttachments&) override { return true; }
     void showBackupProgress(const QString&) override {}
+    // The update on the copy is the rehearsal's phase of its own.
+    void showPhaseProgress(const PhaseProgress& progress) override
+    {
+        PhaseProgress rehearsed = progress;
+        if (rehearsed.phase == Phase::Update)
+            rehearsed.phase = Phase::RehearsedUpdate;
+        outer_.showPhaseProgress(rehearsed);
+    }
     bool continueAfterRehearsal(const RehearsalReport&) override { return false; }
 
 private:
@@ -235,13 +244,22 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
     const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
                                      settings.password.toStdString(), settings.connectTimeout);
     const bool embedded = db::serviceTargetOf(settings.alias.toStdString()).host.empty();
+    // The copy grows back to about the database's size; a server's copy cannot be measured here.
+    PhaseProgress progress(Phase::Restore, embedded ? databaseBytes(production.Database1) : 0);
+    QElapsedTimer clock;
+    clock.start();
+    view.showPhaseProgress(progress);
     const ServiceOutcome outcome = runKeepingWindowAlive(
         [service, from = backup.toStdString(), to = copy.toStdString()](const auto& lines, const auto& stop) {
             service.run(from, to, lines, stop);
             return std::optional<std::uint64_t>();
         },
         embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
-        view, production);
+        view, production, [&](qint64 written) {
+            progress.done = written;
+            progress.elapsedMilliseconds = clock.elapsed();
+            view.showPhaseProgress(progress);
+        });
     if (outcome.stopped) {
         // A restore cannot be stopped: this process's own engine writes on into a file that is
         // gone once the process ends; a server's restore runs to its end, and the next
@@ -263,7 +281,13 @@ QString restore(UpdateSession& production, UpdateView& view, const QString& back
         }
         throw Interrupted{production.stopSignal()};
     }
-    return outcome.failure ? failureText(outcome.failure) : QString();
+    if (outcome.failure)
+        return failureText(outcome.failure);
+    progress.done = embedded ? QFileInfo(copy).size() : 0;
+    progress.elapsedMilliseconds = clock.elapsed();
+    progress.finished = true;
+    view.showPhaseProgress(progress);
+    return {};
 }
 
 } // namespace

@@ -25,6 +25,10 @@ namespace {
 // asked to stop within a second and gets three more to end.
 constexpr std::chrono::seconds kStopGrace(6);
 
+// How often a watched file's size is taken for a phase's percent, in milliseconds: one look at
+// the file's size costs the phase nothing it would notice.
+constexpr qint64 kSizeEvery = 100;
+
 // Progress lines that wait for the window's thread at most.
 constexpr std::size_t kWaitingLines = 1000;
 
@@ -113,7 +117,8 @@ QString megabytes(qint64 bytes)
 } // namespace
 
 ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, const std::function<void(const QString&)>& show,
-                                     UpdateView& view, const UpdateSession& session)
+                                     UpdateView& view, const UpdateSession& session,
+                                     const std::function<void(qint64)>& sized)
 {
     const auto work = std::make_shared<Work>(std::move(job));
     const bool watchFile = !localFile.isEmpty();
@@ -144,10 +149,13 @@ ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, c
         }
         if (!finished && giveUpAt && std::chrono::steady_clock::now() >= *giveUpAt)
             break;
-        if (watchFile && sinceShown.elapsed() >= 1000) {
+        // A percent moves the window's bar smoothly; a line of megabytes once a second is enough.
+        if (watchFile && sinceShown.elapsed() >= (sized ? kSizeEvery : 1000)) {
             sinceShown.restart();
             const qint64 written = QFileInfo(localFile).size();
-            if (written > shownSize)
+            if (sized)
+                sized(written);
+            else if (written > shownSize)
                 show(megabytes(shownSize = written));
         }
         for (const QString& line : lines)

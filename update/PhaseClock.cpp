@@ -1,0 +1,115 @@
+#include "update/PhaseClock.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace update {
+
+namespace {
+
+QString czechName(Phase phase)
+{
+    switch (phase) {
+    case Phase::Backup:
+        return QString::fromUtf8("Záloha");
+    case Phase::Restore:
+        return QString::fromUtf8("Obnova");
+    case Phase::RehearsedUpdate:
+        return QString::fromUtf8("Zkouška");
+    case Phase::Update:
+        return QString::fromUtf8("Aktualizace");
+    }
+    return {};
+}
+
+QString englishName(Phase phase)
+{
+    switch (phase) {
+    case Phase::Backup:
+        return QStringLiteral("backup");
+    case Phase::Restore:
+        return QStringLiteral("restore");
+    case Phase::RehearsedUpdate:
+        return QStringLiteral("rehearsed update");
+    case Phase::Update:
+        return QStringLiteral("update");
+    }
+    return {};
+}
+
+// "1,110": whole megabytes with thousands grouped, as English text writes them.
+QString megabytes(qint64 bytes)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString((bytes + 500'000) / 1'000'000);
+}
+
+} // namespace
+
+std::optional<int> PhaseProgress::percent() const
+{
+    if (finished)
+        return 100;
+    if (!totalKnown())
+        return std::nullopt;
+    const qint64 share = std::clamp<qint64>(done, 0, total) * 100 / total;
+    return static_cast<int>(std::min<qint64>(share, 99));
+}
+
+std::optional<qint64> PhaseProgress::secondsLeft() const
+{
+    if (finished)
+        return 0;
+    if (expectedMilliseconds)
+        return std::max<qint64>(*expectedMilliseconds - elapsedMilliseconds, 0) / 1000;
+    if (!totalKnown() || done <= 0 || elapsedMilliseconds <= 0)
+        return std::nullopt;
+    const qint64 left = std::max<qint64>(total - done, 0);
+    return static_cast<qint64>(static_cast<double>(elapsedMilliseconds) * static_cast<double>(left)
+                               / static_cast<double>(done) / 1000.0);
+}
+
+QString roughDuration(qint64 seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(std::max<qint64>(seconds, 1));
+    const qint64 minutes = (seconds + 30) / 60;
+    if (minutes < 60)
+        return QStringLiteral("%1 min").arg(minutes);
+    return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
+}
+
+QString PhaseProgress::czech() const
+{
+    const std::optional<int> shown = percent();
+    if (!shown)
+        return czechName(phase) + QString::fromUtf8(" běží, celkový rozsah nelze zjistit");
+    QString text = czechName(phase) + QStringLiteral(" %1 %").arg(*shown);
+    if (finished)
+        return text + QString::fromUtf8(", hotovo");
+    if (const std::optional<qint64> left = secondsLeft())
+        text += QString::fromUtf8(", zbývá asi ") + roughDuration(*left);
+    return text;
+}
+
+QString PhaseProgress::english() const
+{
+    const std::optional<int> shown = percent();
+    if (!shown)
+        return englishName(phase) + QStringLiteral(": running, its total cannot be known here");
+    QString text = englishName(phase) + QStringLiteral(": %1 %").arg(*shown);
+    if (!bytes)
+        text += QStringLiteral(" (step %1 of %2)").arg(done / unitsPerStep).arg(total / unitsPerStep);
+    // At its end only what was written: a file smaller than the database is no shortfall.
+    else if (totalKnown() && !finished)
+        text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));
+    else if (done > 0)
+        text += QStringLiteral(" (%1 MB)").arg(megabytes(done));
+    if (finished)
+        return text + QStringLiteral(", done");
+    if (const std::optional<qint64> left = secondsLeft())
+        text += QStringLiteral(", about %1 left").arg(roughDuration(*left));
+    return text;
+}
+
+} // namespace update

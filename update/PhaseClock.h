@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace update {
+
+// The long phases of a night whose progress is shown.
+enum class Phase { Backup, Restore, RehearsedUpdate, Update };
+
+// How far a long phase is: what is done of a total the engine told (bytes or steps), how long it
+// has run and, when a rehearsal measured it, how long the whole phase took there.
+struct PhaseProgress {
+    PhaseProgress(Phase phase, qint64 total, bool bytes = true) : phase(phase), total(total), bytes(bytes) {}
+
+    Phase phase = Phase::Backup;
+    qint64 done = 0;
+    // 0 when the phase cannot know its total.
+    qint64 total = 0;
+    // Sizes in bytes, else steps.
+    bool bytes = true;
+    // Steps are counted in parts, so that a long step's own items (stay groups) move the percent.
+    qint64 unitsPerStep = 1;
+    qint64 elapsedMilliseconds = 0;
+    // The rehearsal's own figure for the whole phase, when there was one.
+    std::optional<qint64> expectedMilliseconds;
+    bool finished = false;
+
+    bool totalKnown() const { return total > 0; }
+    // 0 to 99 while the phase runs (a total is an estimate and the end is not yet proved), 100
+    // once it has ended well; nothing when the total is unknown.
+    std::optional<int> percent() const;
+    // Seconds left: by the rehearsal's figure when there is one, else by the pace so far.
+    std::optional<qint64> secondsLeft() const;
+    // For the window: "Záloha 37 %, zbývá asi 2 min".
+    QString czech() const;
+    // For standard error: "backup: 37 % (412 of 1,110 MB), about 2 min left".
+    QString english() const;
+};
+
+// "2 min", "45 s", "1 h 5 min": a duration as the operator reads it.
+QString roughDuration(qint64 seconds);
+
+} // namespace update
