@@ -91,27 +91,25 @@ int main(int argc, char* argv[])
         window.showBackupProgress(QStringLiteral("writing data for table REC_CHECKDTL"));
         written &= save(window.grab(), output, QStringLiteral("main_backup.png"));
         window.showBackupProgress(QString());
-        // The same backup of a 1,110 MB database with 412 MB written after 80 s.
-        update::PhaseProgress backup(update::Phase::Backup, 1'110'000'000);
-        backup.done = 412'000'000;
-        backup.elapsedMilliseconds = 80'000;
-        window.showPhaseProgress(backup);
-        written &= save(window.grab(), output, QStringLiteral("main_backup_percent.png"));
-        backup.finished = true;
-        window.showPhaseProgress(backup);
+        // A long phase of a 1,110 MB database, part of it done; the phase then ends.
+        const auto phaseShot = [&](update::Phase phase, qint64 done, qint64 milliseconds, const QString& file) {
+            update::PhaseProgress progress(phase, 1'110'000'000);
+            progress.done = done;
+            progress.elapsedMilliseconds = milliseconds;
+            window.showPhaseProgress(progress);
+            written &= save(window.grab(), output, file);
+            progress.finished = true;
+            window.showPhaseProgress(progress);
+        };
+        // The same backup with 412 MB written after 80 s.
+        phaseShot(update::Phase::Backup, 412'000'000, 80'000, QStringLiteral("main_backup_percent.png"));
 
         // The rehearsal on a restored copy before the real update, its progress in the status.
         window.showRehearsalProgress(QString::fromUtf8("krok 3: služby recepce se sazbou 10"));
         written &= save(window.grab(), output, QStringLiteral("main_rehearsal.png"));
         window.showRehearsalProgress(QString());
         // The restore of that copy, 64 % of the way after 3 minutes.
-        update::PhaseProgress restore(update::Phase::Restore, 1'110'000'000);
-        restore.done = 710'000'000;
-        restore.elapsedMilliseconds = 180'000;
-        window.showPhaseProgress(restore);
-        written &= save(window.grab(), output, QStringLiteral("main_rehearsal_percent.png"));
-        restore.finished = true;
-        window.showPhaseProgress(restore);
+        phaseShot(update::Phase::Restore, 710'000'000, 180'000, QStringLiteral("main_rehearsal_percent.png"));
 
         // Midway through the full update: five steps done.
         for (int step = 1; step <= 5; ++step) {
