@@ -207,8 +207,15 @@ ServiceTarget serviceTargetOf(const std::string& connectionString)
 
 ServiceBackup::ServiceBackup(std::string connectionString, std::string user, std::string password,
                              unsigned connectTimeout)
-    : connectionString_(std::move(connectionString)), user_(std::move(user)), password_(std::move(password)),
-      connectTimeout_(connectTimeout)
+    : ServiceBackup(connectionString, serviceTargetOf(connectionString), std::move(user), std::move(password),
+                    connectTimeout)
+{
+}
+
+ServiceBackup::ServiceBackup(std::string connectionString, ServiceTarget target, std::string user, std::string password,
+                             unsigned connectTimeout)
+    : connectionString_(std::move(connectionString)), target_(std::move(target)), user_(std::move(user)),
+      password_(std::move(password)), connectTimeout_(connectTimeout)
 {
 }
 
@@ -218,7 +225,7 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
     IMaster* master = fb_get_master_interface();
     if (!master)
         throw Error("the Firebird client library is not usable");
-    const ServiceTarget target = serviceTargetOf(connectionString_);
+    const ServiceTarget& target = target_;
     const detail::ServiceLogin login{user_, password_, connectTimeout_};
     const auto stopIfAsked = [&stop] {
         if (stop && stop())

@@ -61,6 +61,9 @@ public:
     // `connectTimeout`: seconds the services manager may take to accept; 0 leaves it to the
     // client library.
     ServiceBackup(std::string connectionString, std::string user, std::string password, unsigned connectTimeout);
+    // The same with the connection string's server already found (serviceTargetOf).
+    ServiceBackup(std::string connectionString, ServiceTarget target, std::string user, std::string password,
+                  unsigned connectTimeout);
 
     // Backs the database up into `file`, a path as the engine sees it, and returns once the
     // service has ended, with the size the service reported having written (none when it said
@@ -74,6 +77,7 @@ public:
 
 private:
     std::string connectionString_;
+    ServiceTarget target_;
     std::string user_;
     std::string password_;
     unsigned connectTimeout_;

@@ -138,7 +138,7 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     view.showBackupProgress(file);
     QElapsedTimer clock;
     clock.start();
-    const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
+    const db::ServiceBackup backup(settings.alias.toStdString(), target, settings.user.toStdString(),
                                    settings.password.toStdString(), settings.connectTimeout);
     std::uint64_t watchTransactions = 0;
     // A server's file is not this machine's to measure: its backup has no known total.
