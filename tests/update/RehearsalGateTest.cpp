@@ -1,11 +1,9 @@
 // Under Rehearsal=1 the real run goes only where the rehearsal proved the way: a backup that was
-// made and restored, the option that was rehearsed, and a backup that holds everything committed
-// before the real run begins.
+// made and restored, and the option that was rehearsed (a backup that holds what others commit
+// meanwhile is proved through the server).
 
 #include "CommandFixture.h"
 
-#include "db/Connection.h"
-#include "db/ServiceBackup.h"
 #include "update/FullUpdate.h"
 
 #include <QDir>
@@ -22,13 +20,6 @@ protected:
     QString inDirectory(const char* name) const
     {
         return QString::fromStdString((database.directory() / name).string());
-    }
-
-    // The file of the last "ZALOHA" entry: the backup the real run relies on.
-    QString lastBackup() const
-    {
-        const QStringList made = entriesStartingWith(QStringLiteral("ZALOHA         | "));
-        return made.isEmpty() ? QString() : made.last().mid(17);
     }
 };
 
@@ -74,38 +65,6 @@ TEST_F(RehearsalGate, TheRealRunUsesTheOptionThatWasRehearsed)
     EXPECT_EQ(view.rehearsals[0].option, 1);
     EXPECT_EQ(entriesStartingWith(QStringLiteral("     volba")), QStringList{QStringLiteral("     volba b   | ")});
     EXPECT_EQ(value("select count(*) from REC_MM_REZERVACE where DatumOdjezd = '31.12.2011'"), "6") << "split, not closed";
-}
-
-// A row another program commits while the rehearsal runs must be in the backup the real run
-// relies on; on a database nobody touched, the rehearsal's own backup stands.
-TEST_F(RehearsalGate, ACommitDuringTheRehearsalIsInTheBackupTheRealRunReliesOn)
-{
-    for (const bool someoneCommits : {false, true}) {
-        SCOPED_TRACE(someoneCommits ? "another program commits" : "nobody else");
-        const QString backup = inDirectory(someoneCommits ? "busy.fbk" : "idle.fbk");
-        session.setBackupFile(backup);
-        const int backupsBefore = static_cast<int>(entriesStartingWith(QStringLiteral("ZALOHA OK")).size());
-        view.onEvent = [&](const QString& event) {
-            if (someoneCommits && event.startsWith(QStringLiteral("rehearsal krok 3 z 8")))
-                exec("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('Zapsano behem zkousky', 'ano')");
-        };
-        ASSERT_TRUE(update::RunFullUpdate(session, view));
-        const int backups = static_cast<int>(entriesStartingWith(QStringLiteral("ZALOHA OK")).size()) - backupsBefore;
-        EXPECT_EQ(backups, someoneCommits ? 2 : 1);
-        EXPECT_EQ(entriesStartingWith(QStringLiteral("               | Databaze se od zalohy")).last(),
-                  someoneCommits ? QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1")
-                                 : QStringLiteral("               | Databaze se od zalohy nezmenila"));
-        if (!someoneCommits)
-            continue;
-        const QString restored = inDirectory("restored.fdb");
-        db::ServiceRestore(database.path(), "SYSDBA", "m", 10)
-            .run(lastBackup().toStdString(), restored.toStdString(), {});
-        db::Connection copy;
-        copy.setDatabase(restored.toStdString());
-        copy.setUser("SYSDBA");
-        EXPECT_EQ(copy.select("select count(*) from QVT_KONFIG where ITEM = 'Zapsano behem zkousky'").text(0), "1");
-        copy.dropDatabase();
-    }
 }
 
 } // namespace
