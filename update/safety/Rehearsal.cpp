@@ -54,14 +54,11 @@ ConnectionSettings copySettings(const ConnectionSettings& production, const QStr
     return settings;
 }
 
-std::optional<qint64> databaseSize(db::Connection& connection)
+// The report's size of the copy: -1 when the engine does not tell.
+qint64 reportedSize(db::Connection& copy)
 {
-    try {
-        const db::ResultSet rows = connection.select("select MON$PAGE_SIZE, MON$PAGES from MON$DATABASE");
-        return rows.integer(0) * rows.integer(1);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    const qint64 bytes = databaseBytes(copy);
+    return bytes > 0 ? bytes : -1;
 }
 
 // The last part of a path as its server writes it, "/" or "\\" before it.
@@ -124,20 +121,19 @@ bool dropMarkedCopy(const ConnectionSettings& production, const RehearsalCopies:
 }
 
 // Before a restore where this machine sees the engine's files: the copy needs at least the
-// database's size. Empty when there is room or it cannot be told, else why not.
-QString lackOfSpace(db::Connection& production, const ConnectionSettings& settings, const QString& copy)
+// database's size (0: unknown). Empty when there is room or it cannot be told, else why not.
+QString lackOfSpace(qint64 needed, const ConnectionSettings& settings, const QString& copy)
 {
     const std::string host = db::serviceTargetOf(settings.alias.toStdString()).host;
     if (!host.empty() && host != "localhost" && host != "127.0.0.1" && host != "::1" && host != "[::1]")
         return {};
-    const std::optional<qint64> needed = databaseSize(production);
     const QStorageInfo volume(QFileInfo(copy).absolutePath());
-    if (!needed || !volume.isValid() || volume.bytesAvailable() >= *needed)
+    if (needed <= 0 || !volume.isValid() || volume.bytesAvailable() >= needed)
         return {};
     return QStringLiteral("na disku pro kopii (%1) je volno %2 B, databaze ma %3 B")
         .arg(volume.rootPath())
         .arg(volume.bytesAvailable())
-        .arg(*needed);
+        .arg(needed);
 }
 
 // The server that the settings' database is on, as the record of copies names it.
@@ -236,16 +232,18 @@ private:
     std::array<bool, kCommandButtons.size()> enabled_{true, true, true, true};
 };
 
-// Restores the backup into the copy while the window stays usable. An empty text when it
-// succeeded, else why not; Interrupted on a stop signal, the unfinished copy removed first.
-QString restore(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy)
+// Restores the backup into the copy while the window stays usable; `copyBytes` is the size it
+// grows back to (0: unknown). An empty text when it succeeded, else why not; Interrupted on a
+// stop signal, the unfinished copy removed first.
+QString restore(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
+                qint64 copyBytes)
 {
     const ConnectionSettings settings = production.settings();
     const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
                                      settings.password.toStdString(), settings.connectTimeout);
     const bool embedded = db::serviceTargetOf(settings.alias.toStdString()).host.empty();
     // The copy grows back to about the database's size; a server's copy cannot be measured here.
-    PhaseProgress progress(Phase::Restore, embedded ? databaseBytes(production.Database1) : 0);
+    PhaseProgress progress(Phase::Restore, embedded ? copyBytes : 0);
     QElapsedTimer clock;
     clock.start();
     view.showPhaseProgress(progress);
@@ -381,7 +379,8 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         report.notMade = QString::fromLocal8Bit(error.what());
         return finish();
     }
-    if (const QString full = lackOfSpace(production.Database1, settings, report.scratchDatabase); !full.isEmpty()) {
+    const qint64 productionBytes = databaseBytes(production.Database1);
+    if (const QString full = lackOfSpace(productionBytes, settings, report.scratchDatabase); !full.isEmpty()) {
         report.notMade = full;
         return finish();
     }
@@ -393,7 +392,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     }
     log.WriteLog(kRehearsalPrefix + report.scratchDatabase);
     view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
-    const QString restoreFailure = restore(production, view, report.backupFile, report.scratchDatabase);
+    const QString restoreFailure = restore(production, view, report.backupFile, report.scratchDatabase, productionBytes);
     report.restoreMilliseconds = phase.restart();
     if (!restoreFailure.isEmpty()) {
         report.notMade = QStringLiteral("obnova zalohy se nezdarila: ") + restoreFailure;
@@ -425,13 +424,13 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
             dropCopy();
             return finish();
         }
-        report.sizeBefore = databaseSize(rehearsal.Database1).value_or(-1);
+        report.sizeBefore = reportedSize(rehearsal.Database1);
         RehearsalView rehearsed(view, rehearsal, option, report);
         RunFullUpdateWithoutClaim(rehearsal, rehearsed);
         report.updateMilliseconds = phase.restart();
         view.showRehearsalProgress(QStringLiteral("kontrola kopie"));
         report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); });
-        report.sizeAfter = databaseSize(rehearsal.Database1).value_or(-1);
+        report.sizeAfter = reportedSize(rehearsal.Database1);
     } catch (const Interrupted& stop) {
         dropCopy();
         log.WriteLog(QStringLiteral("ZKOUSKA CHYBA  | preruseno: ") + signalName(stop.signal));
