@@ -47,12 +47,7 @@ void AttachAttempt::finish(IAttachment* attachment, std::exception_ptr failure)
     std::unique_lock lock(mutex_);
     if (abandoned_ && attachment) {
         lock.unlock();
-        try {
-            Status status;
-            attachment->detach(&status);
-        } catch (const FbException&) {
-            attachment->release();
-        }
+        detachOrRelease(attachment);
         return;
     }
     attachment_ = attachment;

@@ -117,15 +117,8 @@ struct Connection::Impl {
     void detach()
     {
         claim.reset();
-        if (!attachment)
-            return;
-        try {
-            Status status;
-            attachment->detach(&status); // releases the interface on success
-            (void)attachment.release();
-        } catch (const FbException&) {
-            attachment.reset();
-        }
+        if (attachment)
+            detail::detachOrRelease(attachment.release());
     }
 
     // After the server or the network has gone, the next statement attaches afresh.
@@ -278,12 +271,7 @@ void Connection::closeWaitingAtMost(std::chrono::milliseconds limit)
     auto detached = std::make_shared<std::promise<void>>();
     std::future<void> done = detached->get_future();
     std::thread([attachment, detached] {
-        try {
-            Status status;
-            attachment->detach(&status); // releases the interface on success
-        } catch (const FbException&) {
-            attachment->release();
-        }
+        detail::detachOrRelease(attachment);
         detached->set_value();
     }).detach();
     done.wait_for(limit);

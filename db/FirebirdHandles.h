@@ -23,6 +23,19 @@ private:
     Firebird::ThrowStatusWrapper wrapper_;
 };
 
+// Detaches an attachment or a services-manager attachment; one whose detach fails is released
+// all the same.
+template <class T>
+void detachOrRelease(T* attachment)
+{
+    try {
+        Status status;
+        attachment->detach(&status); // releases the interface on success
+    } catch (const Firebird::FbException&) {
+        attachment->release();
+    }
+}
+
 template <class T>
 struct Releaser {
     void operator()(T* object) const

@@ -121,12 +121,7 @@ ServiceSession::ServiceSession(IMaster* master, const std::string& serviceManage
 
 ServiceSession::~ServiceSession()
 {
-    try {
-        Status status;
-        service_->detach(&status); // releases the interface on success
-    } catch (const FbException&) {
-        service_->release();
-    }
+    detachOrRelease(service_);
 }
 
 void ServiceSession::start(const std::function<void(IXpbBuilder&, ThrowStatusWrapper*)>& fill)
