@@ -18,6 +18,8 @@ struct ServiceAnswer {
     bool notReady = false;
     // Whether the service still runs, when that was asked.
     std::optional<bool> running;
+    // Bytes of input the service waits for (a restore from the client's stream), when that was asked.
+    std::uint32_t inputWanted = 0;
 
     // The service has ended and said everything: nothing else counts as its end.
     bool finished() const { return output.empty() && !timedOut && !notReady && !running.value_or(false); }
@@ -42,7 +44,8 @@ private:
     std::string pending_;
 };
 
-// Reads an answer to the items isc_info_svc_to_eof (or _line) and isc_info_svc_running.
+// Reads an answer to the items isc_info_svc_to_eof (or _line), isc_info_svc_running and
+// isc_info_svc_stdin.
 ServiceAnswer parseServiceAnswer(const std::vector<unsigned char>& buffer);
 
 // The size in the service's last line of a backup ("... 98304 bytes written"), if the line has one.

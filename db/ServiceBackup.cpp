@@ -1,5 +1,6 @@
 #include "db/ServiceBackup.h"
 
+#include "db/BackupWatch.h"
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
@@ -12,6 +13,8 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -92,73 +95,6 @@ bool isServerUnreachable(const ISC_STATUS* errors)
     }
 }
 
-// An attachment of this client's own to the database being backed up, made before the service
-// starts. Through it the service's gbak can be stopped: Firebird 3 has no action to cancel a
-// service, and detaching from the services manager (or the client dying) leaves the server's
-// gbak writing to the end. Deleting gbak's attachment from MON$ATTACHMENTS fails its next read,
-// and gbak then removes the unfinished file itself.
-//
-// gbak's attachment has traits no client's has: the user's own, newer than this one, collecting
-// no garbage (the backup asks for that) and with neither a process id nor a process name. Another
-// tool's backup has them too, so only the one attachment with them that was not there before the
-// service started, and that is there once the service has said something (gbak is attached by
-// then), is known to be this service's; with several, none is.
-class Watch {
-public:
-    Watch(const std::string& database, const detail::ServiceLogin& login)
-    {
-        connection_.setDatabase(database);
-        connection_.setUser(login.user);
-        connection_.setPassword(login.password);
-        connection_.setConnectTimeout(login.connectTimeout);
-        connection_.open();
-    }
-
-    // Before the service starts: what may not be taken for its gbak.
-    void noteOthers() { before_ = candidates(); }
-
-    // Once the service has reported a line.
-    void identify()
-    {
-        if (gbak_ || ambiguous_)
-            return;
-        std::vector<std::int64_t> fresh;
-        for (const std::int64_t id : candidates())
-            if (std::find(before_.begin(), before_.end(), id) == before_.end())
-                fresh.push_back(id);
-        if (fresh.size() == 1)
-            gbak_ = fresh.front();
-        ambiguous_ = fresh.size() > 1;
-    }
-
-    // Deletes the service's gbak attachment, if it is known; nothing else.
-    void stopServiceAttachment()
-    {
-        if (gbak_)
-            connection_.execute("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = " + std::to_string(*gbak_));
-    }
-
-    std::uint64_t transactions() const { return connection_.transactionsStarted(); }
-
-private:
-    std::vector<std::int64_t> candidates()
-    {
-        std::vector<std::int64_t> ids;
-        for (ResultSet rows = connection_.select(
-                 "select MON$ATTACHMENT_ID from MON$ATTACHMENTS where MON$ATTACHMENT_ID > CURRENT_CONNECTION "
-                 "and MON$SYSTEM_FLAG = 0 and MON$USER = CURRENT_USER and MON$GARBAGE_COLLECTION = 0 "
-                 "and MON$REMOTE_PID is null and MON$REMOTE_PROCESS is null");
-             !rows.eof(); rows.next())
-            ids.push_back(rows.integer(0));
-        return ids;
-    }
-
-    Connection connection_;
-    std::vector<std::int64_t> before_;
-    std::optional<std::int64_t> gbak_;
-    bool ambiguous_ = false;
-};
-
 } // namespace
 
 namespace detail {
@@ -222,6 +158,50 @@ ServiceBackup::ServiceBackup(std::string connectionString, ServiceTarget target,
 std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const ProgressLine& progress,
                                                 const StopRequested& stop, std::uint64_t* ownTransactions) const
 {
+    std::optional<std::uint64_t> written;
+    detail::ServiceLines lines([&](const std::string& text) {
+        if (const std::optional<std::uint64_t> bytes = detail::bytesWrittenIn(text))
+            written = bytes;
+        if (progress)
+            progress(text);
+    });
+    // Always verbose: the service's last line is the only word on the size it wrote.
+    follow(file, true, [&lines](const std::string& output) { lines.add(output); }, stop, ownTransactions);
+    lines.finish();
+    return written;
+}
+
+std::uint64_t ServiceBackup::stream(const Piece& piece, const StopRequested& stop, std::uint64_t* ownTransactions) const
+{
+    std::uint64_t bytes = 0;
+    // A piece that cannot be taken ends the backup as a stop would, and then its reason is thrown.
+    std::exception_ptr refused;
+    const StopRequested stopOrRefused = [&] { return refused || (stop && stop()); };
+    try {
+        follow("stdout", false,
+               [&](const std::string& output) {
+                   if (refused)
+                       return;
+                   try {
+                       piece(output);
+                       bytes += output.size();
+                   } catch (...) {
+                       refused = std::current_exception();
+                   }
+               },
+               stopOrRefused, ownTransactions);
+    } catch (const BackupAbandoned&) {
+        if (!refused)
+            throw;
+    }
+    if (refused)
+        std::rethrow_exception(refused);
+    return bytes;
+}
+
+void ServiceBackup::follow(const std::string& file, bool verbose, const Piece& output, const StopRequested& stop,
+                           std::uint64_t* ownTransactions) const
+{
     IMaster* master = fb_get_master_interface();
     if (!master)
         throw Error("the Firebird client library is not usable");
@@ -235,14 +215,8 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
         stopIfAsked();
         detail::ServiceSession service(master, target.serviceManager, login);
         stopIfAsked();
-        std::optional<Watch> watch;
-        try {
-            watch.emplace(connectionString_, login);
-            watch->noteOthers();
-        } catch (const std::exception&) {
-            // The backup fails the same way a moment later, with the service's own words.
-            watch.reset();
-        }
+        std::optional<detail::BackupWatch> watch;
+        detail::watchBackupOf(watch, connectionString_, login);
         service.start([&](IXpbBuilder& start, ThrowStatusWrapper* status) {
             start.insertTag(status, isc_action_svc_backup);
             start.insertString(status, isc_spb_dbname, target.database.c_str());
@@ -250,22 +224,22 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
             // Marks gbak's attachment so that a stop can tell it from every client's; the old
             // versions it would collect are left to the engine's own collector, as gbak -g does.
             start.insertInt(status, isc_spb_options, isc_spb_bkp_no_garbage_collect);
-            // Always verbose: the service's last line is the only word on the size it wrote.
-            start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
+            if (verbose)
+                start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
         });
 
-        std::optional<std::uint64_t> written;
-        const auto line = [&](const std::string& text) {
-            if (watch) {
+        // gbak is attached once the service has said something; looked for again at most twice a
+        // second, so that a backup streamed in many pieces is not slowed by the looking.
+        std::chrono::steady_clock::time_point nextLook;
+        const auto said = [&](const std::string& text) {
+            if (watch && std::chrono::steady_clock::now() >= nextLook) {
+                nextLook = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
                 try {
                     watch->identify();
                 } catch (const std::exception&) {
                 }
             }
-            if (const std::optional<std::uint64_t> bytes = detail::bytesWrittenIn(text))
-                written = bytes;
-            if (progress)
-                progress(text);
+            output(text);
         };
         // After a request to stop, gbak's attachment is deleted again at every query, since gbak
         // may not have said anything yet; a service that still ends normally has made a whole backup.
@@ -275,7 +249,7 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
             } catch (const std::exception&) {
             }
         };
-        switch (detail::followService(service, line, stop, watch ? std::function<void()>(stopGbak) : nullptr)) {
+        switch (detail::followServiceOutput(service, said, stop, watch ? std::function<void()>(stopGbak) : nullptr, {})) {
         case detail::ServiceEnd::StillRunning:
             throw BackupAbandoned("the backup was abandoned before it ended", true);
         case detail::ServiceEnd::FailedAfterStop:
@@ -287,7 +261,6 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
         }
         if (ownTransactions)
             *ownTransactions = watch ? watch->transactions() : 0;
-        return written;
     } catch (const FbException& e) {
         throw detail::engineErrorFrom(e);
     }

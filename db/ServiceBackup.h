@@ -75,7 +75,17 @@ public:
     std::optional<std::uint64_t> run(const std::string& file, const ProgressLine& progress,
                                      const StopRequested& stop = {}, std::uint64_t* ownTransactions = nullptr) const;
 
+    using Piece = std::function<void(const std::string&)>;
+    // Backs the database up into the service's output instead of a file on the server: every
+    // piece of the backup goes to `piece` as it comes, in order, and the bytes taken are
+    // returned. A piece that throws ends the backup as a stop would, and that exception is then
+    // thrown. The rest as run().
+    std::uint64_t stream(const Piece& piece, const StopRequested& stop = {}, std::uint64_t* ownTransactions = nullptr) const;
+
 private:
+    void follow(const std::string& file, bool verbose, const Piece& output, const StopRequested& stop,
+                std::uint64_t* ownTransactions) const;
+
     std::string connectionString_;
     ServiceTarget target_;
     std::string user_;
@@ -103,7 +113,17 @@ public:
     void run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
              const StopRequested& stop = {}) const;
 
+    // The next piece of the backup, at most `wanted` bytes; an empty piece ends the backup.
+    using Input = std::function<std::string(std::size_t wanted)>;
+    // The same from a backup that this client hands to the service piece by piece as it asks.
+    // Once `stop` answers true, `input` must end the backup (an empty piece): the restore then
+    // fails as on a backup cut short, and what it made is dropped.
+    void runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop = {}) const;
+
 private:
+    void restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
+                 const Input& input, const StopRequested& stop) const;
+
     std::string connectionString_;
     std::string user_;
     std::string password_;

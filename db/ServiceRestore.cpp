@@ -102,6 +102,17 @@ ServiceRestore::ServiceRestore(std::string connectionString, std::string user, s
 void ServiceRestore::run(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
                          const StopRequested& stop) const
 {
+    restore(backupFile, databaseFile, progress, {}, stop);
+}
+
+void ServiceRestore::runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop) const
+{
+    restore("stdin", databaseFile, {}, input, stop);
+}
+
+void ServiceRestore::restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
+                             const Input& input, const StopRequested& stop) const
+{
     IMaster* master = fb_get_master_interface();
     if (!master)
         throw Error("the Firebird client library is not usable");
@@ -134,8 +145,11 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
             if (progress)
                 progress(text);
         };
+        // Fed from a stream, it ends by itself once its input ends, as it does after a stop.
         const auto waitForItsEnd = [] {};
-        const detail::ServiceEnd end = detail::followService(service, line, stop, waitForItsEnd);
+        const detail::ServiceEnd end = input
+            ? detail::followServiceOutput(service, {}, stop, waitForItsEnd, input)
+            : detail::followService(service, line, stop, waitForItsEnd);
         if (end == detail::ServiceEnd::Ended) {
             if (restoredWhole(name, login))
                 return;

@@ -74,10 +74,19 @@ ServiceAnswer parseServiceAnswer(const std::vector<unsigned char>& buffer)
             }
             continue;
         case isc_info_svc_running:
+        case isc_info_svc_stdin:
             // A four-byte number without a length.
             if (at + 4 > buffer.size())
                 return answer;
-            answer.running = (buffer[at] | buffer[at + 1] | buffer[at + 2] | buffer[at + 3]) != 0;
+            {
+                const std::uint32_t number = static_cast<std::uint32_t>(buffer[at])
+                    | (static_cast<std::uint32_t>(buffer[at + 1]) << 8) | (static_cast<std::uint32_t>(buffer[at + 2]) << 16)
+                    | (static_cast<std::uint32_t>(buffer[at + 3]) << 24);
+                if (tag == isc_info_svc_running)
+                    answer.running = number != 0;
+                else
+                    answer.inputWanted = number;
+            }
             at += 4;
             continue;
         default: // isc_info_end, or an item this reader does not know: nothing after it can be read
@@ -144,11 +153,32 @@ ServiceAnswer ServiceSession::ask()
     return parseServiceAnswer(buffer_);
 }
 
-ServiceEnd followService(ServiceSession& session, const std::function<void(const std::string&)>& line,
-                         const std::function<bool()>& stop, const std::function<void()>& tryToStop)
+ServiceAnswer ServiceSession::exchange(const std::optional<std::string>& input)
 {
-    ServiceLines lines(line);
+    Status status;
+    std::vector<unsigned char> send = {isc_info_svc_timeout, 4, 0, kQueryTimeoutSeconds, 0, 0, 0};
+    if (input) {
+        const std::size_t length = std::min(input->size(), kLargestInput);
+        send.push_back(isc_info_svc_line);
+        send.push_back(static_cast<unsigned char>(length & 0xff));
+        send.push_back(static_cast<unsigned char>(length >> 8));
+        send.insert(send.end(), input->begin(), input->begin() + static_cast<std::ptrdiff_t>(length));
+    }
+    send.push_back(isc_info_end);
+    // A service that reads its input must be asked for it at every query, or the query fails.
+    const unsigned char receive[] = {isc_info_svc_to_eof, isc_info_svc_stdin, isc_info_svc_running};
+    std::fill(buffer_.begin(), buffer_.end(), static_cast<unsigned char>(isc_info_end));
+    service_->query(&status, static_cast<unsigned>(send.size()), send.data(), sizeof receive, receive,
+                    static_cast<unsigned>(buffer_.size()), buffer_.data());
+    return parseServiceAnswer(buffer_);
+}
+
+ServiceEnd followServiceOutput(ServiceSession& session, const std::function<void(const std::string&)>& output,
+                               const std::function<bool()>& stop, const std::function<void()>& tryToStop,
+                               const ServiceInput& input)
+{
     int stopQueries = 0;
+    std::optional<std::string> toSend;
     for (;;) {
         if (!stopQueries && stop && stop())
             stopQueries = 1;
@@ -159,18 +189,32 @@ ServiceEnd followService(ServiceSession& session, const std::function<void(const
         }
         ServiceAnswer answer;
         try {
-            answer = session.ask();
+            answer = input ? session.exchange(toSend) : session.ask();
         } catch (const FbException&) {
             if (stopQueries)
                 return ServiceEnd::FailedAfterStop;
             throw;
         }
-        lines.add(answer.output);
+        toSend.reset();
+        if (output && !answer.output.empty())
+            output(answer.output);
         if (answer.finished())
             break;
+        if (input && answer.inputWanted > 0)
+            toSend = input(std::min<std::size_t>(answer.inputWanted, kLargestInput));
     }
-    lines.finish();
     return stopQueries ? ServiceEnd::EndedAfterStop : ServiceEnd::Ended;
+}
+
+ServiceEnd followService(ServiceSession& session, const std::function<void(const std::string&)>& line,
+                         const std::function<bool()>& stop, const std::function<void()>& tryToStop)
+{
+    ServiceLines lines(line);
+    const ServiceEnd end =
+        followServiceOutput(session, [&lines](const std::string& output) { lines.add(output); }, stop, tryToStop, {});
+    if (end == ServiceEnd::Ended || end == ServiceEnd::EndedAfterStop)
+        lines.finish();
+    return end;
 }
 
 } // namespace db::detail

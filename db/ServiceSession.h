@@ -6,6 +6,7 @@
 #include "db/ServiceAnswer.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace db::detail {
 
 // Records between two progress lines of a backup or a restore.
 inline constexpr int kRecordsPerProgressLine = 100000;
+// Bytes of input one query hands to a service at most: its length is counted in two bytes.
+inline constexpr std::size_t kLargestInput = 32 * 1024;
 
 // Who attaches, as the connection string's owner gave it.
 struct ServiceLogin {
@@ -38,6 +41,10 @@ public:
     void start(const std::function<void(Firebird::IXpbBuilder&, Firebird::ThrowStatusWrapper*)>& fill);
     // What the service says within one query's wait.
     ServiceAnswer ask();
+    // The same for a service that reads its input from this client: `input`, when given, is
+    // handed to it first (at most kLargestInput bytes, no more than it asked for; an empty one
+    // ends its input), and the answer says how much more it wants.
+    ServiceAnswer exchange(const std::optional<std::string>& input);
 
 private:
     Firebird::IMaster* master_;
@@ -52,6 +59,15 @@ enum class ServiceEnd {
     FailedAfterStop, // it failed after a stop was asked
     StillRunning,    // a stop was asked and it did not end within the wait
 };
+
+// The next piece of a service's input, at most the bytes it asks for; an empty piece ends it.
+using ServiceInput = std::function<std::string(std::size_t wanted)>;
+
+// Follows a started service to its own end, handing on its output as it comes to `output` and,
+// when `input` is given, feeding the service its input as it asks. The rest as followService.
+ServiceEnd followServiceOutput(ServiceSession& session, const std::function<void(const std::string&)>& output,
+                               const std::function<bool()>& stop, const std::function<void()>& tryToStop,
+                               const ServiceInput& input);
 
 // Follows a started service to its own end, handing on each whole line of its output to `line`.
 // Once `stop` answers true, `tryToStop` (when given) is called before every further query, and
