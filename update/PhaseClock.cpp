@@ -15,6 +15,8 @@ QString czechName(Phase phase)
         return QString::fromUtf8("Záloha");
     case Phase::Restore:
         return QString::fromUtf8("Obnova");
+    case Phase::BackupAndRestore:
+        return QString::fromUtf8("Záloha a obnova");
     case Phase::RehearsedUpdate:
         return QString::fromUtf8("Zkouška");
     case Phase::Update:
@@ -30,6 +32,8 @@ QString englishName(Phase phase)
         return QStringLiteral("backup");
     case Phase::Restore:
         return QStringLiteral("restore");
+    case Phase::BackupAndRestore:
+        return QStringLiteral("backup and restore");
     case Phase::RehearsedUpdate:
         return QStringLiteral("rehearsed update");
     case Phase::Update:

@@ -128,7 +128,7 @@ TEST_F(Rehearsal, OnlyACopyThatCarriesItsRehearsalsMarkIsDropped)
     std::filesystem::copy_file(database.path(), namedOnly);
     writeSettings();
     program.start({QStringLiteral("--rehearse")});
-    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("rehearsal: obnova do")));
+    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("rehearsal: zaloha a obnova do")));
     // Killed once the copy is a database, with part of its rows.
     while (QFileInfo(cutOff).size() < 8'000'000)
         ASSERT_TRUE(program.stillRunningAfter(20)) << "the restore ended before it could be killed";
@@ -189,22 +189,29 @@ TEST_F(Rehearsal, ARecordOfCopiesThatOthersMayWriteToIsNotBelieved)
     }
 }
 
-// A stop signal while the backup is restored into the copy: the copy goes with the run.
-TEST_F(Rehearsal, AStopSignalDuringTheRestoreLeavesNoCopy)
+// A stop signal while the backup streams into the copy: neither the copy nor a file that could
+// pass for the backup is left.
+TEST_F(Rehearsal, AStopSignalDuringTheBackupAndRestoreLeavesNoCopyAndNoBackup)
 {
     exec("create table TEST_BULK (ID integer, TXT varchar(160))");
     exec("execute block as declare i integer = 0; begin while (i < 600000) do begin "
          "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
     writeSettings();
     program.start({QStringLiteral("--rehearse")});
-    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("rehearsal: obnova do")));
-    while (copies().isEmpty())
-        ASSERT_TRUE(program.stillRunningAfter(20)) << "the restore ended before it could be stopped";
+    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("rehearsal: zaloha a obnova do")));
+    const std::filesystem::path backup = database.directory() / "hotel.fbk";
+    while (copies().isEmpty() || !std::filesystem::exists(backup) || std::filesystem::file_size(backup) < 1'000'000)
+        ASSERT_TRUE(program.stillRunningAfter(20)) << "the copy was made before it could be stopped";
     ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
     ASSERT_TRUE(program.endsByItself());
     EXPECT_EQ(program.exitCode(), 130);
     EXPECT_EQ(copies(), QStringList());
-    EXPECT_EQ(program.logEntries().last(), QStringLiteral("PRERUSENO      | SIGINT"));
+    EXPECT_FALSE(std::filesystem::exists(backup));
+    const QStringList entries = program.logEntries();
+    EXPECT_TRUE(entries.filter(QStringLiteral("ZALOHA OK")).isEmpty()) << entries.join('\n').toStdString();
+    EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA CHYBA   | preruseno, nedokoncena zaloha")).size(), 1)
+        << entries.join('\n').toStdString();
+    EXPECT_EQ(entries.last(), QStringLiteral("PRERUSENO      | SIGINT"));
 }
 
 } // namespace

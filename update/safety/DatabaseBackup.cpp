@@ -108,6 +108,23 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
     return candidate;
 }
 
+QString claimLocalBackupFile(UpdateSession& session, QString& file)
+{
+    const RunLog& log = session.log();
+    try {
+        if (const QString refusal = localBackupRefusal(session.backupFile()); !refusal.isEmpty())
+            throw std::runtime_error(refusal.toStdString());
+        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), &localNameTaken);
+    } catch (...) {
+        const QString failure = failureText(std::current_exception());
+        log.WriteLog(kBackupPrefix + session.backupFile());
+        log.WriteLog(kBackupFailedPrefix + failure);
+        return failure;
+    }
+    log.WriteLog(kBackupPrefix + file);
+    return {};
+}
+
 QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile,
                            std::optional<qint64> expectedMilliseconds)
 {

@@ -36,6 +36,12 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr,
                            std::optional<qint64> expectedMilliseconds = std::nullopt);
 
+// Takes the name for a backup that this program writes on this machine itself: the file of the
+// Backup setting, or with the date and time when that is taken, created empty and owner-only
+// (never through a link, never in a folder others may write to), and logs "ZALOHA <file>".
+// Empty text with `file` set when it succeeded, else why not (logged with "ZALOHA CHYBA").
+QString claimLocalBackupFile(UpdateSession& session, QString& file);
+
 // Whether a file of that name exists where the engine of the settings' database writes: this
 // process's own engine sees this machine's files; a server is asked. A name the server cannot
 // tell about counts as taken, and after a few of those the answer is an error (std::runtime_error).

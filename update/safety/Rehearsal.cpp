@@ -13,6 +13,7 @@
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/ReadinessCheck.h"
 #include "update/safety/RehearsalCopies.h"
+#include "update/safety/RehearsalRestore.h"
 #include "update/safety/ServiceJob.h"
 #include "update/PhaseSize.h"
 #include "update/safety/UpdateClaim.h"
@@ -41,45 +42,11 @@ QString copyNameFor(const QString& backupFile)
     return withoutExtension(backupFile) + kCopySuffix;
 }
 
-// The copy's connection string: on the production database's server.
-QString copyAddress(const ConnectionSettings& settings, const QString& copy)
-{
-    return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix) + copy;
-}
-
-ConnectionSettings copySettings(const ConnectionSettings& production, const QString& copy)
-{
-    ConnectionSettings settings = production;
-    settings.alias = copyAddress(production, copy);
-    return settings;
-}
-
 // The report's size of the copy: -1 when the engine does not tell.
 qint64 reportedSize(db::Connection& copy)
 {
     const qint64 bytes = databaseBytes(copy);
     return bytes > 0 ? bytes : -1;
-}
-
-// The last part of a path as its server writes it, "/" or "\\" before it.
-QString fileNameOf(const QString& path)
-{
-    return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
-}
-
-// Drops the copy that this run's own restore was making when it was stopped: the name was free
-// before the restore, so whatever is there is its work; the file the server opens must carry the
-// copy's name (an alias could lead elsewhere). False when it is not there or the engine refuses.
-bool dropOwnRestore(const ConnectionSettings& production, const QString& copy)
-{
-    const ConnectionSettings settings = copySettings(production, copy);
-    try {
-        return db::dropDatabaseOfFile(settings.alias.toStdString(), fileNameOf(copy).toStdString(),
-                                      settings.user.toStdString(), settings.password.toStdString(),
-                                      settings.connectTimeout);
-    } catch (const std::exception&) {
-        return false;
-    }
 }
 
 // A copy that a rehearsal made carries its own mark as its database's description, put there
@@ -134,12 +101,6 @@ QString lackOfSpace(qint64 needed, const ConnectionSettings& settings, const QSt
         .arg(volume.rootPath())
         .arg(volume.bytesAvailable())
         .arg(needed);
-}
-
-// The server that the settings' database is on, as the record of copies names it.
-QString serverOf(const ConnectionSettings& settings)
-{
-    return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix);
 }
 
 // Whether the copy is no longer there; a server that cannot tell counts as "still there".
@@ -232,62 +193,6 @@ private:
     std::array<bool, kCommandButtons.size()> enabled_{true, true, true, true};
 };
 
-// Restores the backup into the copy while the window stays usable; `copyBytes` is the size it
-// grows back to (0: unknown). An empty text when it succeeded, else why not; Interrupted on a
-// stop signal, the unfinished copy removed first.
-QString restore(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                qint64 copyBytes)
-{
-    const ConnectionSettings settings = production.settings();
-    const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
-                                     settings.password.toStdString(), settings.connectTimeout);
-    const bool embedded = db::serviceTargetOf(settings.alias.toStdString()).host.empty();
-    // The copy grows back to about the database's size; a server's copy cannot be measured here.
-    PhaseProgress progress(Phase::Restore, embedded ? copyBytes : 0);
-    QElapsedTimer clock;
-    clock.start();
-    view.showPhaseProgress(progress);
-    const ServiceOutcome outcome = runKeepingWindowAlive(
-        [service, from = backup.toStdString(), to = copy.toStdString()](const auto& lines, const auto& stop) {
-            service.run(from, to, lines, stop);
-            return std::optional<std::uint64_t>();
-        },
-        embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
-        view, production, [&](qint64 written) {
-            progress.done = written;
-            progress.elapsedMilliseconds = clock.elapsed();
-            view.showPhaseProgress(progress);
-        });
-    if (outcome.stopped) {
-        // A restore cannot be stopped: this process's own engine writes on into a file that is
-        // gone once the process ends; a server's restore runs to its end, and the next
-        // rehearsal drops the copy (the check lists it meanwhile). Only a copy that this restore
-        // made is touched: a name taken by another meanwhile is not this run's to delete.
-        const RehearsalCopies record(production.programDir());
-        if (!outcome.fileMayRemain) {
-            record.remove(serverOf(settings), copy);
-            throw Interrupted{production.stopSignal()};
-        }
-        if (dropOwnRestore(settings, copy)) {
-            record.remove(serverOf(settings), copy);
-        } else if (embedded) {
-            QFile::remove(copy);
-            record.remove(serverOf(settings), copy);
-        } else {
-            production.log().WriteLog(
-                QStringLiteral("ZKOUSKA CHYBA  | kopie %1 se na serveru dokoncuje, odstrani ji pristi zkouska").arg(copy));
-        }
-        throw Interrupted{production.stopSignal()};
-    }
-    if (outcome.failure)
-        return failureText(outcome.failure);
-    progress.done = embedded ? QFileInfo(copy).size() : 0;
-    progress.elapsedMilliseconds = clock.elapsed();
-    progress.finished = true;
-    view.showPhaseProgress(progress);
-    return {};
-}
-
 } // namespace
 
 QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const ConnectionSettings& settings,
@@ -361,41 +266,67 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
 
     QElapsedTimer phase;
     phase.start();
-    view.showRehearsalProgress(QStringLiteral("zaloha"));
-    const QString backupFailure = BackupBeforeUpdate(production, view, &report.backupFile);
-    report.backupMilliseconds = phase.restart();
-    if (!backupFailure.isEmpty()) {
-        report.backupFile = production.backupFile();
-        report.notMade = QStringLiteral("zaloha se nezdarila: ") + backupFailure;
-        return finish();
+    // With this process's own engine the backup passes through the program on its way into the
+    // copy; a server keeps its backup where Backup= names it there, and restores it once made.
+    const bool streamed = streamsBackupIntoCopy(settings);
+    if (streamed) {
+        if (const QString failure = claimLocalBackupFile(production, report.backupFile); !failure.isEmpty()) {
+            report.backupFile = production.backupFile();
+            report.notMade = QStringLiteral("zaloha se nezdarila: ") + failure;
+            return finish();
+        }
+    } else {
+        view.showRehearsalProgress(QStringLiteral("zaloha"));
+        const QString backupFailure = BackupBeforeUpdate(production, view, &report.backupFile);
+        report.backupMilliseconds = phase.restart();
+        if (!backupFailure.isEmpty()) {
+            report.backupFile = production.backupFile();
+            report.notMade = QStringLiteral("zaloha se nezdarila: ") + backupFailure;
+            return finish();
+        }
     }
+    // Before the copy is begun: a streamed backup's file, still empty, is no backup.
+    const auto notBegun = [&](const QString& why) {
+        if (streamed) {
+            QFile::remove(report.backupFile);
+            log.WriteLog(QStringLiteral("ZALOHA CHYBA   | zkouska nezacala, prazdny soubor %1 odstranen").arg(report.backupFile));
+        }
+        report.notMade = why;
+        return finish();
+    };
 
     try {
         report.scratchDatabase = freeBackupName(copyNameFor(report.backupFile), QDateTime::currentDateTime(),
                                                 existsWhereTheEngineWrites(settings, [&stop] { return stop() != 0; }));
     } catch (const db::ConnectAbandoned&) {
+        notBegun(QString());
         throw Interrupted{production.stopSignal()};
     } catch (const std::exception& error) {
-        report.notMade = QString::fromLocal8Bit(error.what());
-        return finish();
+        return notBegun(QString::fromLocal8Bit(error.what()));
     }
     const qint64 productionBytes = databaseBytes(production.Database1);
-    if (const QString full = lackOfSpace(productionBytes, settings, report.scratchDatabase); !full.isEmpty()) {
-        report.notMade = full;
-        return finish();
-    }
+    if (const QString full = lackOfSpace(productionBytes, settings, report.scratchDatabase); !full.isEmpty())
+        return notBegun(full);
     // Recorded before it exists: a rehearsal killed from here on leaves a copy that the next one finds.
     const QString mark = newCopyMark();
-    if (const QString unrecorded = record.add(server, report.scratchDatabase, mark); !unrecorded.isEmpty()) {
-        report.notMade = QStringLiteral("kopii nelze zaznamenat: ") + unrecorded;
-        return finish();
-    }
+    if (const QString unrecorded = record.add(server, report.scratchDatabase, mark); !unrecorded.isEmpty())
+        return notBegun(QStringLiteral("kopii nelze zaznamenat: ") + unrecorded);
     log.WriteLog(kRehearsalPrefix + report.scratchDatabase);
-    view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
-    const QString restoreFailure = restore(production, view, report.backupFile, report.scratchDatabase, productionBytes);
-    report.restoreMilliseconds = phase.restart();
-    if (!restoreFailure.isEmpty()) {
-        report.notMade = QStringLiteral("obnova zalohy se nezdarila: ") + restoreFailure;
+    QString copyFailure;
+    if (streamed) {
+        view.showRehearsalProgress(QStringLiteral("zaloha a obnova do ") + report.scratchDatabase);
+        copyFailure = backUpIntoCopy(production, view, report, report.scratchDatabase, productionBytes);
+        phase.restart();
+    } else {
+        view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
+        const QString restoreFailure =
+            restoreCopy(production, view, report.backupFile, report.scratchDatabase, productionBytes);
+        report.restoreMilliseconds = phase.restart();
+        if (!restoreFailure.isEmpty())
+            copyFailure = QStringLiteral("obnova zalohy se nezdarila: ") + restoreFailure;
+    }
+    if (!copyFailure.isEmpty()) {
+        report.notMade = copyFailure;
         if (isGone(settings, report.scratchDatabase))
             record.remove(server, report.scratchDatabase);
         return finish();

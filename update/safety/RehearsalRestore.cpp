@@ -1,0 +1,221 @@
+#include "update/safety/RehearsalRestore.h"
+
+#include "db/ServiceBackup.h"
+#include "db/StreamedCopy.h"
+#include "update/PhaseClock.h"
+#include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/Stop.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+#include "update/safety/OwnFile.h"
+#include "update/safety/RehearsalCopies.h"
+#include "update/safety/RehearsalReport.h"
+#include "update/safety/ServiceJob.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace update {
+
+namespace {
+
+const QString kBackupDonePrefix = QStringLiteral("ZALOHA OK      | ");
+const QString kBackupFailedPrefix = QStringLiteral("ZALOHA CHYBA   | ");
+
+// The copy's connection string: on the production database's server.
+QString copyAddress(const ConnectionSettings& settings, const QString& copy)
+{
+    return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix) + copy;
+}
+
+// The last part of a path as its server writes it, "/" or "\\" before it.
+QString fileNameOf(const QString& path)
+{
+    return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+}
+
+// Drops the copy that this run's own restore was making when it was stopped: the name was free
+// before the restore, so whatever is there is its work; the file the server opens must carry the
+// copy's name (an alias could lead elsewhere). False when it is not there or the engine refuses.
+bool dropOwnRestore(const ConnectionSettings& production, const QString& copy)
+{
+    const ConnectionSettings settings = copySettings(production, copy);
+    try {
+        return db::dropDatabaseOfFile(settings.alias.toStdString(), fileNameOf(copy).toStdString(),
+                                      settings.user.toStdString(), settings.password.toStdString(),
+                                      settings.connectTimeout);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// After a stop signal: the copy this restore was making goes where it can, and Interrupted is thrown.
+[[noreturn]] void abandonCopy(UpdateSession& production, const ServiceOutcome& outcome, const QString& copy)
+{
+    const ConnectionSettings settings = production.settings();
+    const bool embedded = db::serviceTargetOf(settings.alias.toStdString()).host.empty();
+    // A restore cannot be stopped: this process's own engine writes on into a file that is
+    // gone once the process ends; a server's restore runs to its end, and the next
+    // rehearsal drops the copy (the check lists it meanwhile). Only a copy that this restore
+    // made is touched: a name taken by another meanwhile is not this run's to delete.
+    const RehearsalCopies record(production.programDir());
+    if (!outcome.fileMayRemain) {
+        record.remove(serverOf(settings), copy);
+        throw Interrupted{production.stopSignal()};
+    }
+    if (dropOwnRestore(settings, copy)) {
+        record.remove(serverOf(settings), copy);
+    } else if (embedded) {
+        QFile::remove(copy);
+        record.remove(serverOf(settings), copy);
+    } else {
+        production.log().WriteLog(
+            QStringLiteral("ZKOUSKA CHYBA  | kopie %1 se na serveru dokoncuje, odstrani ji pristi zkouska").arg(copy));
+    }
+    throw Interrupted{production.stopSignal()};
+}
+
+} // namespace
+
+ConnectionSettings copySettings(const ConnectionSettings& production, const QString& copy)
+{
+    ConnectionSettings settings = production;
+    settings.alias = copyAddress(production, copy);
+    return settings;
+}
+
+QString serverOf(const ConnectionSettings& settings)
+{
+    return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix);
+}
+
+bool streamsBackupIntoCopy(const ConnectionSettings& settings)
+{
+    return db::serviceTargetOf(settings.alias.toStdString()).host.empty();
+}
+
+QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
+                    qint64 copyBytes)
+{
+    const ConnectionSettings settings = production.settings();
+    const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
+                                     settings.password.toStdString(), settings.connectTimeout);
+    const bool embedded = db::serviceTargetOf(settings.alias.toStdString()).host.empty();
+    // The copy grows back to about the database's size; a server's copy cannot be measured here.
+    PhaseProgress progress(Phase::Restore, embedded ? copyBytes : 0);
+    QElapsedTimer clock;
+    clock.start();
+    view.showPhaseProgress(progress);
+    const ServiceOutcome outcome = runKeepingWindowAlive(
+        [service, from = backup.toStdString(), to = copy.toStdString()](const auto& lines, const auto& stop) {
+            service.run(from, to, lines, stop);
+            return std::optional<std::uint64_t>();
+        },
+        embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
+        view, production, [&](qint64 written) {
+            progress.done = written;
+            progress.elapsedMilliseconds = clock.elapsed();
+            view.showPhaseProgress(progress);
+        });
+    if (outcome.stopped)
+        abandonCopy(production, outcome, copy);
+    if (outcome.failure)
+        return failureText(outcome.failure);
+    progress.done = embedded ? QFileInfo(copy).size() : 0;
+    progress.elapsedMilliseconds = clock.elapsed();
+    progress.finished = true;
+    view.showPhaseProgress(progress);
+    return {};
+}
+
+QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalReport& report, const QString& copy,
+                       qint64 productionBytes)
+{
+    const ConnectionSettings settings = production.settings();
+    const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
+    const std::string user = settings.user.toStdString(), password = settings.password.toStdString();
+    const db::StreamedCopy copier(db::ServiceBackup(settings.alias.toStdString(), target, user, password,
+                                                    settings.connectTimeout),
+                                  db::ServiceRestore(settings.alias.toStdString(), user, password, settings.connectTimeout));
+    // What the worker thread finds out, kept by it too: a worker left behind outlives this call.
+    struct Found {
+        db::StreamedCopyResult result;
+        std::uint64_t watchTransactions = 0;
+    };
+    const auto found = std::make_shared<Found>();
+    // The copy grows back to about the database's size while the backup passes on its way.
+    PhaseProgress progress(Phase::BackupAndRestore, productionBytes);
+    QElapsedTimer clock;
+    clock.start();
+    view.showPhaseProgress(progress);
+    const ServiceOutcome outcome = runKeepingWindowAlive(
+        [copier, found, from = report.backupFile, to = copy.toStdString()](const auto&, const auto& stop) {
+            std::unique_ptr<OwnFileWriter> file;
+            try {
+                file = std::make_unique<OwnFileWriter>(from);
+            } catch (...) {
+                throw db::StreamFailed(db::StreamSide::Keeping, std::current_exception());
+            }
+            found->result = copier.run(
+                to, [&file](const std::string& piece) { file->write(piece.data(), piece.size()); }, stop,
+                &found->watchTransactions);
+            try {
+                file->finish();
+            } catch (...) {
+                throw db::StreamFailed(db::StreamSide::Keeping, std::current_exception());
+            }
+            return std::optional<std::uint64_t>(found->result.backupBytes);
+        },
+        copy, {}, view, production, [&](qint64 restored) {
+            progress.done = restored;
+            progress.elapsedMilliseconds = clock.elapsed();
+            view.showPhaseProgress(progress);
+        });
+    const RunLog& log = production.log();
+    production.noteOwnTransactionsElsewhere(found->watchTransactions);
+    if (outcome.stopped) {
+        // Whatever the backup file holds, it is no backup.
+        QFile::remove(report.backupFile);
+        log.WriteLog(kBackupFailedPrefix
+                     + QStringLiteral("preruseno, nedokoncena zaloha %1 odstranena").arg(report.backupFile));
+        abandonCopy(production, outcome, copy);
+    }
+    if (outcome.failure) {
+        QFile::remove(report.backupFile);
+        bool restoreFailed = false;
+        QString why = failureText(outcome.failure);
+        try {
+            std::rethrow_exception(outcome.failure);
+        } catch (const db::StreamFailed& failed) {
+            why = failureText(failed.cause());
+            if (failed.side() == db::StreamSide::Keeping)
+                why = QStringLiteral("soubor zalohy nelze zapsat: ") + why;
+            restoreFailed = failed.side() == db::StreamSide::Restore;
+        } catch (...) {
+        }
+        if (restoreFailed) {
+            log.WriteLog(kBackupFailedPrefix
+                         + QStringLiteral("obnova do kopie selhala, nedokoncena zaloha %1 odstranena").arg(report.backupFile));
+            return QStringLiteral("obnova zalohy se nezdarila: ") + why;
+        }
+        log.WriteLog(kBackupFailedPrefix + why);
+        return QStringLiteral("zaloha se nezdarila: ") + why;
+    }
+    report.backupMilliseconds = found->result.backupMilliseconds;
+    report.restoreMilliseconds = std::max<qint64>(clock.elapsed() - found->result.backupMilliseconds, 0);
+    progress.done = QFileInfo(copy).size();
+    progress.elapsedMilliseconds = clock.elapsed();
+    progress.finished = true;
+    view.showPhaseProgress(progress);
+    log.WriteLog(kBackupDonePrefix + QString::number(found->result.backupBytes) + QStringLiteral(" B, ")
+                 + QString::number(found->result.backupMilliseconds / 1000.0, 'f', 1) + QStringLiteral(" s"));
+    return {};
+}
+
+} // namespace update

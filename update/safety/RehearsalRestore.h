@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace update {
+
+struct ConnectionSettings;
+struct RehearsalReport;
+class UpdateSession;
+class UpdateView;
+
+// The rehearsal's copy of the database: where it is and how it is restored.
+
+// The settings of the copy: on the production database's server.
+ConnectionSettings copySettings(const ConnectionSettings& production, const QString& copy);
+// The server that the settings' database is on, as the record of copies names it.
+QString serverOf(const ConnectionSettings& settings);
+
+// Whether the rehearsal streams its backup into the copy: where this machine writes the backup
+// file itself, with the embedded engine or a server on this machine. A server elsewhere keeps
+// the backup where Backup= names it on that server, and restores it once it is made.
+bool streamsBackupIntoCopy(const ConnectionSettings& settings);
+
+// Restores the backup into the copy while the window stays usable; `copyBytes` is the size it
+// grows back to (0: unknown). An empty text when it succeeded, else why not; Interrupted on a
+// stop signal, the unfinished copy removed first.
+QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
+                    qint64 copyBytes);
+
+// Backs the session's database up into report.backupFile (a file this program has just created
+// for it, empty) and restores the backup into `copy` while it is being made, logging the "ZALOHA"
+// entries' outcome and setting the report's backup and restore times. `productionBytes`: the
+// database's size (0: unknown), which the copy grows back to. Empty when both succeeded, else the
+// report's reason, naming the side that failed; the backup file is then removed, and so is a
+// partial copy. Interrupted on a stop signal, the backup file and the copy removed first.
+QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalReport& report, const QString& copy,
+                       qint64 productionBytes);
+
+} // namespace update
