@@ -108,8 +108,8 @@ int main(int argc, char* argv[])
         window.showRehearsalProgress(QString::fromUtf8("krok 3: služby recepce se sazbou 10"));
         written &= save(window.grab(), output, QStringLiteral("main_rehearsal.png"));
         window.showRehearsalProgress(QString());
-        // The restore of that copy, 64 % of the way after 3 minutes.
-        phaseShot(update::Phase::Restore, 710'000'000, 180'000, QStringLiteral("main_rehearsal_percent.png"));
+        // The backup streamed into that copy, 64 % of the way after 3 minutes.
+        phaseShot(update::Phase::BackupAndRestore, 710'000'000, 180'000, QStringLiteral("main_rehearsal_percent.png"));
 
         // Midway through the full update: five steps done.
         for (int step = 1; step <= 5; ++step) {

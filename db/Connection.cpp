@@ -57,6 +57,7 @@ struct Connection::Impl {
     std::string user;
     std::string password;
     unsigned connectTimeout = 0;
+    bool collectsGarbage = true;
     std::function<bool()> interruption;
     Ref<IAttachment> attachment;
     bool opened = false;
@@ -80,6 +81,8 @@ struct Connection::Impl {
         dpb->insertTag(&status, isc_dpb_utf8_filename);
         if (connectTimeout > 0)
             dpb->insertInt(&status, isc_dpb_connect_timeout, static_cast<int>(connectTimeout));
+        if (!collectsGarbage)
+            dpb->insertTag(&status, isc_dpb_no_garbage_collect);
         detail::keepAttachmentsOnSignals();
         const unsigned char* bytes = dpb->getBuffer(&status);
         const std::shared_ptr<detail::AttachAttempt> attempt =
@@ -245,6 +248,7 @@ const std::string& Connection::password() const { return impl_->password; }
 
 void Connection::setConnectTimeout(unsigned seconds) { impl_->connectTimeout = seconds; }
 unsigned Connection::connectTimeout() const { return impl_->connectTimeout; }
+void Connection::setGarbageCollection(bool collects) { impl_->collectsGarbage = collects; }
 
 void Connection::open()
 {

@@ -37,6 +37,9 @@ public:
     // Seconds an attachment may take to be accepted; 0 leaves it to the client library.
     void setConnectTimeout(unsigned seconds);
     unsigned connectTimeout() const;
+    // Whether the attachments made from now on clear the old versions of records they read (the
+    // engine's default); a database about to be dropped is spared that work.
+    void setGarbageCollection(bool collects);
 
     // Asked about every few hundredths of a second while a connection is being made; once it
     // answers true, the attempt is given up (ConnectAbandoned) instead of waiting for the host.
