@@ -2,7 +2,7 @@
 // backup against gbak through the same services manager, the time of `dph2012 --check`, and the
 // unattended full update against isql-fb sending the same statements with a commit after each,
 // and `dph2012 --rehearse` against gbak -b, gbak -c and isql-fb one after the other and against
-// the services manager's backup piped into its restore:
+// gbak's backup piped into its restore:
 // dph2012_safety_bench HOTEL.fdb path/to/dph2012 [SMALL.fdb] (HOTEL.fdb made by
 // hotel_db/make_large.sh); with SMALL.fdb, the unattended update is also timed on that small
 // database, where the program's start-up weighs most.
@@ -345,8 +345,8 @@ public:
     }
 
     // The stock tools' rehearsal in a row (backup, restore into a copy, the update's statements on
-    // it, the copy dropped) or piped (the services manager's backup into its restore, the backup
-    // kept by tee on the way), each stage timed. False when gbak crashed on leaving.
+    // it, the copy dropped) or piped (gbak's backup into its restore, the backup kept by tee on
+    // the way), each stage timed, and whether a gbak crashed on leaving.
     struct StockRun {
         double total = 0, copy = 0, update = 0;
         bool crashed = false;
@@ -364,12 +364,11 @@ public:
             stock.copy = millisecondsOf([&] {
                 if (piped) {
                     const QString line =
-                        QStringLiteral("set -o pipefail; fbsvcmgr service_mgr user SYSDBA action_backup dbname '%1' "
-                                       "bkp_file stdout | tee '%2' | fbsvcmgr service_mgr user SYSDBA action_restore "
-                                       "bkp_file stdin dbname '%3' res_create")
+                        QStringLiteral("set -o pipefail; gbak -b -user SYSDBA '%1' stdout | tee '%2' | "
+                                       "gbak -c -user SYSDBA stdin '%3'")
                             .arg(database, backup, copyFile);
-                    // fbsvcmgr of Firebird 3 at times crashes on leaving the embedded services manager
-                    // too, after its work; the update on the copy then shows whether it was whole.
+                    // gbak of Firebird 3 at times crashes on leaving, after its work; the update on
+                    // the copy then shows whether the copy was whole.
                     QProcess pipe;
                     pipe.start(QStringLiteral("bash"), {QStringLiteral("-c"), line});
                     if (!pipe.waitForFinished(-1) || (pipe.exitCode() != 0 && pipe.exitCode() != 128 + 11))
@@ -474,7 +473,7 @@ public:
         std::printf("gbak -b, gbak -c, isql-fb, drop: median %9.1f ms  (a stock tool crashed on leaving in %d of %d runs)\n",
                     median(inARow), gbakCrashes, 3 * rounds());
         std::printf("  each: backup and restore %.0f + update and drop %.0f ms\n", median(rowCopies), median(rowUpdates));
-        std::printf("fbsvcmgr | tee | fbsvcmgr, isql: median %9.1f ms\n", median(piped));
+        std::printf("gbak -b | tee | gbak -c, isql-fb: median %9.1f ms\n", median(piped));
         std::printf("  each: backup and restore %.0f + update and drop %.0f ms\n", median(pipedCopies), median(pipedUpdates));
         std::printf("  rehearsal / stock in a row %.3f (goal at most 0.85), / stock piped %.3f\n", median(ours) / median(inARow),
                     median(ours) / median(piped));
@@ -500,14 +499,19 @@ int main(int argc, char* argv[])
     }
     try {
         const Bench bench(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
-        // DPH2012_BENCH_ONLY=rehearsals leaves out the rest, for one look at a very large database.
-        if (qEnvironmentVariable("DPH2012_BENCH_ONLY") != QStringLiteral("rehearsals")) {
+        // DPH2012_BENCH_ONLY=backups or =rehearsals leaves out the rest, for one look at a very
+        // large database.
+        const QString only = qEnvironmentVariable("DPH2012_BENCH_ONLY");
+        const auto wanted = [&only](const char* section) { return only.isEmpty() || only == QLatin1String(section); };
+        if (wanted("backups"))
             bench.backups();
+        if (only.isEmpty()) {
             bench.restores();
             bench.check();
             bench.fullUpdate("large", rounds());
         }
-        bench.rehearsals();
+        if (wanted("rehearsals"))
+            bench.rehearsals();
         if (argc == 4)
             Bench(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[2])).fullUpdate("small", kSmallUpdatePairs);
     } catch (const std::exception& error) {

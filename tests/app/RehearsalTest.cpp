@@ -189,6 +189,22 @@ TEST_F(Rehearsal, ARecordOfCopiesThatOthersMayWriteToIsNotBelieved)
     }
 }
 
+// A backup that fails on its way into the copy (a user who may read none of the hotel's tables)
+// fails the rehearsal naming the backup, and leaves neither a backup file nor a copy.
+TEST_F(Rehearsal, ABackupThatFailsOnItsWayIsNamedAndLeavesNoBackupAndNoCopy)
+{
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=NOBODY\r\nBackup="
+                              + QByteArray::fromStdString((database.directory() / "hotel.fbk").string()) + "\r\n");
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 2) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardOutput().contains(QStringLiteral("zaloha se nezdarila: ")))
+        << program.standardOutput().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(database.directory() / "hotel.fbk"));
+    EXPECT_EQ(copies(), QStringList());
+    const QStringList entries = program.logEntries();
+    EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA CHYBA   | ")).size(), 1) << entries.join('\n').toStdString();
+    EXPECT_TRUE(entries.filter(QStringLiteral("ZALOHA OK")).isEmpty());
+}
+
 // A stop signal while the backup streams into the copy: neither the copy nor a file that could
 // pass for the backup is left.
 TEST_F(Rehearsal, AStopSignalDuringTheBackupAndRestoreLeavesNoCopyAndNoBackup)
