@@ -351,6 +351,9 @@ public:
         double total = 0, copy = 0, update = 0;
         bool crashed = false;
     };
+    struct StockFigures {
+        std::vector<double> totals, copies, updates;
+    };
     StockRun stockRehearsal(const QString& database, const QString& backup, const QString& copyFile, bool piped) const
     {
         QFile script(path(QStringLiteral("rehearsal.sql")));
@@ -402,7 +405,8 @@ public:
         const QString ourBackup = scratch.filePath(QStringLiteral("ours.fbk"));
         const QString ourCopy = scratch.filePath(QStringLiteral("ours-zkouska.fdb"));
         std::vector<double> ours, ourStarts, ourCopies, ourOpenings, ourUpdates, ourEnds;
-        std::vector<double> inARow, rowCopies, rowUpdates, piped, pipedCopies, pipedUpdates, bareCopies;
+        StockFigures inARow, piped;
+        std::vector<double> bareCopies;
         int gbakCrashes = 0;
         for (int round = 0; round < rounds(); ++round) {
             // Nothing of an earlier run left: no backup to rename around, no copy, no run log naming
@@ -431,22 +435,16 @@ public:
                     throw std::runtime_error("the rehearsal left its copy");
                 QFile::remove(ourBackup);
             };
-            const auto measureInARow = [&] {
-                const StockRun stock = stockRehearsal(copy(QStringLiteral("row-rehearsed.fdb")), scratch.filePath(QStringLiteral("row.fbk")),
-                                                      scratch.filePath(QStringLiteral("row-copy.fdb")), false);
-                gbakCrashes += stock.crashed;
-                inARow.push_back(stock.total);
-                rowCopies.push_back(stock.copy);
-                rowUpdates.push_back(stock.update);
-            };
-            const auto measurePiped = [&] {
-                const StockRun stock = stockRehearsal(copy(QStringLiteral("piped-rehearsed.fdb")),
-                                                      scratch.filePath(QStringLiteral("piped.fbk")),
-                                                      scratch.filePath(QStringLiteral("piped-copy.fdb")), true);
-                gbakCrashes += stock.crashed;
-                piped.push_back(stock.total);
-                pipedCopies.push_back(stock.copy);
-                pipedUpdates.push_back(stock.update);
+            const auto measureStock = [&](const QString& name, bool pipe, StockFigures& figures) {
+                return [&, name, pipe] {
+                    const StockRun stock = stockRehearsal(copy(name + QStringLiteral("-rehearsed.fdb")),
+                                                          scratch.filePath(name + QStringLiteral(".fbk")),
+                                                          scratch.filePath(name + QStringLiteral("-copy.fdb")), pipe);
+                    gbakCrashes += stock.crashed;
+                    figures.totals.push_back(stock.total);
+                    figures.copies.push_back(stock.copy);
+                    figures.updates.push_back(stock.update);
+                };
             };
             const auto measureBare = [&] {
                 const QString database = copy(QStringLiteral("bare-rehearsed.fdb"));
@@ -464,19 +462,20 @@ public:
                 kept.close();
                 QFile::remove(bareCopy);
             };
-            inRotatingOrder(round, {measureOurs, measureInARow, measurePiped, measureBare});
+            inRotatingOrder(round, {measureOurs, measureStock(QStringLiteral("row"), false, inARow),
+                                    measureStock(QStringLiteral("piped"), true, piped), measureBare});
         }
         std::printf("dph2012 --rehearse:              median %9.1f ms  (%d rounds)\n", median(ours), rounds());
         std::printf("  each: start %.0f + backup and restore %.0f + opening the copy %.0f + update %.0f + check and drop "
                     "%.0f ms\n",
                     median(ourStarts), median(ourCopies), median(ourOpenings), median(ourUpdates), median(ourEnds));
         std::printf("gbak -b, gbak -c, isql-fb, drop: median %9.1f ms  (a stock tool crashed on leaving in %d of %d runs)\n",
-                    median(inARow), gbakCrashes, 3 * rounds());
-        std::printf("  each: backup and restore %.0f + update and drop %.0f ms\n", median(rowCopies), median(rowUpdates));
-        std::printf("gbak -b | tee | gbak -c, isql-fb: median %9.1f ms\n", median(piped));
-        std::printf("  each: backup and restore %.0f + update and drop %.0f ms\n", median(pipedCopies), median(pipedUpdates));
-        std::printf("  rehearsal / stock in a row %.3f (goal at most 0.85), / stock piped %.3f\n", median(ours) / median(inARow),
-                    median(ours) / median(piped));
+                    median(inARow.totals), gbakCrashes, 3 * rounds());
+        std::printf("  each: backup and restore %.0f + update and drop %.0f ms\n", median(inARow.copies), median(inARow.updates));
+        std::printf("gbak -b | tee | gbak -c, isql-fb: median %9.1f ms\n", median(piped.totals));
+        std::printf("  each: backup and restore %.0f + update and drop %.0f ms\n", median(piped.copies), median(piped.updates));
+        std::printf("  rehearsal / stock in a row %.3f (goal at most 0.85), / stock piped %.3f\n", median(ours) / median(inARow.totals),
+                    median(ours) / median(piped.totals));
         std::printf("streamed copy, no progress:      median %9.1f ms\n", median(bareCopies));
         std::printf("  backup and restore with progress / without %.3f (goal at most 1.05)\n",
                     median(ourCopies) / median(bareCopies));

@@ -108,13 +108,22 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
     return candidate;
 }
 
-QString claimLocalBackupFile(UpdateSession& session, QString& file)
+QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, QString& file)
 {
+    const bool embedded = target.host.empty();
     const RunLog& log = session.log();
     try {
-        if (const QString refusal = localBackupRefusal(session.backupFile()); !refusal.isEmpty())
+        // On this machine the name is taken by creating the file, so nothing can slip in between.
+        if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
-        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), &localNameTaken);
+        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
+                              embedded ? &localNameTaken
+                                       : existsWhereTheEngineWrites(session.settings(), target,
+                                                                    [&session] { return session.stopSignal() != 0; }));
+    } catch (const db::ConnectAbandoned&) {
+        log.WriteLog(kBackupPrefix + session.backupFile());
+        log.WriteLog(kBackupFailedPrefix + QStringLiteral("preruseno pri hledani volneho nazvu"));
+        throw Interrupted{session.stopSignal()};
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());
@@ -133,25 +142,8 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     const bool embedded = target.host.empty();
     const RunLog& log = session.log();
     QString file;
-    try {
-        // On this machine the name is taken by creating the file, so nothing can slip in between.
-        if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
-            throw std::runtime_error(refusal.toStdString());
-        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
-                              embedded ? &localNameTaken
-                                       : existsWhereTheEngineWrites(settings, target,
-                                                                    [&session] { return session.stopSignal() != 0; }));
-    } catch (const db::ConnectAbandoned&) {
-        log.WriteLog(kBackupPrefix + session.backupFile());
-        log.WriteLog(kBackupFailedPrefix + QStringLiteral("preruseno pri hledani volneho nazvu"));
-        throw Interrupted{session.stopSignal()};
-    } catch (...) {
-        const QString failure = failureText(std::current_exception());
-        log.WriteLog(kBackupPrefix + session.backupFile());
-        log.WriteLog(kBackupFailedPrefix + failure);
+    if (const QString failure = takeBackupName(session, target, file); !failure.isEmpty())
         return failure;
-    }
-    log.WriteLog(kBackupPrefix + file);
     view.showBackupProgress(file);
     QElapsedTimer clock;
     clock.start();

@@ -36,11 +36,13 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr,
                            std::optional<qint64> expectedMilliseconds = std::nullopt);
 
-// Takes the name for a backup that this program writes on this machine itself: the file of the
-// Backup setting, or with the date and time when that is taken, created empty and owner-only
-// (never through a link, never in a folder others may write to), and logs "ZALOHA <file>".
-// Empty text with `file` set when it succeeded, else why not (logged with "ZALOHA CHYBA").
-QString claimLocalBackupFile(UpdateSession& session, QString& file);
+// Takes the name for the session's backup where the engine of `target` writes it: the file of
+// the Backup setting, or with the date and time when that is taken. On this machine the file is
+// created then, empty and owner-only (never through a link, never in a folder others may write
+// to); a server is asked about each name. Logs "ZALOHA <file>". Empty text with `file` set when
+// it succeeded, else why not (logged with "ZALOHA CHYBA"); Interrupted when a stop signal ends
+// the wait for the server.
+QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, QString& file);
 
 // Whether a file of that name exists where the engine of the settings' database writes: this
 // process's own engine sees this machine's files; a server is asked. A name the server cannot

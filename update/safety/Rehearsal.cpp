@@ -270,7 +270,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     // copy; a server keeps its backup where Backup= names it there, and restores it once made.
     const bool streamed = streamsBackupIntoCopy(settings);
     if (streamed) {
-        if (const QString failure = claimLocalBackupFile(production, report.backupFile); !failure.isEmpty()) {
+        if (const QString failure = takeBackupName(production, db::serviceTargetOf(settings.alias.toStdString()), report.backupFile); !failure.isEmpty()) {
             report.backupFile = production.backupFile();
             report.notMade = QStringLiteral("zaloha se nezdarila: ") + failure;
             return finish();
