@@ -26,7 +26,6 @@ namespace update {
 namespace {
 
 const QString kBackupPrefix = QStringLiteral("ZALOHA         | ");
-const QString kBackupDonePrefix = QStringLiteral("ZALOHA OK      | ");
 const QString kBackupFailedPrefix = QStringLiteral("ZALOHA CHYBA   | ");
 // Names of the server that could not be checked before the backup gives up.
 constexpr int kUncheckedNamesAllowed = 3;
@@ -41,16 +40,32 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
 {
     if (embedded) {
         QFile::remove(file);
-        log.WriteLog(kBackupFailedPrefix + QStringLiteral("preruseno, nedokoncena zaloha %1 odstranena").arg(file));
+        logBackupStopped(log, file);
         return;
     }
     if (!outcome.fileMayRemain)
         return;
-    log.WriteLog(kBackupFailedPrefix + QStringLiteral("nedokoncena zaloha %1, soubor na serveru je neplatny").arg(file));
+    logBackupFailed(log, QStringLiteral("nedokoncena zaloha %1, soubor na serveru je neplatny").arg(file));
     view.showIncompleteBackup(file);
 }
 
 } // namespace
+
+void logBackupMade(const RunLog& log, qint64 bytes, qint64 milliseconds)
+{
+    log.WriteLog(QStringLiteral("ZALOHA OK      | ") + QString::number(bytes) + QStringLiteral(" B, ")
+                 + QString::number(milliseconds / 1000.0, 'f', 1) + QStringLiteral(" s"));
+}
+
+void logBackupFailed(const RunLog& log, const QString& why)
+{
+    log.WriteLog(kBackupFailedPrefix + why);
+}
+
+void logBackupStopped(const RunLog& log, const QString& file)
+{
+    logBackupFailed(log, QStringLiteral("preruseno, nedokoncena zaloha %1 odstranena").arg(file));
+}
 
 std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionSettings& settings,
                                                                const std::function<bool()>& stop)
@@ -122,12 +137,12 @@ QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, 
                                                                     [&session] { return session.stopSignal() != 0; }));
     } catch (const db::ConnectAbandoned&) {
         log.WriteLog(kBackupPrefix + session.backupFile());
-        log.WriteLog(kBackupFailedPrefix + QStringLiteral("preruseno pri hledani volneho nazvu"));
+        logBackupFailed(log, QStringLiteral("preruseno pri hledani volneho nazvu"));
         throw Interrupted{session.stopSignal()};
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());
-        log.WriteLog(kBackupFailedPrefix + failure);
+        logBackupFailed(log, failure);
         return failure;
     }
     log.WriteLog(kBackupPrefix + file);
@@ -178,7 +193,7 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     if (failure.isEmpty() && bytes <= 0)
         failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
-        log.WriteLog(kBackupFailedPrefix + failure);
+        logBackupFailed(log, failure);
         // The file this program created for it is no backup.
         if (embedded)
             QFile::remove(file);
@@ -188,8 +203,7 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     progress.elapsedMilliseconds = clock.elapsed();
     progress.finished = true;
     view.showPhaseProgress(progress);
-    log.WriteLog(kBackupDonePrefix + QString::number(bytes) + QStringLiteral(" B, ")
-                 + QString::number(clock.elapsed() / 1000.0, 'f', 1) + QStringLiteral(" s"));
+    logBackupMade(log, bytes, clock.elapsed());
     if (madeFile)
         *madeFile = file;
     // A signal during the backup's last moments: the backup stands, the update does not start.

@@ -13,6 +13,7 @@ struct ServiceTarget;
 namespace update {
 
 struct ConnectionSettings;
+class RunLog;
 class UpdateSession;
 class UpdateView;
 
@@ -35,6 +36,12 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 // how long a rehearsal's backup of the same database took, for the time left.
 QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr,
                            std::optional<qint64> expectedMilliseconds = std::nullopt);
+
+// A backup's outcome in the run log: "ZALOHA OK      | <bytes> B, <seconds> s", or
+// "ZALOHA CHYBA   | <why>"; after a stop signal, the unfinished file `file` that was removed.
+void logBackupMade(const RunLog& log, qint64 bytes, qint64 milliseconds);
+void logBackupFailed(const RunLog& log, const QString& why);
+void logBackupStopped(const RunLog& log, const QString& file);
 
 // Takes the name for the session's backup where the engine of `target` writes it: the file of
 // the Backup setting, or with the date and time when that is taken. On this machine the file is

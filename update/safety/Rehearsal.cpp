@@ -14,7 +14,6 @@
 #include "update/safety/ReadinessCheck.h"
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/RehearsalRestore.h"
-#include "update/safety/ServiceJob.h"
 #include "update/PhaseSize.h"
 #include "update/safety/UpdateClaim.h"
 
@@ -289,7 +288,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     const auto notBegun = [&](const QString& why) {
         if (streamed) {
             QFile::remove(report.backupFile);
-            log.WriteLog(QStringLiteral("ZALOHA CHYBA   | zkouska nezacala, prazdny soubor %1 odstranen").arg(report.backupFile));
+            logBackupFailed(log, QStringLiteral("zkouska nezacala, prazdny soubor %1 odstranen").arg(report.backupFile));
         }
         report.notMade = why;
         return finish();

@@ -8,6 +8,7 @@
 #include "update/Stop.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
+#include "update/safety/DatabaseBackup.h"
 #include "update/safety/OwnFile.h"
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/RehearsalReport.h"
@@ -24,9 +25,6 @@
 namespace update {
 
 namespace {
-
-const QString kBackupDonePrefix = QStringLiteral("ZALOHA OK      | ");
-const QString kBackupFailedPrefix = QStringLiteral("ZALOHA CHYBA   | ");
 
 // The copy's connection string: on the production database's server.
 QString copyAddress(const ConnectionSettings& settings, const QString& copy)
@@ -182,8 +180,7 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     if (outcome.stopped) {
         // Whatever the backup file holds, it is no backup.
         QFile::remove(report.backupFile);
-        log.WriteLog(kBackupFailedPrefix
-                     + QStringLiteral("preruseno, nedokoncena zaloha %1 odstranena").arg(report.backupFile));
+        logBackupStopped(log, report.backupFile);
         abandonCopy(production, outcome, copy);
     }
     if (outcome.failure) {
@@ -200,11 +197,11 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
         } catch (...) {
         }
         if (restoreFailed) {
-            log.WriteLog(kBackupFailedPrefix
-                         + QStringLiteral("obnova do kopie selhala, nedokoncena zaloha %1 odstranena").arg(report.backupFile));
+            logBackupFailed(log, QStringLiteral("obnova do kopie selhala, nedokoncena zaloha %1 odstranena")
+                                     .arg(report.backupFile));
             return QStringLiteral("obnova zalohy se nezdarila: ") + why;
         }
-        log.WriteLog(kBackupFailedPrefix + why);
+        logBackupFailed(log, why);
         return QStringLiteral("zaloha se nezdarila: ") + why;
     }
     report.backupMilliseconds = found->result.backupMilliseconds;
@@ -213,8 +210,7 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     progress.elapsedMilliseconds = clock.elapsed();
     progress.finished = true;
     view.showPhaseProgress(progress);
-    log.WriteLog(kBackupDonePrefix + QString::number(found->result.backupBytes) + QStringLiteral(" B, ")
-                 + QString::number(found->result.backupMilliseconds / 1000.0, 'f', 1) + QStringLiteral(" s"));
+    logBackupMade(log, static_cast<qint64>(found->result.backupBytes), found->result.backupMilliseconds);
     return {};
 }
 
