@@ -3,6 +3,7 @@
 #include "app/StopSignals.h"
 #include "update/safety/ReadinessCheck.h"
 #include "update/Settings.h"
+#include "update/StayOptionRecord.h"
 #include "update/safety/Rehearsal.h"
 
 #include <cstdio>
@@ -21,7 +22,9 @@ int runCheckCommand(const QString& programDir)
     }
     update::ReadinessReport report;
     try {
-        report = update::CheckReadiness(settings, &stopSignal);
+        // What step 7 must still finish depends on the option it last ran with on this database.
+        report = update::CheckReadiness(settings, &stopSignal,
+                                        update::StayOptionRecord(programDir).noted(settings.alias));
     } catch (const update::Interrupted& stop) {
         std::fprintf(stderr, "dph2012: --check stopped by %s\n", update::signalName(stop.signal).toLatin1().constData());
         return exitStatusForSignal(stop.signal);

@@ -28,6 +28,8 @@ public:
     void markStepDone(int) override {}
     void processPendingMessages() override {}
     void ShowInfo(int) override {}
+    // The update's last progress line says how many statements failed.
+    void showCompletion(int, int, const QString&) override {}
 
     void showCommandError(const QString& text) override;
     // Lists them and goes on: an unattended run is not stopped by them.

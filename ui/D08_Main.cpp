@@ -314,11 +314,21 @@ void TFormD08Main::setProgress(int position)
 
 void TFormD08Main::markStepDone(int step)
 {
+    colourStep(step, QColor(0x008000));
+}
+
+void TFormD08Main::markStepFailed(int step)
+{
+    colourStep(step, QColor(0xFF0000));
+}
+
+void TFormD08Main::colourStep(int step, const QColor& colour)
+{
     const std::array<QLabel*, 8> steps = {Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9};
     QLabel* label = steps.at(step - 1);
-    QPalette green = label->palette();
-    green.setColor(QPalette::WindowText, QColor(0x008000));
-    label->setPalette(green);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
 }
 
 void TFormD08Main::processPendingMessages()

@@ -46,6 +46,7 @@ public:
     void setProgressMaximum(int maximum) override;
     void setProgress(int position) override;
     void markStepDone(int step) override;
+    void markStepFailed(int step) override;
     void processPendingMessages() override;
     void showCommandError(const QString& text) override;
     bool continueDespite(const update::OtherAttachments& others) override;
@@ -96,6 +97,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // A step label of the list in the colour of how its step ended.
+    void colourStep(int step, const QColor& colour);
     TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QWidget* parent);
 
     void createControls();

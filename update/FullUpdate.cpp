@@ -56,7 +56,8 @@ void installServerObjects(UpdateSession& session)
 }
 
 // `expected`: how long the steps took on the rehearsal's copy, when they were rehearsed.
-void runSteps(UpdateSession& session, UpdateView& view, int option, std::optional<qint64> expected)
+// Returns how many statements the database refused.
+int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional<qint64> expected)
 {
     StatementRunner& runner = session.runner();
     // A step is a hundred parts: step 7's stay groups, the night's longest work, share its hundred.
@@ -68,8 +69,10 @@ void runSteps(UpdateSession& session, UpdateView& view, int option, std::optiona
     progress.expectedMilliseconds = expected;
     // Without a connection every statement fails at once: there is no night to time.
     const bool timed = session.isConnected();
+    const int failedBefore = runner.failureCount();
     const auto show = [&](qint64 done) {
         progress.done = done;
+        progress.failedStatements = runner.failureCount() - failedBefore;
         progress.elapsedMilliseconds = clock.elapsed();
         progress.finished = done == progress.total;
         if (timed)
@@ -80,6 +83,7 @@ void runSteps(UpdateSession& session, UpdateView& view, int option, std::optiona
         if (done < total)
             show(6 * kPartsOfAStep + kPartsOfAStep * done / total);
     };
+    bool stayingGuestsRan = true;
     const std::vector<std::function<void()>> steps = {
         [&] { runner.ExecSql(posTaxes().statement()); },
         [&] { addRate14ForFoodAndBeverage(session); },
@@ -87,19 +91,25 @@ void runSteps(UpdateSession& session, UpdateView& view, int option, std::optiona
         [&] { runner.ExecSql(settingsRates().statement()); },
         [&] { runner.ExecSql(reservations().statement()); },
         [&] { installServerObjects(session); },
-        [&] { ProcessStayingGuests(session, view, option, groupEnded); },
+        [&] { stayingGuestsRan = ProcessStayingGuests(session, view, option, groupEnded); },
         // Deposits between the years need nothing in the database.
         [] {},
     };
     show(0);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
+        const int failedBeforeStep = runner.failureCount();
         steps.at(step - 1)();
-        view.markStepDone(step);
+        if (runner.failureCount() > failedBeforeStep || !stayingGuestsRan)
+            view.markStepFailed(step);
+        else
+            view.markStepDone(step);
+        stayingGuestsRan = true;
         view.processPendingMessages();
         view.setProgress(step);
         show(step * kPartsOfAStep);
     }
+    return runner.failureCount() - failedBefore;
 }
 
 } // namespace
@@ -189,11 +199,11 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
                 }
             }
 
-            runSteps(session, view, option, rehearsedUpdate);
+            const int failed = runSteps(session, view, option, rehearsedUpdate);
 
             log.WriteLog(QStringLiteral("KONEC          | "));
             view.setIndicatorRunning(false);
-            view.ShowInfo(3);
+            view.showCompletion(3, failed, log.filePath());
             enableAfterFullUpdate(view);
         },
         [&] {

@@ -83,16 +83,4 @@ QString stateWord(ObjectState state)
     return QStringLiteral("jina verze");
 }
 
-QStringList objectsNotCurrent(db::Connection& connection, const QList<ServerScript>& scripts)
-{
-    QStringList notCurrent;
-    const QList<ServerObject> objects = serverObjects();
-    for (int index = 0; index < objects.size() && index < scripts.size(); ++index) {
-        const ObjectState state = installedState(connection, objects.at(index), scripts.at(index));
-        if (state != ObjectState::Current)
-            notCurrent.append(QStringLiteral("%1 (%2)").arg(objects.at(index).name, stateWord(state)));
-    }
-    return notCurrent;
-}
-
 } // namespace update

@@ -28,8 +28,4 @@ ObjectState installedState(db::Connection& connection, const ServerObject& objec
 // The run-log word for a state: "aktualni", "chybi", "neplatny", "neaktivni", "jina verze".
 QString stateWord(ObjectState state);
 
-// The objects of `scripts` that are not current, as "NAME (state)" texts; empty when all are.
-// Throws db::EngineError when the system tables cannot be read.
-QStringList objectsNotCurrent(db::Connection& connection, const QList<ServerScript>& scripts);
-
 } // namespace update

@@ -1,5 +1,7 @@
 #include "update/PhaseClock.h"
 
+#include "update/UpdateView.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -89,6 +91,8 @@ QString PhaseProgress::czech() const
     if (!shown)
         return czechName(phase) + QString::fromUtf8(" běží, celkový rozsah nelze zjistit");
     QString text = czechName(phase) + QStringLiteral(" %1 %").arg(*shown);
+    if (finished && failedStatements > 0)
+        return text + QString::fromUtf8(", hotovo, selhaných příkazů: %1").arg(failedStatements);
     if (finished)
         return text + QString::fromUtf8(", hotovo");
     if (const std::optional<qint64> left = secondsLeft())
@@ -109,6 +113,8 @@ QString PhaseProgress::english() const
         text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));
     else if (done > 0)
         text += QStringLiteral(" (%1 MB)").arg(megabytes(done));
+    if (finished && failedStatements > 0)
+        return text + QStringLiteral(", done, ") + statementsFailed(failedStatements);
     if (finished)
         return text + QStringLiteral(", done");
     if (const std::optional<qint64> left = secondsLeft())

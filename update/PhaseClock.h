@@ -26,6 +26,8 @@ struct PhaseProgress {
     // The rehearsal's own figure for the whole phase, when there was one.
     std::optional<qint64> expectedMilliseconds;
     bool finished = false;
+    // Statements the database refused during the phase; said at its end.
+    int failedStatements = 0;
 
     bool totalKnown() const { return total > 0; }
     // 0 to 99 while the phase runs (a total is an estimate and the end is not yet proved), 100

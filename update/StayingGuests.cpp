@@ -3,6 +3,8 @@
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
 #include "update/InstalledObjects.h"
+#include "update/StayGroups.h"
+#include "update/StayOptionRecord.h"
 #include "update/safety/UpdateClaim.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/UpdateSession.h"
@@ -11,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <set>
 
 namespace update {
 
@@ -51,76 +54,142 @@ public:
             return true;
         if (!objectsReady())
             return false;
-        switch (option) {
-        case 1:
-            forEachGroup([this](qint64 group) { split(group); });
-            break;
-        case 2:
-            forEachGroup([this](qint64 group) {
-                log(kGroupPrefix + QString::number(group));
-                split(group);
-                postAndClose(group, kCutOff);
-            });
-            break;
-        default:
-            forEachGroup([this](qint64 group) {
-                log(kGroupPrefix + QString::number(group));
-                postAndClose(group, QStringLiteral("1.1.3000"));
-            });
-            break;
-        }
+        noteOption(option);
+        // Read before any group is touched: a group this run leaves half done waits for the next.
+        std::vector<StayGroup> unfinished = unfinishedGroups(session_.Database1, option);
+        forEachGroup(option, unfinished);
         return true;
     }
 
 private:
     void log(const QString& text) const { session_.log().WriteLog(text); }
 
-    // The groups' work calls what step 6 installs. An older text, or none, would post a stay
-    // without closing it or split it by other rules, and a later run could no longer find the group.
+    // The groups' work calls what step 6 installs. Missing, not compiled or switched off, a group
+    // would be split by nothing or posted and never closed; another text of it still works, and
+    // the full update replaces it.
     bool objectsReady()
     {
-        const QStringList missing = objectsNotCurrent(session_.Database1, session_.serverScripts());
-        if (missing.isEmpty())
-            return true;
-        log(kGroupPrefix + QStringLiteral("Objekty kroku 6 nejsou v databazi v aktualni verzi: ")
-            + missing.join(QStringLiteral(", ")) + QStringLiteral("; krok 7 se neprovadi"));
-        return false;
+        QStringList unusable;
+        QStringList otherText;
+        const QList<ServerObject> objects = serverObjects();
+        const QList<ServerScript>& scripts = session_.serverScripts();
+        for (int index = 0; index < objects.size() && index < scripts.size(); ++index) {
+            const ObjectState state = installedState(session_.Database1, objects.at(index), scripts.at(index));
+            const QString named = QStringLiteral("%1 (%2)").arg(objects.at(index).name, stateWord(state));
+            if (state == ObjectState::OtherVersion)
+                otherText.append(named);
+            else if (state != ObjectState::Current)
+                unusable.append(named);
+        }
+        if (!unusable.isEmpty()) {
+            log(kGroupPrefix + QStringLiteral("Objekty kroku 6 chybi nebo nejsou platne: ")
+                + unusable.join(QStringLiteral(", ")) + QStringLiteral("; krok 7 se neprovadi"));
+            return false;
+        }
+        if (!otherText.isEmpty())
+            log(kGroupPrefix + QStringLiteral("Objekty kroku 6 v jine verzi, nez instaluje tento program, se pouziji: ")
+                + otherText.join(QStringLiteral(", ")));
+        return true;
     }
 
-    // Only a group number that parsed as a whole number reaches a call; any other is logged and
-    // skipped, so no malformed statement is sent.
-    void forEachGroup(const std::function<void(qint64)>& work)
+    void noteOption(int option)
     {
+        if (session_.onRehearsalCopy())
+            return;
+        const QString failure = StayOptionRecord(session_.programDir()).note(session_.settings().alias, option);
+        if (!failure.isEmpty())
+            log(kGroupPrefix + QStringLiteral("Volbu nelze zaznamenat pro kontrolu (--check): ") + failure);
+    }
+
+    // The groups in house first, as the stay query gives them, then those an earlier run left
+    // half done. Only a group number that parsed as a whole number reaches a call; any other is
+    // logged and skipped, so no malformed statement is sent.
+    void forEachGroup(int option, const std::vector<StayGroup>& unfinished)
+    {
+        // A group number as the stay query gave it, and as a whole number when it is one.
+        struct Pending {
+            QString text;
+            std::optional<StayGroup> group;
+        };
         db::Query& groups = session_.QueryPobyty;
         groups.setSql(kStayQuery.toStdString());
         groups.open();
-        const auto total = static_cast<qint64>(groups.rowCount());
-        qint64 done = 0;
-        while (!groups.eof()) {
+        std::vector<Pending> work;
+        std::set<qint64> inHouse;
+        for (; !groups.eof(); groups.next()) {
             const QString text = QString::fromStdString(groups.fieldText("CisloSkupiny"));
-            if (const std::optional<qint64> group = wholeNumber(text)) {
+            const std::optional<qint64> number = wholeNumber(text);
+            work.push_back({text, number ? std::optional<StayGroup>({*number, GroupState::InHouse}) : std::nullopt});
+            if (number)
+                inHouse.insert(*number);
+        }
+        groups.close();
+        for (const StayGroup& group : unfinished)
+            if (!inHouse.count(group.group))
+                work.push_back({QString::number(group.group), group});
+        const auto total = static_cast<qint64>(work.size());
+        qint64 done = 0;
+        for (const Pending& pending : work) {
+            if (pending.group) {
                 {
-                    // A group split but not posted, or posted but not closed, is no longer found
-                    // by a later run: a stop waits for the group's end.
+                    // A stop waits for the group's end; a failure leaves a state the next run reads.
                     const UpdateSession::StopsHeld held(session_);
-                    work(*group);
+                    finish(option, *pending.group);
                 }
                 session_.throwIfStopRequested();
-            } else
-                log(kGroupPrefix + QStringLiteral("Cislo skupiny '") + text
+            } else {
+                log(kGroupPrefix + QStringLiteral("Cislo skupiny '") + pending.text
                     + QStringLiteral("' neni cele cislo, skupina se preskakuje"));
-            groups.next();
+            }
             if (groupEnded_)
                 groupEnded_(++done, total);
             view_.processPendingMessages();
         }
-        groups.close();
     }
 
-    void split(qint64 group) { session_.runner().ExecSql(splitCall(group)); }
+    void finish(int option, const StayGroup& group)
+    {
+        const qint64 number = group.group;
+        if (group.state == GroupState::InHouse) {
+            if (option != 1)
+                log(kGroupPrefix + QString::number(number));
+            if (option != 3 && !split(number, option))
+                return;
+        } else {
+            log(kGroupPrefix + QStringLiteral("Skupina %1: %2, dokonceni: %3")
+                                   .arg(QString::number(number), stateText(group.state), workLeftText(group.state, option)));
+        }
+        if (option == 1)
+            return;
+        const GroupState reached = group.state == GroupState::InHouse && option == 2 ? GroupState::SplitNotPosted
+                                                                                       : group.state;
+        postAndClose(number, option == 2 ? kCutOff : QStringLiteral("1.1.3000"), reached, option);
+    }
+
+    bool split(qint64 group, int option)
+    {
+        if (session_.runner().ExecSql(splitCall(group)))
+            return true;
+        if (option == 2)
+            log(kGroupPrefix + QStringLiteral("Skupina %1: rozdeleni selhalo, skupina zustava nerozdelena a neuctovana; "
+                                              "pristi spusteni kroku 7 s volbou c ji zpracuje cele")
+                                   .arg(group));
+        else
+            log(kGroupPrefix + QStringLiteral("Skupina %1: rozdeleni selhalo, skupina zustava nerozdelena; pristi "
+                                              "spusteni kroku 7 ji rozdeli")
+                                   .arg(group));
+        return false;
+    }
+
+    QString nextRun(int option) const
+    {
+        return QStringLiteral("pristi spusteni kroku 7 s volbou %1 ji dokonci")
+            .arg(QLatin1Char(static_cast<char>('a' + option)));
+    }
 
     // Posts the group's accommodation up to `postedTo` and closes the account it went to.
-    void postAndClose(qint64 group, const QString& postedTo)
+    // `before`: where the group stands until the posting succeeds.
+    void postAndClose(qint64 group, const QString& postedTo, GroupState before, int option)
     {
         StatementRunner& runner = session_.runner();
         // The group number is its paying client's number.
@@ -133,14 +202,22 @@ private:
         if (!account) {
             log(kGroupPrefix + QStringLiteral("Skupina ") + QString::number(group)
                 + QStringLiteral(": namarkovani UB nevratilo cislo uctu ('") + posted
-                + QStringLiteral("'), ucet se neuzavira"));
+                + QStringLiteral("'), ucet se neuzavira; skupina zustava: ") + stateText(before) + QStringLiteral("; ")
+                + nextRun(option));
             return;
         }
         log(kGroupPrefix + QStringLiteral("Namarkovani UB na ucet ") + QString::number(*account));
         const QString newAccount = runner.SelectValue(QStringLiteral("select * from REC_DPH_UzavreniUctu(")
                                                       + QString::number(*account) + QStringLiteral(", ")
                                                       + quoted(kCutOff) + QStringLiteral(")"));
-        log(kGroupPrefix + QStringLiteral("Uzavreni uctu, novy ucet ") + newAccount);
+        if (wholeNumber(newAccount)) {
+            log(kGroupPrefix + QStringLiteral("Uzavreni uctu, novy ucet ") + newAccount);
+            return;
+        }
+        log(kGroupPrefix + QStringLiteral("Skupina %1: uzavreni uctu %2 selhalo ('%3'), ucet zustava otevreny; skupina "
+                                          "zustava: %4; %5")
+                               .arg(QString::number(group), QString::number(*account), newAccount,
+                                    stateText(GroupState::PostedNotClosed), nextRun(option)));
     }
 
     UpdateSession& session_;
@@ -165,16 +242,17 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
             }
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));
             view.setIndicatorRunning(true);
+            const int failedBefore = session.runner().failureCount();
             const bool ran = ProcessStayingGuests(session, view);
             view.setIndicatorRunning(false);
             if (ran) {
-                view.ShowInfo(3);
+                view.showCompletion(3, session.runner().failureCount() - failedBefore, session.log().filePath());
             } else {
                 session.noteCommandRefused();
-                view.showRefusal({QString::fromUtf8("Krok 7 nebyl proveden: procedury kroku 6 nejsou v databázi v "
-                                                    "aktuální verzi. Spusťte nejprve celou aktualizaci."),
+                view.showRefusal({QString::fromUtf8("Krok 7 nebyl proveden: procedury kroku 6 v databázi chybí nebo "
+                                                    "nejsou platné. Spusťte nejprve celou aktualizaci."),
                                   QStringLiteral("step 7 was not run: the server-side objects of step 6 are missing "
-                                                 "or differ from this program's; run the full update first")});
+                                                 "or not valid; run the full update first")});
             }
             session.log().WriteLog(QStringLiteral("END KROK 7     | "));
             restoreButtons();

@@ -16,12 +16,13 @@ inline const QString kStayQuery = QStringLiteral(
     "'31.12.2011' and rec_mm_rezervace.datumodjezd > '31.12.2011' and Status <> 8 and rec_mm_rezdet.cislorezervace "
     "= rec_mm_rezervace.CisloRezervace and MarkovanoDo is null");
 
-// Step 7: splits, posts and closes the stays over the year end as the view's option says.
-// Refused calls are logged and the next group follows; a group whose posting gives no account
-// number is logged and not closed; a group number that is not a whole number is logged and skipped.
-// A stop signal waits for the group in hand. Options b to d first need the five objects of step 6
-// as this program installs them: without them nothing is sent, a log line says why, and the
-// result is false.
+// Step 7: splits, posts and closes the stays over the year end as the view's option says: the
+// groups in house, then those that an earlier run, a failure, a stop or another option left half
+// done (read from the database). A group whose split, posting or closing is refused is left as
+// the log line says, for the next run; the next group follows. A group number that is not a whole
+// number is logged and skipped. A stop signal waits for the group in hand. Options b to d need the
+// five objects of step 6 present and valid (another text of them is logged and used): otherwise
+// nothing is sent, a log line says why, and the result is false.
 bool ProcessStayingGuests(UpdateSession& session, UpdateView& view);
 // The same with the option (0 to 3 for a to d) given: the one a rehearsal ran with.
 // `groupEnded`, if given, hears after each group how many of how many are behind.

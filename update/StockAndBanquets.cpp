@@ -39,13 +39,14 @@ bool stockAndBanquetsClaimed(UpdateSession& session, UpdateView& view)
             view.setIndicatorRunning(true);
             view.setProgressMaximum(kMarks);
             const QStringList sent = statements();
+            const int failedBefore = session.runner().failureCount();
             for (int mark = 0; mark <= kMarks; ++mark) {
                 log.WriteLog(QStringLiteral("FBS %1").arg(mark));
                 view.setProgress(mark);
                 if (mark % 2 == 0 && mark / 2 < sent.size())
                     session.runner().ExecSql(sent.at(mark / 2));
             }
-            view.ShowInfo(5);
+            view.showCompletion(5, session.runner().failureCount() - failedBefore, log.filePath());
             log.WriteLog(QStringLiteral("FBS Konec"));
             restore();
         },

@@ -9,7 +9,7 @@ UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, con
 }
 
 UpdateSession::UpdateSession(const QString& programDir, const QString& logFileName, QList<ServerScript> serverScripts)
-    : serverScripts_(std::move(serverScripts)), programDir_(programDir),
+    : serverScripts_(std::move(serverScripts)), programDir_(programDir), onRehearsalCopy_(true),
       log_(programDir, &RunLog::systemClock, QLocale::system(), logFileName)
 {
     prepare();

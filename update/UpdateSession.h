@@ -56,6 +56,8 @@ public:
     bool isConnected() const { return Database1.isOpen(); }
 
     QString programDir() const { return programDir_; }
+    // A rehearsal's session on a copy: what it does is not noted for the database itself.
+    bool onRehearsalCopy() const { return onRehearsalCopy_; }
     const RunLog& log() const { return log_; }
     RunLog& log() { return log_; }
     StatementRunner& runner() { return runner_; }
@@ -90,6 +92,7 @@ private:
 
     const QList<ServerScript> serverScripts_;
     QString programDir_;
+    bool onRehearsalCopy_ = false;
     RunLog log_;
     StopProbe stop_;
     int stopsHeld_ = 0;

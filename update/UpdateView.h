@@ -13,6 +13,12 @@ struct RehearsalReport;
 
 namespace update {
 
+// "Aktualizace byla dokončena s chybami: databáze odmítla 3 příkazy, ..." for the info message
+// kind (3 or 5) of the command that ended.
+QString completedWithFailures(int kind, int failedStatements, const QString& logFile);
+// "3 statements failed".
+QString statementsFailed(int failedStatements);
+
 // A command refused before it changed anything, as each surface says it: the window in Czech,
 // standard error in English.
 struct Refusal {
@@ -47,6 +53,8 @@ public:
     virtual void setProgress(int position) = 0;
     // Step 1 to 8 of the full update is done.
     virtual void markStepDone(int step) = 0;
+    // Step 1 to 8 ended, but a statement of it was refused or its work could not run.
+    virtual void markStepFailed(int step) { markStepDone(step); }
     // Lets the window repaint between steps.
     virtual void processPendingMessages() = 0;
 
@@ -54,6 +62,15 @@ public:
     virtual void ShowInfo(int kind) = 0;
     // An error ended a command; tells the operator (or, unattended, standard error).
     virtual void showCommandError(const QString& text) = 0;
+    // A command ran to its end: its info message (3 or 5) as it stands when nothing failed, else
+    // how many statements the database refused and which log has them.
+    virtual void showCompletion(int kind, int failedStatements, const QString& logFile)
+    {
+        if (failedStatements == 0)
+            ShowInfo(kind);
+        else
+            showCommandError(completedWithFailures(kind, failedStatements, logFile));
+    }
 
     // Others are attached to the database: true to go on. The window asks the operator;
     // unattended, it lists them on standard error and goes on.

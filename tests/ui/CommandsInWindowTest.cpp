@@ -193,7 +193,7 @@ TEST_F(CommandsInWindow, StockCommandShowsItsMessageWhileBusyAndEnablesAllFourBu
     EXPECT_EQ(logEntries().last(), QStringLiteral("FBS Konec"));
 }
 
-TEST_F(CommandsInWindow, AFailingPostingInOptionCSkipsTheGroupAndTheWindowEndsUsable)
+TEST_F(CommandsInWindow, ARefusedPostingTurnsItsStepRedAndTheCompletionCountsIt)
 {
     connection.execute("CREATE EXCEPTION TEST_POSTING_REFUSED 'posting refused for the test'");
     connection.execute("CREATE TRIGGER TEST_REFUSE_5001 FOR REC_CHECKDTL BEFORE INSERT AS BEGIN IF (NEW.CisloUctu = "
@@ -206,8 +206,13 @@ TEST_F(CommandsInWindow, AFailingPostingInOptionCSkipsTheGroupAndTheWindowEndsUs
     EXPECT_EQ(entries.filter(QStringLiteral("Skupina 501: namarkovani UB nevratilo cislo uctu")).size(), 1);
     EXPECT_EQ(entries.filter(QStringLiteral("Uzavreni uctu, novy ucet")).size(), 3) << "502, 503 and 507 are closed";
     EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
-    EXPECT_EQ(controls(), (Controls{true, true, true, false, false, 8, 8}));
-    EXPECT_TRUE(prompt.errors.isEmpty());
+    EXPECT_EQ(controls(), (Controls{true, true, true, false, false, 8, 7}));
+    EXPECT_EQ(steps()[6]->palette().color(QPalette::WindowText), QColor(0xFF0000)) << "step 7 failed";
+    EXPECT_EQ(prompt.infoKinds, (std::vector<int>{1, 2})) << "no \"dokončena\" after a refusal";
+    ASSERT_EQ(prompt.errors.size(), 1);
+    EXPECT_TRUE(prompt.errors[0].startsWith(QString::fromUtf8("Aktualizace byla dokončena s chybami: databáze odmítla 1 příkaz.")))
+        << prompt.errors[0].toStdString();
+    EXPECT_TRUE(prompt.errors[0].contains(QStringLiteral("QVTDPH2012.log"))) << "where the log has it";
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5001"), "1");
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5002"), "2");
 }

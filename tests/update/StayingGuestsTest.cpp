@@ -166,7 +166,9 @@ TEST_F(StayingGuestsTest, AGroupWhosePostingFailsIsLoggedAndNotClosedAndTheNextF
     ASSERT_LT(refused + 3, written.size());
     EXPECT_TRUE(written[refused + 1].startsWith(QStringLiteral("ENGINE ERROR   | "))) << written[refused + 1].toStdString();
     EXPECT_TRUE(written[refused + 1].contains(QStringLiteral("posting refused for the test")));
-    EXPECT_EQ(written[refused + 2], kGroup + "Skupina 501: namarkovani UB nevratilo cislo uctu ('~FAIL~'), ucet se neuzavira");
+    EXPECT_EQ(written[refused + 2], kGroup + "Skupina 501: namarkovani UB nevratilo cislo uctu ('~FAIL~'), ucet se "
+                                             "neuzavira; skupina zustava: rozdelena, 1. pobyt neuctovan; pristi "
+                                             "spusteni kroku 7 s volbou c ji dokonci");
     EXPECT_EQ(written[refused + 3], kGroup + "502");
     EXPECT_EQ(written.filter(QStringLiteral("REC_DPH_UzavreniUctu(5001")), QStringList());
     EXPECT_EQ(written.filter(QStringLiteral("Uzavreni uctu, novy ucet")).size(), 3);

@@ -9,7 +9,11 @@
 #include "update/ServerScripts.h"
 #include "update/Stop.h"
 #include "update/StatementRunner.h"
+#include "update/StayGroups.h"
 #include "update/StayingGuests.h"
+#include "db/WholeNumber.h"
+
+#include <algorithm>
 
 #include <QStringList>
 
@@ -49,12 +53,17 @@ std::vector<CountQuery> rateQueries()
     };
 }
 
-// What the update leaves on purpose, or for the stock command after New Year.
-std::vector<CountQuery> reportedQueries()
+// Option a leaves the staying guests on purpose.
+CountQuery stayingGroupsQuery()
 {
-    return {{QStringLiteral("7 Skupiny bydlici pres 31.12.2011"), Expect::Zero, false,
-             QStringLiteral("select count(*) from (") + kStayQuery + QStringLiteral(")")},
-            {QStringLiteral("Skladove polozky se sazbou 10 (po Novem roce)"), Expect::Zero, false,
+    return {QStringLiteral("7 Skupiny bydlici pres 31.12.2011"), Expect::Zero, false,
+            QStringLiteral("select count(*) from (") + kStayQuery + QStringLiteral(")")};
+}
+
+// What the stock command moves after New Year.
+std::vector<CountQuery> afterNewYearQueries()
+{
+    return {{QStringLiteral("Skladove polozky se sazbou 10 (po Novem roce)"), Expect::Zero, false,
              stockItems().countLeft()},
             {QStringLiteral("Doklady rautu se sazbou 10 (po Novem roce)"), Expect::Zero, false,
              banquetDocumentsLeft()}};
@@ -87,6 +96,70 @@ ReadinessItem serverObject(db::Connection& connection, const ServerObject& objec
         item.left = state != ObjectState::Current;
         if (item.left)
             item.error = stateWord(state);
+    } catch (const db::EngineError& error) {
+        item.error = engineErrorValues(error);
+    }
+    return item;
+}
+
+// The stay groups step 7 must still finish for the option, in house or half done, named.
+ReadinessItem unfinishedStayGroups(db::Connection& connection, std::optional<int> option)
+{
+    ReadinessItem item;
+    item.expected = QStringLiteral("0");
+    try {
+        std::vector<StayGroup> groups;
+        if (option && *option > 0) {
+            item.what = QStringLiteral("7 Skupiny k dokonceni (volba %1)").arg(QLatin1Char(static_cast<char>('a' + *option)));
+            db::ResultSet inHouse = connection.select(kStayQuery.toStdString());
+            for (; !inHouse.eof(); inHouse.next())
+                if (const std::optional<std::int64_t> group = db::parseWholeNumber(inHouse.text(0)))
+                    groups.push_back({*group, GroupState::InHouse});
+            for (const StayGroup& group : unfinishedGroups(connection, *option))
+                if (std::none_of(groups.begin(), groups.end(), [&](const StayGroup& known) { return known.group == group.group; }))
+                    groups.push_back(group);
+        } else {
+            // Without the option, a posting whose account is still open is the one sure leftover.
+            item.what = QStringLiteral("7 Skupiny namarkovane, ucet neuzavren");
+            for (int each : {2, 3})
+                for (const StayGroup& group : unfinishedGroups(connection, each))
+                    if (group.state == GroupState::PostedNotClosed
+                        && std::none_of(groups.begin(), groups.end(), [&](const StayGroup& known) { return known.group == group.group; }))
+                        groups.push_back(group);
+        }
+        item.count = static_cast<qint64>(groups.size());
+        item.left = !groups.empty();
+        QStringList named;
+        constexpr std::size_t kNamed = 20;
+        for (std::size_t index = 0; index < groups.size() && index < kNamed; ++index)
+            named.append(describeGroup(connection, groups[index]) + QStringLiteral(", zbyva ")
+                         + workLeftText(groups[index].state, option.value_or(2)));
+        if (groups.size() > kNamed)
+            named.append(QStringLiteral("a dalsich %1").arg(groups.size() - kNamed));
+        item.error = named.join(QStringLiteral("; "));
+    } catch (const db::EngineError& error) {
+        item.error = engineErrorValues(error);
+    }
+    return item;
+}
+
+// 2012 parts holding copies of lines charged before the split: the accountant decides.
+ReadinessItem copiedChargedLines(db::Connection& connection)
+{
+    ReadinessItem item;
+    item.what = QStringLiteral("7 Pobyty od 31.12.2011 s kopii uctovaneho radku");
+    item.expected = QStringLiteral("0");
+    item.counted = false;
+    try {
+        const std::vector<QString> copies = copiesOfChargedLines(connection);
+        item.count = static_cast<qint64>(copies.size());
+        item.left = !copies.empty();
+        QStringList named;
+        for (const QString& copy : copies)
+            named.append(copy);
+        if (item.left)
+            item.error = QStringLiteral("skupina/rezervace ") + named.join(QStringLiteral(", "))
+                + QStringLiteral(" (mozne dvoji uctovani, posoudi ucetni)");
     } catch (const db::EngineError& error) {
         item.error = engineErrorValues(error);
     }
@@ -153,7 +226,7 @@ QString ReadinessReport::text(const QString& alias, const QString& user) const
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop)
+ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop, std::optional<int> option)
 {
     const QList<ServerScript> scripts = ServerScripts();
     ReadinessReport report;
@@ -182,7 +255,13 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
             stopIfAsked();
             report.items.push_back(serverObject(connection, objects.at(index), scripts.at(index)));
         }
-        for (const CountQuery& query : reportedQueries()) {
+        stopIfAsked();
+        report.items.push_back(counted(connection, stayingGroupsQuery()));
+        stopIfAsked();
+        report.items.push_back(unfinishedStayGroups(connection, option));
+        stopIfAsked();
+        report.items.push_back(copiedChargedLines(connection));
+        for (const CountQuery& query : afterNewYearQueries()) {
             stopIfAsked();
             report.items.push_back(counted(connection, query));
         }
@@ -194,12 +273,12 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
     return report;
 }
 
-ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop)
+ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop, std::optional<int> option)
 {
     db::Connection connection;
     applyTo(connection, settings);
     connection.setInterruption([&stop] { return stop() != 0; });
-    return CheckReadiness(connection, stop);
+    return CheckReadiness(connection, stop, option);
 }
 
 } // namespace update

@@ -37,10 +37,14 @@ struct ReadinessReport {
 };
 
 // Looks at the database through the connection without changing anything and without logging.
-// Throws Interrupted when a stop signal arrives, after the query in flight.
-ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop = [] { return 0; });
+// `option` (0 to 3 for a to d) is what step 7 ran with: the stay groups it must still finish are
+// counted; without one, only groups whose account a posting left open are, and a split is
+// reported. Throws Interrupted when a stop signal arrives, after the query in flight.
+ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop = [] { return 0; },
+                               std::optional<int> option = std::nullopt);
 // The same through a connection of its own, made with the settings; a stop signal also gives up
 // a connection being made.
-ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop);
+ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop,
+                               std::optional<int> option = std::nullopt);
 
 } // namespace update

@@ -144,6 +144,8 @@ public:
     }
     void processPendingMessages() override { outer_.processPendingMessages(); }
     void ShowInfo(int) override {}
+    // The report counts the refused statements itself.
+    void showCompletion(int, int, const QString&) override {}
     // An error that ended the rehearsed update counts against the step it ended.
     void showCommandError(const QString& text) override
     {
@@ -364,7 +366,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         rehearsal.QueryPobyty.close();
         rehearsal.Database1.close();
         rehearsal.Database1.setGarbageCollection(false);
-        report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); });
+        report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); }, option);
         report.sizeAfter = reportedSize(rehearsal.Database1);
     } catch (const Interrupted& stop) {
         dropCopy();
