@@ -233,7 +233,8 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
     const ButtonStates before(view);
     setAllButtonsEnabled(view, false);
     const auto restoreButtons = [&] { before.restore(view); };
-    return runRecoveringFromErrors(
+    bool refused = false;
+    const bool ended = runRecoveringFromErrors(
         session, view,
         [&] {
             if (!confirmOtherAttachments(session, view)) {
@@ -248,6 +249,7 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
             if (ran) {
                 view.showCompletion(3, session.runner().failureCount() - failedBefore, session.log().filePath());
             } else {
+                refused = true;
                 session.noteCommandRefused();
                 view.showRefusal({QString::fromUtf8("Krok 7 nebyl proveden: procedury kroku 6 v databázi chybí nebo "
                                                     "nejsou platné. Spusťte nejprve celou aktualizaci."),
@@ -261,6 +263,7 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
             view.setIndicatorRunning(false);
             restoreButtons();
         });
+    return ended && !refused;
 }
 
 } // namespace

@@ -216,6 +216,9 @@ TEST_F(AutomaticRun, WithoutFbsVatStep2LogsTheFailureInsertsNothingAndTheRunEnds
     EXPECT_EQ(entries[step2 + 4], QStringLiteral("KROK 3         | "));
     EXPECT_EQ(entries.filter(QStringLiteral("ENGINE ERROR")).size(), 1);
     EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+    EXPECT_EQ(program.standardError().trimmed().split(QLatin1Char('\n')).last(),
+              QStringLiteral("dph2012: update: 100 % (step 8 of 8), done, 1 statement failed"))
+        << program.standardError().toStdString();
 }
 
 // The backup before an unattended update, and `dph2012 --check` before and after it.

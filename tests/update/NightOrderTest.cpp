@@ -101,6 +101,14 @@ struct Sequence {
     std::vector<Run> cleanRun; // what it must end like
 };
 
+const update::ReadinessItem* itemStartingWith(const update::ReadinessReport& report, const QString& start)
+{
+    for (const update::ReadinessItem& item : report.items)
+        if (item.what.startsWith(start))
+            return &item;
+    return nullptr;
+}
+
 class NightOrder : public ::testing::TestWithParam<int> {};
 
 // Where to stop: a statement drawn at random, and the worst place the option has, inside a
@@ -126,6 +134,15 @@ TEST_P(NightOrder, EveryOrderEndsAsOneCleanRunAndTheCheckFindsNothingLeft)
     clean.run({Command::Full}, option);
     const testsupport::EndState once = clean.endState();
     ASSERT_EQ(clean.check().exitStatus(), 0) << clean.check().text({}, {}).toStdString() << once.at("reservation lines");
+    // Group 502's stay 1003 holds a breakfast line charged up to 30.12.2011: a split copies it
+    // uncharged into the 2012 part, which the check names for the accountant without counting it.
+    const update::ReadinessReport cleanReport = clean.check();
+    const update::ReadinessItem* copies = itemStartingWith(cleanReport, QStringLiteral("7 Pobyty od 31.12.2011 s kopii"));
+    ASSERT_NE(copies, nullptr);
+    EXPECT_FALSE(copies->counted);
+    const bool splits = option == 1 || option == 2;
+    EXPECT_EQ(copies->count, splits ? 1 : 0);
+    EXPECT_EQ(copies->error.startsWith(QStringLiteral("skupina/rezervace 502/")), splits) << copies->error.toStdString();
 
     Night cleanWithStock;
     cleanWithStock.runAll({{Command::Full}, {Command::Stock}}, option);
@@ -191,14 +208,6 @@ void removeFault(db::Connection& connection)
     connection.execute("DROP TRIGGER TEST_FAULT");
     connection.execute("DROP SEQUENCE TEST_FAULT_CALLS");
     connection.execute("DROP EXCEPTION TEST_FAULT");
-}
-
-const update::ReadinessItem* itemStartingWith(const update::ReadinessReport& report, const QString& start)
-{
-    for (const update::ReadinessItem& item : report.items)
-        if (item.what.startsWith(start))
-            return &item;
-    return nullptr;
 }
 
 TEST_P(NightOrder, AFaultLeavesWhatTheCheckNamesAndTheNextRunEndsAsOneCleanRun)
