@@ -45,7 +45,8 @@ constexpr const char* kUsage =
     "                   ConnectTimeout, Backup, Rehearsal (1: rehearse the full update first)\n"
     "  QVTDPH2012.log   the run log, appended to by every run\n"
     "  QVTDPH2012-zkouska.log  the statements of the rehearsals\n"
-    "  QVTDPH2012-zkouska.stav the rehearsal copies made and not yet dropped\n";
+    "  QVTDPH2012-zkouska.stav the rehearsal copies made and not yet dropped\n"
+    "  QVTDPH2012-volba.stav   per database, the option step 7 last ran with (for --check)\n";
 
 } // namespace
 

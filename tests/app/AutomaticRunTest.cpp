@@ -64,7 +64,11 @@ const QStringList kStatementsOfSteps1To6 = {
     exec("update rec_mm_rezdet set DPH = 14 where MarkovanoDo is null and DPH = 10 and rec_mm_rezdet.datumdo >= "
          "\"1.1.2012\" and not exists (select 1 from rec_mm_rezervace R where R.CisloRezervace = "
          "rec_mm_rezdet.cislorezervace and (R.DatumOdjezd <= \"31.12.2011\" or (R.DatumPrijezd = \"31.12.2011\" and "
-         "rec_mm_rezdet.datumod < \"31.12.2011\")))"),
+         "rec_mm_rezdet.datumod < \"31.12.2011\" and not exists (select 1 from rec_mm_rezervace P join rec_mm_rezdet PL "
+         "on PL.CisloRezervace = P.CisloRezervace where P.CisloSkupiny = R.CisloSkupiny and P.DatumOdjezd = "
+         "\"31.12.2011\" and PL.DatumOD = rec_mm_rezdet.DatumOD and PL.DatumDO = rec_mm_rezdet.DatumDO and "
+         "PL.CisloSluzby = rec_mm_rezdet.CisloSluzby and (PL.MarkovanoDo is null or PL.MarkovanoDo = "
+         "\"31.12.2011\")))))"),
 };
 
 QStringList step6()

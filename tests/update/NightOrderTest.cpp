@@ -10,9 +10,12 @@
 #include "update/FullUpdate.h"
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
+#include "update/ServerScripts.h"
 #include "update/StayOptionRecord.h"
 #include "update/UpdateSession.h"
 #include "update/safety/ReadinessCheck.h"
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -99,7 +102,24 @@ struct Sequence {
     const char* name;
     std::vector<Run> runs;
     std::vector<Run> cleanRun; // what it must end like
+    bool olderObjectsFirst = false; // the hotel's database holds the five objects in an older text
 };
+
+// The five objects as this program installs them, each with a comment line more in its body: an
+// older text that works the same.
+void installOlderText(db::Connection& connection)
+{
+    for (const update::ServerScript& script : update::ServerScripts()) {
+        QString text = script.statement();
+        const qsizetype body = text.indexOf(QRegularExpression(QStringLiteral("\\nBEGIN\\b"),
+                                                               QRegularExpression::CaseInsensitiveOption));
+        ASSERT_GT(body, 0);
+        text.insert(body + 1, QStringLiteral("/* starsi verze */\r\n"));
+        connection.execute(text.toStdString());
+    }
+    // Objects this attachment compiled would be in use for the night's own.
+    connection.close();
+}
 
 const update::ReadinessItem* itemStartingWith(const update::ReadinessReport& report, const QString& start)
 {
@@ -156,6 +176,10 @@ TEST_P(NightOrder, EveryOrderEndsAsOneCleanRunAndTheCheckFindsNothingLeft)
          {{Command::Full}}},
         {"the stock command before and after", {{Command::Stock}, {Command::Full}, {Command::Stock}},
          {{Command::Full}, {Command::Stock}}},
+        {"step 7 alone over an older text of the objects, then the full update",
+         {{Command::Step7}, {Command::Full}},
+         {{Command::Full}},
+         true},
     };
     for (const int stop : stopPoints(clean.statements()))
         sequences.push_back({"stopped, then run again", {{Command::Full, stop}, {Command::Full}}, {{Command::Full}}});
@@ -166,10 +190,17 @@ TEST_P(NightOrder, EveryOrderEndsAsOneCleanRunAndTheCheckFindsNothingLeft)
             trace += " (stopped before statement " + std::to_string(sequence.runs.front().stopBefore) + ")";
         SCOPED_TRACE(trace);
         Night night;
+        if (sequence.olderObjectsFirst)
+            installOlderText(night.connection());
         night.runAll(sequence.runs, option);
         const testsupport::EndState expected = sequence.cleanRun.size() == 1 ? once : onceWithStock;
-        for (const auto& [part, rows] : night.endState())
+        for (const auto& [part, rows] : night.endState()) {
+            // Option d charges whole stays before step 5 could move their lines: the lines keep
+            // 10, the items charged from them end at 10 either way.
+            if (sequence.olderObjectsFirst && option == 3 && part == "reservation lines")
+                continue;
             EXPECT_EQ(rows, expected.at(part)) << part;
+        }
         const update::ReadinessReport report = night.check();
         EXPECT_EQ(report.exitStatus(), 0) << report.text({}, {}).toStdString();
     }
