@@ -2,6 +2,8 @@
 
 #include "db/Connection.h"
 #include "db/ResultSet.h"
+#include "db/WholeNumber.h"
+#include "update/StayingGuests.h"
 
 #include <QStringList>
 
@@ -68,6 +70,14 @@ void collect(db::Connection& connection, const QString& sql, GroupState state, s
             groups.try_emplace(rows.integer(0), state); // the first state found is the earliest
 }
 
+std::vector<StayGroup> inGroupOrder(const std::map<qint64, GroupState>& groups)
+{
+    std::vector<StayGroup> list;
+    for (const auto& [group, state] : groups)
+        list.push_back({group, state});
+    return list;
+}
+
 QString joinedColumn(db::Connection& connection, const QString& sql)
 {
     QStringList values;
@@ -89,10 +99,25 @@ std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option)
         collect(connection, partOf2012NotPosted(), GroupState::PartOf2012Left, groups);
         collect(connection, wholeStayPostedNotClosed(), GroupState::PostedNotClosed, groups);
     }
-    std::vector<StayGroup> list;
-    for (const auto& [group, state] : groups)
-        list.push_back({group, state});
-    return list;
+    return inGroupOrder(groups);
+}
+
+std::vector<StayGroup> groupsLeft(db::Connection& connection, std::optional<int> option)
+{
+    std::map<qint64, GroupState> groups;
+    if (option && *option > 0) {
+        for (db::ResultSet inHouse = connection.select(kStayQuery.toStdString()); !inHouse.eof(); inHouse.next())
+            if (const std::optional<std::int64_t> group = db::parseWholeNumber(inHouse.text(0)))
+                groups.try_emplace(*group, GroupState::InHouse);
+        for (const StayGroup& group : unfinishedGroups(connection, *option))
+            groups.try_emplace(group.group, group.state);
+    } else {
+        for (const int each : {2, 3})
+            for (const StayGroup& group : unfinishedGroups(connection, each))
+                if (group.state == GroupState::PostedNotClosed)
+                    groups.try_emplace(group.group, group.state);
+    }
+    return inGroupOrder(groups);
 }
 
 QString stateText(GroupState state)

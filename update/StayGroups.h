@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace db {
@@ -35,6 +36,11 @@ struct StayGroup {
 //   it posts as "Internal" on an account of the client that is still open.
 // Throws db::EngineError when the database refuses to tell.
 std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option);
+
+// What the check counts as left: with the option step 7 last ran with (b to d), the groups in
+// house and those it must still finish; otherwise the groups whose posting left the account open,
+// the one leftover that no option wants. Throws db::EngineError.
+std::vector<StayGroup> groupsLeft(db::Connection& connection, std::optional<int> option);
 
 // Czech words for the run log and the check: "rozdelena, neuctovana" and so on.
 QString stateText(GroupState state);

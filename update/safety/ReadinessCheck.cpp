@@ -11,9 +11,9 @@
 #include "update/StatementRunner.h"
 #include "update/StayGroups.h"
 #include "update/StayingGuests.h"
-#include "db/WholeNumber.h"
 
-#include <algorithm>
+#include <functional>
+#include <utility>
 
 #include <QStringList>
 
@@ -102,68 +102,56 @@ ReadinessItem serverObject(db::Connection& connection, const ServerObject& objec
     return item;
 }
 
-// The stay groups step 7 must still finish for the option, in house or half done, named.
-ReadinessItem unfinishedStayGroups(db::Connection& connection, std::optional<int> option)
+// A line that counts what `find` finds and names it.
+ReadinessItem listing(const QString& what, bool counted, const std::function<std::pair<qint64, QStringList>()>& find)
 {
     ReadinessItem item;
+    item.what = what;
     item.expected = QStringLiteral("0");
+    item.counted = counted;
     try {
-        std::vector<StayGroup> groups;
-        if (option && *option > 0) {
-            item.what = QStringLiteral("7 Skupiny k dokonceni (volba %1)").arg(QLatin1Char(static_cast<char>('a' + *option)));
-            db::ResultSet inHouse = connection.select(kStayQuery.toStdString());
-            for (; !inHouse.eof(); inHouse.next())
-                if (const std::optional<std::int64_t> group = db::parseWholeNumber(inHouse.text(0)))
-                    groups.push_back({*group, GroupState::InHouse});
-            for (const StayGroup& group : unfinishedGroups(connection, *option))
-                if (std::none_of(groups.begin(), groups.end(), [&](const StayGroup& known) { return known.group == group.group; }))
-                    groups.push_back(group);
-        } else {
-            // Without the option, a posting whose account is still open is the one sure leftover.
-            item.what = QStringLiteral("7 Skupiny namarkovane, ucet neuzavren");
-            for (int each : {2, 3})
-                for (const StayGroup& group : unfinishedGroups(connection, each))
-                    if (group.state == GroupState::PostedNotClosed
-                        && std::none_of(groups.begin(), groups.end(), [&](const StayGroup& known) { return known.group == group.group; }))
-                        groups.push_back(group);
-        }
-        item.count = static_cast<qint64>(groups.size());
-        item.left = !groups.empty();
-        QStringList named;
-        constexpr std::size_t kNamed = 20;
-        for (std::size_t index = 0; index < groups.size() && index < kNamed; ++index)
-            named.append(describeGroup(connection, groups[index]) + QStringLiteral(", zbyva ")
-                         + workLeftText(groups[index].state, option.value_or(2)));
-        if (groups.size() > kNamed)
-            named.append(QStringLiteral("a dalsich %1").arg(groups.size() - kNamed));
-        item.error = named.join(QStringLiteral("; "));
+        const auto [count, names] = find();
+        item.count = count;
+        item.left = count > 0;
+        item.error = names.join(QStringLiteral("; "));
     } catch (const db::EngineError& error) {
         item.error = engineErrorValues(error);
     }
     return item;
 }
 
+// The stay groups step 7 must still finish for the option, each with what is left (the first
+// twenty named).
+ReadinessItem unfinishedStayGroups(db::Connection& connection, std::optional<int> option)
+{
+    const QString what = option && *option > 0
+        ? QStringLiteral("7 Skupiny k dokonceni (volba %1)").arg(QLatin1Char(static_cast<char>('a' + *option)))
+        : QStringLiteral("7 Skupiny namarkovane, ucet neuzavren");
+    return listing(what, true, [&] {
+        const std::vector<StayGroup> groups = groupsLeft(connection, option);
+        constexpr std::size_t kNamed = 20;
+        QStringList named;
+        for (std::size_t index = 0; index < groups.size() && index < kNamed; ++index)
+            named.append(describeGroup(connection, groups[index]) + QStringLiteral(", zbyva ")
+                         + workLeftText(groups[index].state, option.value_or(2)));
+        if (groups.size() > kNamed)
+            named.append(QStringLiteral("a dalsich %1").arg(groups.size() - kNamed));
+        return std::pair{static_cast<qint64>(groups.size()), named};
+    });
+}
+
 // 2012 parts holding copies of lines charged before the split: the accountant decides.
 ReadinessItem copiedChargedLines(db::Connection& connection)
 {
-    ReadinessItem item;
-    item.what = QStringLiteral("7 Pobyty od 31.12.2011 s kopii uctovaneho radku");
-    item.expected = QStringLiteral("0");
-    item.counted = false;
-    try {
+    return listing(QStringLiteral("7 Pobyty od 31.12.2011 s kopii uctovaneho radku"), false, [&] {
         const std::vector<QString> copies = copiesOfChargedLines(connection);
-        item.count = static_cast<qint64>(copies.size());
-        item.left = !copies.empty();
         QStringList named;
-        for (const QString& copy : copies)
-            named.append(copy);
-        if (item.left)
-            item.error = QStringLiteral("skupina/rezervace ") + named.join(QStringLiteral(", "))
-                + QStringLiteral(" (mozne dvoji uctovani, posoudi ucetni)");
-    } catch (const db::EngineError& error) {
-        item.error = engineErrorValues(error);
-    }
-    return item;
+        if (!copies.empty())
+            named.append(QStringLiteral("skupina/rezervace ")
+                         + QStringList(copies.begin(), copies.end()).join(QStringLiteral(", "))
+                         + QStringLiteral(" (mozne dvoji uctovani, posoudi ucetni)"));
+        return std::pair{static_cast<qint64>(copies.size()), named};
+    });
 }
 
 ReadinessItem otherAttachments(db::Connection& connection)
