@@ -279,6 +279,20 @@ TEST_F(ConnectionTest, ARunNeverCountsItsOwnMarksAndRemovesTheAttachmentsThatCar
     EXPECT_THROW(db::detail::takeDatabaseClaim(claimStatementsOn(*other), db::detail::newRunName()), db::DatabaseBusy);
 }
 
+// An attachment that only ever wants the claim (an instance stuck between its marks, or anyone
+// who sets such a mark) cannot keep a run waiting for ever: after its tries the run is refused as
+// if one ran, and takes its own mark back.
+TEST_F(ConnectionTest, AContenderThatKeepsWantingTheClaimRefusesTheRunAfterItsTries)
+{
+    const auto contender = attachedTo(database.path());
+    contender->select("select rdb$set_context('USER_SESSION', 'DPH2012_RUN', 'dph2012 1 ff chce') from rdb$database");
+    const auto run = attachedTo(database.path());
+    EXPECT_THROW(db::detail::takeDatabaseClaim(claimStatementsOn(*run), db::detail::newRunName()), db::DatabaseBusy);
+    EXPECT_EQ(run->select("select count(*) from MON$CONTEXT_VARIABLES where MON$VARIABLE_NAME = 'DPH2012_RUN' and "
+                          "MON$ATTACHMENT_ID = CURRENT_CONNECTION").text(0),
+              "0");
+}
+
 // Two instances that claim at the same instant: exactly one of them gets the database.
 TEST_F(ConnectionTest, OfTwoClaimsAtTheSameInstantExactlyOneSucceeds)
 {

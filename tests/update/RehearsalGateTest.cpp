@@ -51,6 +51,29 @@ TEST_F(RehearsalGate, NoBackupOrOneThatCouldNotBeMadeRefusesTheRunWhateverTheAns
     EXPECT_EQ(session.commandsRefused(), 2);
 }
 
+// Someone committed after the rehearsal's backup began: the real run needs a new backup first, and
+// when that one fails nothing runs, whatever the rehearsal proved.
+TEST_F(RehearsalGate, ANewBackupBeforeStepOneThatFailsRefusesTheRun)
+{
+    session.setBackupFile(inDirectory("hotel.fbk"));
+    view.goOnAfterRehearsal = true;
+    view.onEvent = [this](const QString& event) {
+        if (event != QStringLiteral("rehearsal ended"))
+            return;
+        exec("update QVT_KONFIG set HODNOTACZ = HODNOTACZ where ITEM = 'ChangeNarMena'");
+        session.setBackupFile(QStringLiteral("/nonexistent-dph2012/hotel.fbk"));
+    };
+    EXPECT_FALSE(update::RunFullUpdate(session, view));
+    ASSERT_EQ(view.rehearsals.size(), 1u);
+    EXPECT_EQ(entriesStartingWith(QStringLiteral("               | Databaze se od zalohy mohla zmenit")).size(), 1);
+    const QStringList errors = view.eventsStartingWith(QStringLiteral("error "));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QString::fromUtf8("Záloha databáze se nezdařila"))) << errors[0].toStdString();
+    EXPECT_TRUE(entriesStartingWith(QStringLiteral("KROK 1")).isEmpty());
+    EXPECT_EQ(value("select count(*) from pos_taxes where percentage = 10"), "2");
+    EXPECT_EQ(session.commandsRefused(), 1);
+}
+
 // The operator picks another option while the copy is updated: the real run keeps the rehearsed one.
 TEST_F(RehearsalGate, TheRealRunUsesTheOptionThatWasRehearsed)
 {
