@@ -4,6 +4,7 @@
 #include "update/safety/ReadinessCheck.h"
 #include "update/Settings.h"
 #include "update/StayOptionRecord.h"
+#include "update/VisibleText.h"
 #include "update/safety/Rehearsal.h"
 
 #include <cstdio>
@@ -17,7 +18,7 @@ int runCheckCommand(const QString& programDir)
         settings = update::LoadSettings(programDir).connection;
     } catch (const update::SettingsUnreadable& error) {
         // Checking the defaults' database instead would report on the wrong hotel.
-        std::fprintf(stderr, "dph2012: %s\n", error.what());
+        update::writeVisible(stderr, QStringLiteral("dph2012: %1\n").arg(QString::fromLocal8Bit(error.what())));
         return 2;
     }
     update::ReadinessReport report;
@@ -42,8 +43,7 @@ int runCheckCommand(const QString& programDir)
                              : QStringLiteral("Zbyla nedokoncena kopie zkousky bez znacky (program ji neodstrani, "
                                               "overte ji a odstrante rucne): "))
             + copy.path + QLatin1Char('\n');
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+    update::writeVisible(stdout, text);
     return report.exitStatus();
 }
 

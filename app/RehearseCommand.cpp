@@ -3,6 +3,7 @@
 #include "app/StopSignals.h"
 #include "app/TerminalView.h"
 #include "app/Usage.h"
+#include "update/VisibleText.h"
 #include "update/Settings.h"
 #include "update/UpdateSession.h"
 #include "update/safety/Rehearsal.h"
@@ -38,8 +39,7 @@ int runRehearseCommand(const QString& programDir, const QString& optionText)
             return exitStatusForSignal(signal);
         if (!report)
             return 2; // refused: another update of the database runs
-        std::fputs(report->text().toLocal8Bit().constData(), stdout);
-        std::fflush(stdout);
+        update::writeVisible(stdout, report->text());
         return report->exitStatus();
     } catch (const std::exception& error) {
         TerminalView::say(QStringLiteral("the rehearsal could not be made: ") + QString::fromLocal8Bit(error.what()));

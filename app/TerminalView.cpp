@@ -3,6 +3,7 @@
 #include "app/AutomaticMode.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/RehearsalReport.h"
+#include "update/VisibleText.h"
 
 #include <cstdio>
 
@@ -86,8 +87,7 @@ void TerminalView::showRefusal(const update::Refusal& refusal)
 
 void TerminalView::say(const QString& text)
 {
-    std::fprintf(stderr, "dph2012: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
+    update::writeVisible(stderr, QStringLiteral("dph2012: ") + text + QLatin1Char('\n'));
 }
 
 void TerminalView::sayLogFailure(const QString& file, const QString& reason)
@@ -99,8 +99,7 @@ void TerminalView::sayAsIs(const QString& text)
 {
     QString lines = text;
     lines.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
-    std::fprintf(stderr, "%s\n", lines.toLocal8Bit().constData());
-    std::fflush(stderr);
+    update::writeVisible(stderr, lines + QLatin1Char('\n'));
 }
 
 } // namespace app

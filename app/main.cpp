@@ -7,6 +7,7 @@
 #include "app/TerminalView.h"
 #include "app/Usage.h"
 #include "app/WindowLoader.h"
+#include "update/VisibleText.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -50,7 +51,7 @@ int runWindowProcess(int& argc, char** argv)
     try {
         return app::runWindow(argc, argv);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "dph2012: %s\n", error.what());
+        update::writeVisible(stderr, QStringLiteral("dph2012: %1\n").arg(QString::fromLocal8Bit(error.what())));
     }
     return 1;
 }

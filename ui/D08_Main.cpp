@@ -15,6 +15,7 @@
 #include "update/StayingGuests.h"
 #include "update/StockAndBanquets.h"
 #include "update/safety/UpdateClaim.h"
+#include "update/VisibleText.h"
 
 #include <QCloseEvent>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QTextDocument>
 
 #include <array>
 #include <cstdio>
@@ -402,11 +404,15 @@ void TFormD08Main::showProgressInStatus(const QString& prefix, const QString& li
     }
     if (!statusBeforeProgress_)
         statusBeforeProgress_.emplace(Label10->text(), Label10->toolTip());
-    // The end of a line (the table, the count) is what changes; the label is narrow.
+    // The end of a line (the table, the count) is what changes; the label is narrow. A server's
+    // lines name the hotel's tables: shown as text, never as markup.
+    const QString shown = update::visibleText(line);
     const QFontMetrics metrics = Label10->fontMetrics();
-    Label10->setToolTip(prefix + line);
+    const QString tip = prefix + shown;
+    Label10->setToolTip(Qt::mightBeRichText(tip) ? QStringLiteral("<qt>") + tip.toHtmlEscaped() + QStringLiteral("</qt>")
+                                                 : tip);
     Label10->setText(prefix
-                     + metrics.elidedText(line, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
+                     + metrics.elidedText(shown, Qt::ElideLeft, Label10->width() - metrics.horizontalAdvance(prefix)));
 }
 
 bool TFormD08Main::continueAfterRehearsal(const update::RehearsalReport& report)

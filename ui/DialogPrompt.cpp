@@ -3,6 +3,7 @@
 #include "ui/D08_Info.h"
 #include "ui/D08_Question.h"
 #include "ui/FormLook.h"
+#include "update/VisibleText.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -20,8 +21,7 @@ void writeToStandardError(const QString& text)
 {
     QString lines = text;
     lines.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
-    std::fprintf(stderr, "%s\n", lines.toLocal8Bit().constData());
-    std::fflush(stderr);
+    update::writeVisible(stderr, lines + QLatin1Char('\n'));
 }
 
 } // namespace
@@ -56,7 +56,10 @@ void DialogPrompt::error(const QString& text, QWidget* parent)
         writeToStandardError(text);
         return;
     }
-    QMessageBox::critical(parent, kFormCaption, text);
+    // Engine messages quote hotel data: shown as they are, never as markup.
+    QMessageBox box(QMessageBox::Critical, kFormCaption, update::visibleLines(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 bool DialogPrompt::question(const Question& question, QWidget* parent)

@@ -2,15 +2,43 @@
 
 namespace update {
 
+namespace {
+
+bool isControl(QChar character)
+{
+    const QChar::Category category = character.category();
+    return category == QChar::Other_Control || category == QChar::Separator_Line
+        || category == QChar::Separator_Paragraph;
+}
+
+} // namespace
+
 QString visibleText(const QString& foreign)
 {
     QString shown = foreign;
-    for (QChar& character : shown) {
-        const QChar::Category category = character.category();
-        if (category == QChar::Other_Control || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+    for (QChar& character : shown)
+        if (isControl(character))
             character = QLatin1Char('?');
+    return shown;
+}
+
+QString visibleLines(const QString& text)
+{
+    QString shown = text;
+    for (qsizetype index = 0; index < shown.size(); ++index) {
+        const QChar character = shown.at(index);
+        const bool lineEnd = character == QLatin1Char('\n')
+            || (character == QLatin1Char('\r') && index + 1 < shown.size() && shown.at(index + 1) == QLatin1Char('\n'));
+        if (isControl(character) && !lineEnd && character != QLatin1Char('\t'))
+            shown[index] = QLatin1Char('?');
     }
     return shown;
+}
+
+void writeVisible(std::FILE* stream, const QString& text)
+{
+    std::fputs(visibleLines(text).toLocal8Bit().constData(), stream);
+    std::fflush(stream);
 }
 
 } // namespace update
