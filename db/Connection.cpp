@@ -63,6 +63,7 @@ struct Connection::Impl {
     bool opened = false;
     bool claimWanted = false;
     std::optional<detail::ClaimScope> claim;
+    detail::ForeignMarks foreignMarks;
     std::uint64_t transactionsStarted = 0;
     // The claim's marks of this object, over every attachment it makes.
     const std::string runName = detail::newRunName();
@@ -103,7 +104,7 @@ struct Connection::Impl {
     void takeClaimOrDetach()
     {
         try {
-            claim = detail::takeDatabaseClaim(claimStatements(), runName);
+            claim = detail::takeDatabaseClaim(claimStatements(), runName, &foreignMarks);
         } catch (const DatabaseBusy&) {
             detach(); // another instance has the database: nothing is sent
             throw;
@@ -338,6 +339,23 @@ void Connection::releaseClaim()
 bool Connection::holdsClaim() const
 {
     return impl_->claim.has_value();
+}
+
+std::vector<std::string> Connection::markedAttachments()
+{
+    try {
+        if (!impl_->attachment)
+            impl_->attach();
+        return detail::markedAttachments(impl_->claimStatements());
+    } catch (const FbException& e) {
+        impl_->forgetIfBroken(e);
+        throw detail::engineErrorFrom(e);
+    }
+}
+
+std::vector<std::string> Connection::foreignClaimMarks() const
+{
+    return impl_->foreignMarks;
 }
 
 bool Connection::claimSeesAllAttachments() const

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace db {
 
@@ -69,6 +70,12 @@ public:
     // False when the user sees only its own attachments, so an instance run by another user
     // would go unseen; true otherwise, and while no claim is held.
     bool claimSeesAllAttachments() const;
+    // Other attachments seen at the last claim with a mark of the claim's name that this program
+    // never writes, described (id, user, address, process, since, the mark) as they set them.
+    std::vector<std::string> foreignClaimMarks() const;
+    // Every other attachment that carries a mark of the claim's name, described the same way.
+    // Throws EngineError when the monitoring tables cannot be read.
+    std::vector<std::string> markedAttachments();
 
     // Removes the database itself, opening the connection first if needed; the engine refuses
     // while another attachment is open. The connection is closed afterwards.

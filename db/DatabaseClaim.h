@@ -1,13 +1,24 @@
 #pragma once
 
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace db {
 
-// Another attachment holds the database-wide claim of Connection::claim().
+// Another attachment holds the database-wide claim of Connection::claim(). `holder` describes it
+// as the monitoring tables do (id, user, address, process, since when), as the other client set
+// them; empty when it could not be read.
 class DatabaseBusy : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit DatabaseBusy(const std::string& what, std::string holder = {})
+        : std::runtime_error(what), holder_(std::move(holder))
+    {
+    }
+    const std::string& holder() const { return holder_; }
+
+private:
+    std::string holder_;
 };
 
 // The claim's own statements were refused (not the connection): whether another instance runs

@@ -160,13 +160,45 @@ TEST(TwoInstances, TheSecondIsRefusedWithThreeWhileTheFirstHoldsBetweenCountAndI
     second.writeSettingsText(settings);
     EXPECT_EQ(second.run({QStringLiteral("x")}), 3);
     EXPECT_TRUE(second.standardError().contains(QStringLiteral("another update of this database is running")));
-    EXPECT_EQ(second.logEntries(),
-              QStringList{QStringLiteral("ERROR          | Jina aktualizace teto databaze prave bezi, nic nebylo zmeneno")});
+    const QStringList refused = second.logEntries();
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_TRUE(refused[0].startsWith(
+        QStringLiteral("ERROR          | Jina aktualizace teto databaze prave bezi, nic nebylo zmeneno (drzi ji pripojeni ")))
+        << refused[0].toStdString();
 
     ASSERT_TRUE(first.endsByItself());
     EXPECT_EQ(first.exitCode(), 0) << first.logEntries().join('\n').toStdString();
     EXPECT_EQ(dumpRows(check, "select count(*) from FBS_VAT where VAT_RATE = 14"), "1|\n");
     EXPECT_EQ(second.run({QStringLiteral("x")}), 0) << "the claim was let go";
+}
+
+// Anyone may set a session variable of the claim's name: a value the program never writes is
+// named once in the log and blocks nothing; a mark of the program's own form refuses the run, and
+// the refusal names the attachment that holds it.
+TEST(TwoInstances, AForgedMarkIsNamedAndIgnoredAndTheHolderOfARealOneIsNamedInTheRefusal)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection other;
+    server::connect(other, database.path());
+    const auto mark = [&](const char* value) {
+        other.select(std::string("select rdb$set_context('USER_SESSION', 'DPH2012_RUN', '") + value
+                     + "') from rdb$database");
+    };
+    const QString attachment = QString::fromStdString(other.select("select CURRENT_CONNECTION from rdb$database").text(0));
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()));
+
+    mark("x");
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 0) << program.standardError().toStdString();
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("Cizi znacka aktualizace se nepocita: pripojeni %1,").arg(attachment)).size(),
+              1)
+        << program.logEntries().join('\n').toStdString();
+
+    mark("dph2012 4242 abc bezi");
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 3);
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("it is held by pripojeni %1, uzivatel SYSDBA").arg(attachment)))
+        << program.standardError().toStdString();
+    EXPECT_TRUE(program.logEntries().last().contains(QStringLiteral("(drzi ji pripojeni %1,").arg(attachment)));
 }
 
 // Two instances that start at the same moment: the one that has marked its attachment but not
@@ -178,7 +210,7 @@ TEST(TwoInstances, AnInstanceHeldBetweenMarkingAndLookingRefusesTheOtherAndThenF
     db::Connection held;
     server::connect(held, database.path());
     held.execute(std::string("select rdb$set_context('USER_SESSION', '") + db::kClaimMark
-                 + "', 'held') from rdb$database");
+                 + "', 'dph2012 77 ab chce') from rdb$database");
     InstalledProgram program;
     program.writeSettingsText(server::settingsFor(database.path()));
     EXPECT_EQ(program.run({QStringLiteral("x")}), 3);

@@ -11,6 +11,7 @@
 #include "update/StatementRunner.h"
 #include "update/StayGroups.h"
 #include "update/StayingGuests.h"
+#include "update/VisibleText.h"
 
 #include <functional>
 #include <utility>
@@ -154,6 +155,17 @@ ReadinessItem copiedChargedLines(db::Connection& connection)
     });
 }
 
+// Attachments marked as running an update (another instance), or carrying a forged mark.
+ReadinessItem claimMarks(db::Connection& connection)
+{
+    return listing(QStringLiteral("Pripojeni se znackou aktualizace"), false, [&] {
+        QStringList named;
+        for (const std::string& marked : connection.markedAttachments())
+            named.append(visibleText(QString::fromStdString(marked)));
+        return std::pair{static_cast<qint64>(named.size()), named};
+    });
+}
+
 ReadinessItem otherAttachments(db::Connection& connection)
 {
     ReadinessItem item;
@@ -255,6 +267,8 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         }
         stopIfAsked();
         report.items.push_back(otherAttachments(connection));
+        stopIfAsked();
+        report.items.push_back(claimMarks(connection));
     } catch (const db::ConnectAbandoned&) {
         throw Interrupted{stop()}; // the server went away, and a stop came while reconnecting
     }

@@ -5,6 +5,7 @@
 #include "update/CommandGuard.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
+#include "update/VisibleText.h"
 
 #include <optional>
 
@@ -44,10 +45,18 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
         std::optional<HeldClaim> claim;
         try {
             claim.emplace(session.Database1);
-        } catch (const db::DatabaseBusy&) {
+        } catch (const db::DatabaseBusy& busy) {
             session.noteCommandRefused();
-            session.log().WriteLog(kErrorPrefix + kBusyEntry);
-            view.showRefusal(kBusyRefusal);
+            const QString holder = visibleText(QString::fromStdString(busy.holder()));
+            if (holder.isEmpty()) {
+                session.log().WriteLog(kErrorPrefix + kBusyEntry);
+                view.showRefusal(kBusyRefusal);
+            } else {
+                session.log().WriteLog(kErrorPrefix + kBusyEntry + QStringLiteral(" (drzi ji ") + holder
+                                       + QStringLiteral(")"));
+                view.showRefusal({kBusyRefusal.shown + QString::fromUtf8(" Drží ji: ") + holder,
+                                  kBusyRefusal.stated + QStringLiteral("; it is held by ") + holder});
+            }
             return false;
         } catch (const db::ClaimUnavailable& error) {
             // Whether another instance runs cannot be told: as good as one that does.
@@ -61,6 +70,11 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
                                              "was changed: ") + why});
             return false;
         }
+        // Anyone may set a variable of the mark's name: such a value never blocks a run, but support
+        // should know who set it.
+        for (const std::string& foreign : session.Database1.foreignClaimMarks())
+            session.log().WriteLog(QStringLiteral("               | Cizi znacka aktualizace se nepocita: ")
+                                   + visibleText(QString::fromStdString(foreign)));
         if (session.Database1.holdsClaim() && !session.Database1.claimSeesAllAttachments())
             session.log().WriteLog(QStringLiteral("               | Uzivatel %1 vidi jen sva pripojeni: aktualizaci "
                                                   "spustenou jinym uzivatelem nelze vyloucit")
