@@ -1,6 +1,8 @@
 #include "app/CheckCommand.h"
 
 #include "app/StopSignals.h"
+#include "db/ServiceBackup.h"
+#include "update/safety/LocalBackupFile.h"
 #include "update/safety/ReadinessCheck.h"
 #include "update/Settings.h"
 #include "update/StayOptionRecord.h"
@@ -14,8 +16,11 @@ namespace app {
 int runCheckCommand(const QString& programDir)
 {
     update::ConnectionSettings settings;
+    QString backupFile;
     try {
-        settings = update::LoadSettings(programDir).connection;
+        const update::Settings all = update::LoadSettings(programDir);
+        settings = all.connection;
+        backupFile = all.backupFile;
     } catch (const update::SettingsUnreadable& error) {
         // Checking the defaults' database instead would report on the wrong hotel.
         update::writeVisible(stderr, QStringLiteral("dph2012: %1\n").arg(QString::fromLocal8Bit(error.what())));
@@ -43,6 +48,10 @@ int runCheckCommand(const QString& programDir)
                              : QStringLiteral("Zbyla nedokoncena kopie zkousky bez znacky (program ji neodstrani, "
                                               "overte ji a odstrante rucne): "))
             + copy.path + QLatin1Char('\n');
+    // Only this machine's engine writes where this program can look.
+    if (!backupFile.isEmpty() && db::serviceTargetOf(settings.alias.toStdString()).host.empty())
+        for (const QString& unfinished : update::unfinishedBackups(backupFile))
+            text += QStringLiteral("Zbyla nedokoncena zaloha (odstrani ji pristi zaloha): ") + unfinished + QLatin1Char('\n');
     update::writeVisible(stdout, text);
     return report.exitStatus();
 }

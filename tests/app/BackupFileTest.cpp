@@ -4,8 +4,11 @@
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
 
+#include "db/Connection.h"
+
 #include <QRegularExpression>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -49,6 +52,9 @@ TEST_F(BackupFile, ALinkOrAFolderThatOthersMayWriteToIsRefusedBeforeAnythingIsWr
     fs::create_symlink(nowhere, folder / "dangling.fbk");
     fs::create_directory(shared);
     fs::permissions(shared, fs::perms::all);
+    // A folder of the owner's own below one that others may change: they could swap it for a link.
+    fs::create_directory(shared / "own");
+    fs::permissions(shared / "own", fs::perms::owner_all);
     struct Case {
         fs::path backup;
         const char* reason;
@@ -57,7 +63,8 @@ TEST_F(BackupFile, ALinkOrAFolderThatOthersMayWriteToIsRefusedBeforeAnythingIsWr
     const Case cases[] = {
         {folder / "link.fbk", "odkaz", [&] { return contentOf(victim) == "not the program's to overwrite"; }},
         {folder / "dangling.fbk", "odkaz", [&] { return !fs::exists(nowhere); }},
-        {shared / "hotel.fbk", "jini uzivatele", [&] { return fs::is_empty(shared); }},
+        {shared / "hotel.fbk", "jini uzivatele", [&] { return fs::is_empty(shared / "own"); }},
+        {shared / "own" / "hotel.fbk", "jini uzivatele", [&] { return fs::is_empty(shared / "own"); }},
     };
     for (const Case& refused : cases) {
         EXPECT_EQ(runWithBackup(refused.backup), 3) << refused.backup;
@@ -87,6 +94,41 @@ TEST_F(BackupFile, TheBackupIsReadableByItsOwnerOnly)
     EXPECT_GT(fs::file_size(file), 0u);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write) << file;
     EXPECT_EQ(contentOf(folder / "hotel.fbk"), "an earlier backup");
+}
+
+// A run killed while it writes the backup leaves no file under the backup's name; the check names
+// the unfinished one, and the next backup removes it first.
+TEST_F(BackupFile, AKilledBackupLeavesNothingUnderItsNameAndTheNextRunRemovesWhatItLeft)
+{
+    {
+        db::Connection connection;
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+        connection.execute("execute block as declare i integer = 0; begin while (i < 600000) do begin insert into "
+                           "TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    }
+    const fs::path backup = folder / "hotel.fbk", unfinished = folder / "hotel.fbk.dph2012-castecna";
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path())
+                              + "\r\nUser=SYSDBA\r\nBackup=" + QByteArray::fromStdString(backup.string()) + "\r\n");
+    program.start({QStringLiteral("x")});
+    while (!fs::exists(unfinished) || fs::file_size(unfinished) < 1'000'000)
+        ASSERT_TRUE(program.stillRunningAfter(20)) << "the backup ended before it could be killed";
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGKILL), 0);
+    program.endsByItself();
+    EXPECT_FALSE(fs::exists(backup)) << "a cut backup under the backup's name";
+
+    program.run({QStringLiteral("--check")});
+    EXPECT_TRUE(program.standardOutput().contains(QStringLiteral("Zbyla nedokoncena zaloha (odstrani ji pristi zaloha): ")
+                                                  + QString::fromStdString(unfinished.string())));
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 0) << program.standardError().toStdString();
+    EXPECT_FALSE(fs::exists(unfinished));
+    EXPECT_GT(fs::file_size(backup), 1'000'000u);
+    EXPECT_EQ(program.logEntries()
+                  .filter(QStringLiteral("ZALOHA         | odstranena nedokoncena zaloha drivejsiho behu ")
+                          + QString::fromStdString(unfinished.string()))
+                  .size(),
+              1);
 }
 
 } // namespace

@@ -206,7 +206,7 @@ TEST_F(Rehearsal, ABackupThatFailsOnItsWayIsNamedAndLeavesNoBackupAndNoCopy)
 }
 
 // A stop signal while the backup streams into the copy: neither the copy nor a file that could
-// pass for the backup is left.
+// pass for the backup is left, and no part of the backup ever carries the backup's name.
 TEST_F(Rehearsal, AStopSignalDuringTheBackupAndRestoreLeavesNoCopyAndNoBackup)
 {
     exec("create table TEST_BULK (ID integer, TXT varchar(160))");
@@ -216,13 +216,17 @@ TEST_F(Rehearsal, AStopSignalDuringTheBackupAndRestoreLeavesNoCopyAndNoBackup)
     program.start({QStringLiteral("--rehearse")});
     ASSERT_TRUE(program.writesToStandardError(QStringLiteral("rehearsal: zaloha a obnova do")));
     const std::filesystem::path backup = database.directory() / "hotel.fbk";
-    while (copies().isEmpty() || !std::filesystem::exists(backup) || std::filesystem::file_size(backup) < 1'000'000)
+    const std::filesystem::path unfinished = database.directory() / "hotel.fbk.dph2012-castecna";
+    while (copies().isEmpty() || !std::filesystem::exists(unfinished) || std::filesystem::file_size(unfinished) < 1'000'000) {
         ASSERT_TRUE(program.stillRunningAfter(20)) << "the copy was made before it could be stopped";
+        ASSERT_FALSE(std::filesystem::exists(backup)) << "a part of the backup under its name";
+    }
     ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
     ASSERT_TRUE(program.endsByItself());
     EXPECT_EQ(program.exitCode(), 130);
     EXPECT_EQ(copies(), QStringList());
     EXPECT_FALSE(std::filesystem::exists(backup));
+    EXPECT_FALSE(std::filesystem::exists(unfinished));
     const QStringList entries = program.logEntries();
     EXPECT_TRUE(entries.filter(QStringLiteral("ZALOHA OK")).isEmpty()) << entries.join('\n').toStdString();
     EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA CHYBA   | preruseno, nedokoncena zaloha")).size(), 1)

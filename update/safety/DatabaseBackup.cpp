@@ -6,6 +6,7 @@
 #include "update/PhaseSize.h"
 #include "update/RunLog.h"
 #include "update/Stop.h"
+#include "update/safety/BackupFileWriter.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"
 #include "update/StatementRunner.h"
@@ -39,7 +40,8 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
                             bool embedded)
 {
     if (embedded) {
-        QFile::remove(file);
+        // The writer removes it as the worker ends; a worker left behind cannot.
+        QFile::remove(file + kUnfinishedBackupSuffix);
         logBackupStopped(log, file);
         return;
     }
@@ -50,6 +52,13 @@ void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOu
 }
 
 } // namespace
+
+void removeUnfinishedBackups(const RunLog& log, const QString& wanted)
+{
+    for (const QString& left : unfinishedBackups(wanted))
+        if (QFile::remove(left))
+            log.WriteLog(QStringLiteral("ZALOHA         | odstranena nedokoncena zaloha drivejsiho behu %1").arg(left));
+}
 
 void logBackupMade(const RunLog& log, qint64 bytes, qint64 milliseconds)
 {
@@ -128,13 +137,15 @@ QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, 
     const bool embedded = target.host.empty();
     const RunLog& log = session.log();
     try {
-        // On this machine the name is taken by creating the file, so nothing can slip in between.
         if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
+        if (embedded)
+            removeUnfinishedBackups(log, session.backupFile());
+        // Here the name is only looked at: this program writes under a name of its own until the
+        // backup is whole, and then takes the name only if it is still free.
         file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
-                              embedded ? &localNameTaken
-                                       : existsWhereTheEngineWrites(session.settings(), target,
-                                                                    [&session] { return session.stopSignal() != 0; }));
+                              existsWhereTheEngineWrites(session.settings(), target,
+                                                         [&session] { return session.stopSignal() != 0; }));
     } catch (const db::ConnectAbandoned&) {
         log.WriteLog(kBackupPrefix + session.backupFile());
         logBackupFailed(log, QStringLiteral("preruseno pri hledani volneho nazvu"));
@@ -169,11 +180,23 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     PhaseProgress progress(Phase::Backup, embedded ? databaseBytes(session.Database1) : 0);
     progress.expectedMilliseconds = expectedMilliseconds;
     view.showPhaseProgress(progress);
+    // This machine's engine hands the backup to this program, which writes it itself; a server
+    // writes its own file.
+    const ServiceJob job = embedded
+        ? ServiceJob([backup, file, &watchTransactions](const auto&, const auto& stop) {
+              BackupFileWriter writer(file);
+              const std::uint64_t bytes = backup.stream(
+                  [&writer](const std::string& piece) { writer.write(piece.data(), piece.size()); }, stop,
+                  &watchTransactions);
+              writer.finish();
+              return std::optional<std::uint64_t>(bytes);
+          })
+        : ServiceJob([backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
+              return backup.run(target, lines, stop, &watchTransactions);
+          });
     const ServiceOutcome outcome = runKeepingWindowAlive(
-        [backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
-            return backup.run(target, lines, stop, &watchTransactions);
-        },
-        embedded ? file : QString(), [&view](const QString& line) { view.showBackupProgress(line); }, view, session,
+        job, embedded ? file + kUnfinishedBackupSuffix : QString(),
+        [&view](const QString& line) { view.showBackupProgress(line); }, view, session,
         [&](qint64 written) {
             progress.done = written;
             progress.elapsedMilliseconds = clock.elapsed();
@@ -194,9 +217,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
         failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
         logBackupFailed(log, failure);
-        // The file this program created for it is no backup.
+        // Nothing unfinished was given the name; the writer took its own file away.
         if (embedded)
-            QFile::remove(file);
+            QFile::remove(file + kUnfinishedBackupSuffix);
         return failure;
     }
     progress.done = bytes;

@@ -42,11 +42,14 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
 void logBackupMade(const RunLog& log, qint64 bytes, qint64 milliseconds);
 void logBackupFailed(const RunLog& log, const QString& why);
 void logBackupStopped(const RunLog& log, const QString& file);
+// Removes the unfinished backups a killed run left beside `wanted`, one log entry each.
+void removeUnfinishedBackups(const RunLog& log, const QString& wanted);
 
 // Takes the name for the session's backup where the engine of `target` writes it: the file of
-// the Backup setting, or with the date and time when that is taken. On this machine the file is
-// created then, empty and owner-only (never through a link, never in a folder others may write
-// to); a server is asked about each name. Logs "ZALOHA <file>". Empty text with `file` set when
+// the Backup setting, or with the date and time when that is taken. On this machine the name is
+// looked at only (never a link, never in a folder another user can change on its way from the
+// root; a killed run's unfinished backups beside it are removed first), and the program writes
+// the file itself (BackupFileWriter); a server is asked about each name. Logs "ZALOHA <file>". Empty text with `file` set when
 // it succeeded, else why not (logged with "ZALOHA CHYBA"); Interrupted when a stop signal ends
 // the wait for the server.
 QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, QString& file);

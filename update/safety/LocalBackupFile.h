@@ -1,22 +1,26 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace update {
 
-// The backup file where this process's own engine writes it, on this machine: only into a
-// folder that no other user may write to, never through a link, and only into a file that this
-// program has just created, readable by its owner alone.
+// The backup file where this process's own engine makes it, on this machine: only in a folder
+// that no other user can change on the way from the root, never through a link, and written by
+// this program under a temporary name of its own until it is whole (BackupFileWriter).
 
-// Why the backup may not go to `wanted`: it is a link (even a dangling one), or its folder may
-// be written to by another user (who could put a link under any name); empty when it may. A
-// folder that is not there is left to the service, which says so in its own words.
+// Why the backup may not go to `wanted`: it is a link (even a dangling one), or a folder on its
+// way from the root belongs to another user than this one or root, or others may write to it
+// (unless it is sticky, like the system's temporary folder, where only an entry's owner may
+// replace it); empty when it may. A folder that is not there is left to the writing, which
+// says so in the system's words.
 QString localBackupRefusal(const QString& wanted);
 
-// Claims the name for the backup by creating the file, empty and owner-only, in one step with
-// the look whether it is taken: true when something (a file, a link) already has it. A name
-// in a folder that is not there is not created and counts as free. Throws std::runtime_error
-// when it can be neither created nor found taken.
-bool localNameTaken(const QString& path);
+// The name a backup carries while it is written: the final name with this suffix.
+inline const QString kUnfinishedBackupSuffix = QStringLiteral(".dph2012-castecna");
+
+// Unfinished backups that this program left beside `wanted` (a run killed while writing): plain
+// files of this user named after the backup with the suffix above.
+QStringList unfinishedBackups(const QString& wanted);
 
 } // namespace update

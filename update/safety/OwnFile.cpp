@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,58 +60,7 @@ bool writeAll(int fd, const QByteArray& content)
     return true;
 }
 
-std::runtime_error systemError(const QByteArray& path)
-{
-    return std::runtime_error(path.toStdString() + ": " + std::strerror(errno));
-}
-
 } // namespace
-
-OwnFileWriter::OwnFileWriter(const QString& path)
-    : path_(QFile::encodeName(path)), fd_(::open(path_.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC))
-{
-    if (fd_ < 0)
-        throw systemError(path_);
-    struct stat status {};
-    if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
-        ::close(fd_);
-        throw std::runtime_error(path_.toStdString() + ": not a plain file of this user");
-    }
-}
-
-OwnFileWriter::~OwnFileWriter()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-void OwnFileWriter::write(const char* data, std::size_t length)
-{
-    for (std::size_t done = 0; done < length;) {
-        const ssize_t count = ::write(fd_, data + done, length - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            throw systemError(path_);
-        done += static_cast<std::size_t>(count);
-    }
-}
-
-void OwnFileWriter::finish()
-{
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-        throw systemError(path_);
-}
-
-int createOwnFile(const QString& path)
-{
-    Descriptor file = openNew(QFile::encodeName(path));
-    if (!file.valid() || !file.close())
-        return errno;
-    return 0;
-}
 
 QString replaceOwnFile(const QString& path, const QByteArray& content)
 {

@@ -8,7 +8,9 @@
 #include "update/Stop.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
+#include "update/safety/BackupFileWriter.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/safety/LocalBackupFile.h"
 #include "update/safety/OwnFile.h"
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/RehearsalReport.h"
@@ -154,9 +156,9 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     view.showPhaseProgress(progress);
     const ServiceOutcome outcome = runKeepingWindowAlive(
         [copier, found, from = report.backupFile, to = copy.toStdString()](const auto&, const auto& stop) {
-            std::unique_ptr<OwnFileWriter> file;
+            std::unique_ptr<BackupFileWriter> file;
             try {
-                file = std::make_unique<OwnFileWriter>(from);
+                file = std::make_unique<BackupFileWriter>(from);
             } catch (...) {
                 throw db::StreamFailed(db::StreamSide::Keeping, std::current_exception());
             }
@@ -180,11 +182,13 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     if (outcome.stopped) {
         // Whatever the backup file holds, it is no backup.
         QFile::remove(report.backupFile);
+        QFile::remove(report.backupFile + kUnfinishedBackupSuffix);
         logBackupStopped(log, report.backupFile);
         abandonCopy(production, outcome, copy);
     }
     if (outcome.failure) {
         QFile::remove(report.backupFile);
+        QFile::remove(report.backupFile + kUnfinishedBackupSuffix);
         bool restoreFailed = false;
         QString why = failureText(outcome.failure);
         try {

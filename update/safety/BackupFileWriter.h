@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+
+namespace update {
+
+// A backup this program writes on this machine, through a descriptor it opened itself: under a
+// temporary name of its own beside the backup's name (created exclusively, owner-only, never
+// through a link) until it is whole; then flushed to disk, given its name (never over another
+// file), and proved to be the very file written. One that is not finished is removed when the
+// writer goes, so no cut backup ever carries the backup's name.
+class BackupFileWriter {
+public:
+    // Throws std::runtime_error, with the system's words, when the temporary file cannot be made.
+    explicit BackupFileWriter(const QString& file);
+    ~BackupFileWriter();
+    BackupFileWriter(const BackupFileWriter&) = delete;
+    BackupFileWriter& operator=(const BackupFileWriter&) = delete;
+
+    // Appends; throws std::runtime_error when the system refuses (a full disk).
+    void write(const char* data, std::size_t length);
+    // Flushes, names and proves the file; throws std::runtime_error when any of it fails.
+    void finish();
+
+    QString temporaryPath() const { return QString::fromLocal8Bit(temporary_); }
+
+private:
+    QByteArray file_;
+    QByteArray temporary_;
+    int fd_ = -1;
+    bool named_ = false;
+};
+
+} // namespace update
