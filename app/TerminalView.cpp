@@ -35,16 +35,32 @@ bool TerminalView::continueDespite(const update::OtherAttachments& others)
     return true;
 }
 
+bool TerminalView::serverLineDue()
+{
+    constexpr qint64 kSecondsBetweenLines = 3;
+    if (sinceServerLine_.isValid() && sinceServerLine_.elapsed() < kSecondsBetweenLines * 1000)
+        return false;
+    sinceServerLine_.start();
+    return true;
+}
+
 void TerminalView::showBackupProgress(const QString& line)
 {
-    if (!line.isEmpty())
+    // The first line names the file; the server's own follow.
+    if (line.isEmpty()) {
+        backupNamed_ = false;
+        return;
+    }
+    if (!backupNamed_ || serverLineDue())
         say(QStringLiteral("backup: ") + line);
+    backupNamed_ = true;
 }
 
 void TerminalView::showRehearsalProgress(const QString& line)
 {
-    if (!line.isEmpty())
-        say(QStringLiteral("rehearsal: ") + line);
+    if (line.isEmpty() || (line.startsWith(QStringLiteral("obnova: ")) && !serverLineDue()))
+        return;
+    say(QStringLiteral("rehearsal: ") + line);
 }
 
 void TerminalView::showPhaseProgress(const update::PhaseProgress& progress)

@@ -54,6 +54,11 @@ private:
     std::array<bool, update::kCommandButtons.size()> enabled_{true, true, true, true};
     std::optional<update::Phase> shownPhase_;
     QElapsedTimer sinceShown_;
+    // A server's own lines (one or two per table) at most one every few seconds: the operator's
+    // terminal or a scheduler's log wants a pace, not the server's whole account.
+    bool serverLineDue();
+    bool backupNamed_ = false;
+    QElapsedTimer sinceServerLine_;
 };
 
 } // namespace app
