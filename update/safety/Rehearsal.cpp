@@ -328,10 +328,15 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     }
     if (!copyFailure.isEmpty()) {
         report.notMade = copyFailure;
+        if (!isGone(settings, report.scratchDatabase))
+            removeFailedCopy(settings, report.scratchDatabase);
         if (isGone(settings, report.scratchDatabase))
             record.remove(server, report.scratchDatabase);
         return finish();
     }
+    // The copy holds every guest's data as the hotel's database does: its owner's alone.
+    if (db::serviceTargetOf(settings.alias.toStdString()).host.empty())
+        QFile::setPermissions(report.scratchDatabase, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     UpdateSession rehearsal(production.programDir(), kRehearsalLogFileName, production.serverScripts());
     rehearsal.applySettings(copySettings(settings, report.scratchDatabase));

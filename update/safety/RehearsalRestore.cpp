@@ -95,6 +95,12 @@ QString serverOf(const ConnectionSettings& settings)
     return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix);
 }
 
+void removeFailedCopy(const ConnectionSettings& production, const QString& copy)
+{
+    if (!dropOwnRestore(production, copy) && db::serviceTargetOf(production.alias.toStdString()).host.empty())
+        QFile::remove(copy);
+}
+
 bool streamsBackupIntoCopy(const ConnectionSettings& settings)
 {
     return db::serviceTargetOf(settings.alias.toStdString()).host.empty();

@@ -27,8 +27,13 @@ bool streamsBackupIntoCopy(const ConnectionSettings& settings);
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
                     qint64 copyBytes);
 
-// Backs the session's database up into report.backupFile (a file this program has just created
-// for it, empty) and restores the backup into `copy` while it is being made, logging the "ZALOHA"
+// After a restore that failed: the copy it made goes, dropped by its engine or, where this
+// machine's engine made it and cannot open it (a disk that filled), as a file. The copy's name
+// was free before the restore, so whatever has it is the restore's work.
+void removeFailedCopy(const ConnectionSettings& production, const QString& copy);
+
+// Backs the session's database up into report.backupFile (written by this program under a name
+// of its own until whole) and restores the backup into `copy` while it is being made, logging the "ZALOHA"
 // entries' outcome and setting the report's backup and restore times. `productionBytes`: the
 // database's size (0: unknown), which the copy grows back to. Empty when both succeeded, else the
 // report's reason, naming the side that failed; the backup file is then removed, and so is a
