@@ -56,7 +56,7 @@ public:
             return false;
         noteOption(option);
         // Read before any group is touched: a group this run leaves half done waits for the next.
-        std::vector<StayGroup> unfinished = unfinishedGroups(session_.Database1, option);
+        const std::vector<StayGroup> unfinished = unfinishedGroups(session_.Database1, option);
         forEachGroup(option, unfinished);
         return true;
     }
