@@ -7,7 +7,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <map>
 
 namespace update {
@@ -62,6 +61,17 @@ QString wholeStayPostedNotClosed()
         "D.CisloUctu = H.CisloUctu where H.CisloKlienta = R.CisloSkupiny and H.Status < 2 and D.Usr = 'Internal')");
 }
 
+// Which user an account item was posted by is the hotel database's own column; without it a
+// posting of whole stays cannot be told from the hotel's, and is not looked for.
+bool itemsNameTheirUser(db::Connection& connection)
+{
+    return connection
+               .select("select count(*) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = 'REC_CHECKDTL' and "
+                       "RDB$FIELD_NAME = 'USR'")
+               .integer(0)
+        > 0;
+}
+
 void collect(db::Connection& connection, const QString& sql, GroupState state, std::map<qint64, GroupState>& groups)
 {
     db::ResultSet rows = connection.select(sql.toStdString());
@@ -97,7 +107,8 @@ std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option)
     } else if (option == 3) {
         collect(connection, splitNotPosted(), GroupState::SplitNotPosted, groups);
         collect(connection, partOf2012NotPosted(), GroupState::PartOf2012Left, groups);
-        collect(connection, wholeStayPostedNotClosed(), GroupState::PostedNotClosed, groups);
+        if (itemsNameTheirUser(connection))
+            collect(connection, wholeStayPostedNotClosed(), GroupState::PostedNotClosed, groups);
     }
     return inGroupOrder(groups);
 }

@@ -33,7 +33,8 @@ struct StayGroup {
 // - its 2011 part not charged: such a line of the part ending on 31.12.2011 has no MarkovanoDo;
 // - closed: the group's client has an account closed on 31.12.2011 (Status 2, REC_DUZP -13881),
 //   as the closing leaves it (option c); option d's posting of whole stays is found by the items
-//   it posts as "Internal" on an account of the client that is still open.
+//   it posts as "Internal" on an account of the client that is still open (where the account
+//   items name their user, in REC_CHECKDTL.USR).
 // Throws db::EngineError when the database refuses to tell.
 std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option);
 
