@@ -36,7 +36,7 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
 
 } // namespace
 
-int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop)
+int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop, int option)
 {
     try {
         update::UpdateSession session(programDir);
@@ -49,7 +49,7 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
         setAutomaticMode();
         // A failed connection changes nothing here: every statement tries again by itself.
         session.connect();
-        TerminalView view;
+        TerminalView view(option);
         update::RunFullUpdate(session, view);
         return exitStatusOf(session);
     } catch (const update::SettingsUnreadable& error) {

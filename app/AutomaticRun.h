@@ -17,6 +17,8 @@ using NoticeShower = std::function<void(const QString&)>;
 // nothing was changed (refused before any change, or never connected); 1 when an error ended the
 // run (logged and written to standard error); 0 when the connection opened and no statement
 // failed; 2 when one did, so the database may be partly changed.
-int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop);
+// `option`: 0 to 3, what step 7 does with the staying guests (a to d).
+int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop,
+                 int option = 0);
 
 } // namespace app

@@ -1,6 +1,5 @@
 #include "app/Display.h"
 
-#include <QByteArray>
 #include <QtGlobal>
 
 namespace app {
@@ -21,14 +20,6 @@ bool desktopDisplay()
 bool platformAvailable()
 {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || desktopDisplay();
-}
-
-bool screenAvailable()
-{
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty())
-        return !platform.startsWith("offscreen") && !platform.startsWith("minimal");
-    return desktopDisplay();
 }
 
 } // namespace app

@@ -6,8 +6,4 @@ namespace app {
 // or an X11 or Wayland display.
 bool platformAvailable();
 
-// Someone can see what is shown: a platform named other than offscreen or minimal, or, with
-// none named, an X11 or Wayland display.
-bool screenAvailable();
-
 } // namespace app

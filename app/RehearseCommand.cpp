@@ -16,11 +16,9 @@ namespace app {
 
 int runRehearseCommand(const QString& programDir, const QString& optionText)
 {
-    const qsizetype option = optionText.isEmpty() ? 0 : QStringLiteral("abcd").indexOf(optionText);
-    if (option < 0 || optionText.size() > 1) {
-        printUsageForMistake("unknown option for staying guests " + optionText.toStdString());
+    const std::optional<int> option = stayingGuestsOptionArgument(optionText.toStdString());
+    if (!option)
         return kUnknownArgumentStatus;
-    }
     try {
         const update::Settings settings = update::LoadSettings(programDir);
         if (settings.backupFile.isEmpty()) {
@@ -34,7 +32,7 @@ int runRehearseCommand(const QString& programDir, const QString& optionText)
         session.log().setFailureReporter(&TerminalView::sayLogFailure);
         TerminalView view;
         const std::optional<update::RehearsalReport> report =
-            update::RunRehearsal(session, view, static_cast<int>(option));
+            update::RunRehearsal(session, view, *option);
         if (const int signal = session.stopSignal())
             return exitStatusForSignal(signal);
         if (!report)

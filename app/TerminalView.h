@@ -15,9 +15,11 @@ namespace app {
 // the indicator and the info dialogs have nobody to show them to.
 class TerminalView final : public update::UpdateView {
 public:
+    // `option`: what step 7 does with the staying guests, 0 to 3 for a to d (`--update c`).
+    explicit TerminalView(int option = 0) : option_(option) {}
+
     bool isAutomaticMode() const override;
-    // Option a: nobody is there to choose another.
-    int stayingGuestsOption() const override { return 0; }
+    int stayingGuestsOption() const override { return option_; }
 
     bool isButtonEnabled(update::CommandButton button) const override;
     void setButtonEnabled(update::CommandButton button, bool enabled) override;
@@ -52,6 +54,7 @@ public:
 
 private:
     std::array<bool, update::kCommandButtons.size()> enabled_{true, true, true, true};
+    const int option_ = 0;
     std::optional<update::Phase> shownPhase_;
     QElapsedTimer sinceShown_;
     // A server's own lines (one or two per table) at most one every few seconds: the operator's

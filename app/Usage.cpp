@@ -15,8 +15,12 @@ constexpr const char* kUsage =
     "\n"
     "  dph2012             the window: choose the option for staying guests, then a command\n"
     "  dph2012 auto        any other non-empty argument that does not begin with \"--\":\n"
-    "                      automatic mode, the full update without a window or dialog,\n"
-    "                      then the program ends\n"
+    "                      automatic mode, the full update without a window or dialog\n"
+    "                      (staying guests by option a), then the program ends\n"
+    "  dph2012 --update [a|b|c|d]\n"
+    "                      the same with that option for staying guests (default a), as\n"
+    "                      \"Spusť aktualizaci\" runs it but without reminders; with\n"
+    "                      Rehearsal=1 the rehearsal uses the same option\n"
     "  dph2012 --check     a read-only report of what is still at the old rate; changes\n"
     "                      nothing, writes no run log (exit 0 nothing left, 1 something, 2 failed)\n"
     "  dph2012 --rehearse [a|b|c|d]\n"
@@ -68,9 +72,19 @@ void printUsageForMistake(const std::string& mistake)
     std::fprintf(stderr, "dph2012: %s\n\n%s", mistake.c_str(), kUsage);
 }
 
+std::optional<int> stayingGuestsOptionArgument(std::string_view argument)
+{
+    if (argument.empty())
+        return 0;
+    if (argument.size() == 1 && argument[0] >= 'a' && argument[0] <= 'd')
+        return argument[0] - 'a';
+    printUsageForMistake("unknown option for staying guests " + std::string(argument));
+    return std::nullopt;
+}
+
 bool refuseUnknownOption(std::string_view argument)
 {
-    if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse")
+    if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse" || argument == "--update")
         return false;
     printUsageForMistake("unknown argument " + std::string(argument));
     return true;

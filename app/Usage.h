@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,10 @@ bool answerHelpRequest(std::string_view argument);
 // update. Prints the usage to standard error and returns true; the program then ends with
 // kUnknownArgumentStatus without reading DPH.ini or connecting.
 bool refuseUnknownOption(std::string_view argument);
+
+// The option for staying guests after --update or --rehearse: "" or "a" to "d" as 0 to 3; for
+// anything else the usage goes to standard error and nothing is returned.
+std::optional<int> stayingGuestsOptionArgument(std::string_view argument);
 
 // Says what is wrong and prints the usage, both to standard error.
 void printUsageForMistake(const std::string& mistake);

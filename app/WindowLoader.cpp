@@ -81,10 +81,4 @@ int runWindow(int& argc, char** argv)
     return status;
 }
 
-void showNoticeBox(int& argc, char** argv, const QString& notice)
-{
-    const WindowModule module;
-    module.entry<void(int*, char**, const char*)>("dph2012_show_notice")(&argc, argv, notice.toUtf8().constData());
-}
-
 } // namespace app

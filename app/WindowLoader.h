@@ -11,7 +11,4 @@ namespace app {
 // number when one stopped it).
 int runWindow(int& argc, char** argv);
 
-// The settings notice in a message box, waited for; no application object may exist meanwhile.
-void showNoticeBox(int& argc, char** argv, const QString& notice);
-
 } // namespace app

@@ -19,25 +19,14 @@
 
 namespace {
 
-// The settings notice waits for the operator where someone can see it; the toolkit is started
-// for it alone. Elsewhere it goes to standard error as it stands.
-void showNotice(std::optional<QCoreApplication>& application, int& argc, char** argv, const QString& notice)
+// Unattended, nobody answers a box, whatever the display: the settings notice goes to standard
+// error as it stands. `option`: what step 7 does with the staying guests, 0 to 3 for a to d.
+int runAutomaticProcess(int& argc, char** argv, int option = 0)
 {
-    if (!app::screenAvailable()) {
-        app::TerminalView::sayAsIs(notice);
-        return;
-    }
-    application.reset();
-    app::showNoticeBox(argc, argv, notice);
-    application.emplace(argc, argv);
-}
-
-int runAutomaticProcess(int& argc, char** argv)
-{
-    std::optional<QCoreApplication> application(std::in_place, argc, argv);
+    const QCoreApplication application(argc, argv);
     return app::runAutomatic(
-        QCoreApplication::applicationDirPath(),
-        [&](const QString& notice) { showNotice(application, argc, argv, notice); }, &app::stopSignal);
+        QCoreApplication::applicationDirPath(), [](const QString& notice) { app::TerminalView::sayAsIs(notice); },
+        &app::stopSignal, option);
 }
 
 int runWindowProcess(int& argc, char** argv)
@@ -72,6 +61,10 @@ int runProgram(int& argc, char** argv)
         const QCoreApplication application(argc, argv);
         return app::runRehearseCommand(QCoreApplication::applicationDirPath(),
                                        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--update")) {
+        const std::optional<int> option = app::stayingGuestsOptionArgument(argc > 2 ? argv[2] : "");
+        return option ? runAutomaticProcess(argc, argv, *option) : app::kUnknownArgumentStatus;
     }
     if (argc > 1 && argv[1][0] != '\0')
         return runAutomaticProcess(argc, argv);

@@ -13,9 +13,4 @@ __attribute__((visibility("default"))) int dph2012_run_window(int* argc, char** 
     return ui::runWindowProgram(*argc, argv, stopSignal, stopDescriptor);
 }
 
-__attribute__((visibility("default"))) void dph2012_show_notice(int* argc, char** argv, const char* utf8Notice)
-{
-    ui::showNoticeBox(*argc, argv, QString::fromUtf8(utf8Notice));
-}
-
 } // extern "C"

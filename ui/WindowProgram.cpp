@@ -49,10 +49,4 @@ int runWindowProgram(int& argc, char** argv, const update::StopProbe& stop, int 
     return 1;
 }
 
-void showNoticeBox(int& argc, char** argv, const QString& notice)
-{
-    const QApplication application(argc, argv);
-    DialogPrompt().notice(notice, nullptr);
-}
-
 } // namespace ui

@@ -12,8 +12,4 @@ namespace ui {
 // start-up, else the event loop's (the caller adds the signal's status).
 int runWindowProgram(int& argc, char** argv, const update::StopProbe& stop, int stopDescriptor);
 
-// The settings notice in its message box, waited for; the toolkit is started for it alone and
-// no other application object may exist meanwhile.
-void showNoticeBox(int& argc, char** argv, const QString& notice);
-
 } // namespace ui

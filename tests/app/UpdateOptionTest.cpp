@@ -1,0 +1,66 @@
+// The unattended update with an option for the staying guests, and automatic mode whatever the
+// display.
+
+#include "FreshDatabase.h"
+#include "InstalledProgram.h"
+#include "NightEndState.h"
+#include "RecordingView.h"
+
+#include "db/Connection.h"
+#include "update/FullUpdate.h"
+#include "update/UpdateSession.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+EndState endStateOf(const FreshDatabase& database)
+{
+    db::Connection connection;
+    connection.setDatabase(database.path());
+    connection.setUser("SYSDBA");
+    return nightEndState(connection);
+}
+
+// `dph2012 --update b` (c, d) ends where the window's "Spusť aktualizaci" with the same option ends.
+TEST(UpdateOption, EndsAsTheWindowsFullUpdateWithTheSameOption)
+{
+    for (const int option : {1, 2, 3}) {
+        const QString letter(QLatin1Char(static_cast<char>('a' + option)));
+        SCOPED_TRACE(letter.toStdString());
+        const FreshDatabase unattended(HotelData::Demo), inWindow(HotelData::Demo);
+        InstalledProgram program;
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(unattended.path()) + "\r\nUser=SYSDBA\r\n");
+        ASSERT_EQ(program.run({QStringLiteral("--update"), letter}), 0) << program.standardError().toStdString();
+        EXPECT_TRUE(program.logEntries().contains(QStringLiteral("     volba %1   | ").arg(letter)));
+        {
+            update::UpdateSession session(QString::fromStdString(inWindow.directory().string()));
+            session.applySettings({QString::fromStdString(inWindow.path()), QStringLiteral("SYSDBA"), QStringLiteral("m")});
+            RecordingView view;
+            view.option = option;
+            ASSERT_TRUE(session.connect());
+            ASSERT_TRUE(update::RunFullUpdate(session, view));
+        }
+        const EndState expected = endStateOf(inWindow);
+        for (const auto& [part, rows] : endStateOf(unattended))
+            EXPECT_EQ(rows, expected.at(part)) << part;
+    }
+}
+
+// A platform that would show a box, even one that cannot (no X server): automatic mode writes the
+// settings notice to standard error and runs on, instead of waiting for a click or dying.
+TEST(UpdateOption, AutomaticModeNeverShowsABoxWhateverThePlatform)
+{
+    const FreshDatabase database(HotelData::Demo);
+    InstalledProgram program;
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n");
+    program.start({QStringLiteral("x")}, QStringLiteral("xcb"));
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("AliasName = ") + QString::fromStdString(database.path())));
+    EXPECT_TRUE(program.logEntries().contains(QStringLiteral("KONEC          | ")));
+}
+
+} // namespace
