@@ -9,6 +9,7 @@
 #include "update/Settings.h"
 #include "update/UpdateSession.h"
 
+#include <chrono>
 #include <exception>
 
 namespace app {
@@ -36,7 +37,13 @@ void reportUnexpectedError(const QString& programDir, const QString& what)
 
 } // namespace
 
-int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop, int option)
+bool endWithinTenSeconds(db::Connection& connection)
+{
+    return connection.closeWaitingAtMost(std::chrono::seconds(10));
+}
+
+int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop, int option,
+                 bool* mustEndAtOnce, const EngineEnd& end)
 {
     try {
         update::UpdateSession session(programDir);
@@ -51,7 +58,18 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
         session.connect();
         TerminalView view(option);
         update::RunFullUpdate(session, view);
-        return exitStatusOf(session);
+        const int status = exitStatusOf(session);
+        // With forced writes every committed page is on disk: what the engine still does at its
+        // end (clearing old record versions) is done again by its next attachment.
+        if (!session.stopSignal() && !end(session.Database1)) {
+            session.log().WriteLog(QStringLiteral("               | Jadro databaze po 10 s neukoncilo odpojeni; vse je "
+                                                  "potvrzeno, program konci bez nej"));
+            TerminalView::say(QStringLiteral("the database engine did not finish its detach within 10 s; every "
+                                             "transaction was committed, the program ends without it"));
+            if (mustEndAtOnce)
+                *mustEndAtOnce = true;
+        }
+        return status;
     } catch (const update::SettingsUnreadable& error) {
         // Nothing was connected or changed; the run must not go on with defaults.
         TerminalView::say(QString::fromLocal8Bit(error.what()));

@@ -6,6 +6,10 @@
 
 #include <functional>
 
+namespace db {
+class Connection;
+}
+
 namespace app {
 
 // Shows the settings notice and returns once it is dismissed.
@@ -17,8 +21,16 @@ using NoticeShower = std::function<void(const QString&)>;
 // nothing was changed (refused before any change, or never connected); 1 when an error ended the
 // run (logged and written to standard error); 0 when the connection opened and no statement
 // failed; 2 when one did, so the database may be partly changed.
-// `option`: 0 to 3, what step 7 does with the staying guests (a to d).
+// Ends the run's connection once the update is over: false when the engine had not returned in
+// time (every transaction is committed by then).
+using EngineEnd = std::function<bool(db::Connection&)>;
+// The engine's own detach, waited for at most 10 s.
+bool endWithinTenSeconds(db::Connection& connection);
+
+// `option`: 0 to 3, what step 7 does with the staying guests (a to d). When the engine's final
+// detach does not return in time, the run log and standard error say so and `mustEndAtOnce` is
+// set: the process must then end without waiting for the engine (std::_Exit).
 int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop,
-                 int option = 0);
+                 int option = 0, bool* mustEndAtOnce = nullptr, const EngineEnd& end = &endWithinTenSeconds);
 
 } // namespace app

@@ -24,9 +24,16 @@ namespace {
 int runAutomaticProcess(int& argc, char** argv, int option = 0)
 {
     const QCoreApplication application(argc, argv);
-    return app::runAutomatic(
+    bool mustEndAtOnce = false;
+    const int status = app::runAutomatic(
         QCoreApplication::applicationDirPath(), [](const QString& notice) { app::TerminalView::sayAsIs(notice); },
-        &app::stopSignal, option);
+        &app::stopSignal, option, &mustEndAtOnce);
+    if (mustEndAtOnce) {
+        // The engine's threads would be waited for at exit: everything of this run is logged.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 int runWindowProcess(int& argc, char** argv)

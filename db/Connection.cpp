@@ -267,11 +267,11 @@ void Connection::close()
     impl_->detach();
 }
 
-void Connection::closeWaitingAtMost(std::chrono::milliseconds limit)
+bool Connection::closeWaitingAtMost(std::chrono::milliseconds limit)
 {
     impl_->claim.reset();
     if (!impl_->attachment)
-        return;
+        return true;
     IAttachment* attachment = impl_->attachment.release();
     auto detached = std::make_shared<std::promise<void>>();
     std::future<void> done = detached->get_future();
@@ -279,7 +279,7 @@ void Connection::closeWaitingAtMost(std::chrono::milliseconds limit)
         detail::detachOrRelease(attachment);
         detached->set_value();
     }).detach();
-    done.wait_for(limit);
+    return done.wait_for(limit) == std::future_status::ready;
 }
 
 bool Connection::isOpen() const

@@ -49,10 +49,11 @@ public:
     // Throws EngineError when the engine refuses, Error when the client library is unusable.
     void open();
     void close();
-    // Closes as close() does, but waits for the engine at most `limit`: after a stop signal the
-    // embedded engine may never finish a detach, and the program must still end. The detach
-    // goes on by itself meanwhile.
-    void closeWaitingAtMost(std::chrono::milliseconds limit);
+    // Closes as close() does, but waits for the engine at most `limit`: after a stop signal, or
+    // while its garbage collector clears old record versions, the embedded engine may not finish
+    // a detach, and the program must still end. The detach goes on by itself meanwhile. False
+    // when it had not returned in time.
+    bool closeWaitingAtMost(std::chrono::milliseconds limit);
     bool isOpen() const;
     // True once any attachment has been made: until then nothing can have reached the database.
     bool hasBeenOpened() const;

@@ -23,14 +23,15 @@ namespace {
 
 class AutomaticModeInProcess : public testing::Test {
 protected:
-    int run(const QString& alias)
+    int run(const QString& alias, bool* mustEndAtOnce = nullptr, const app::EngineEnd& end = &app::endWithinTenSeconds)
     {
         QFile file(dir.filePath(QStringLiteral("DPH.ini")));
         if (!file.open(QIODevice::WriteOnly))
             throw std::runtime_error("cannot write DPH.ini");
         file.write("[Params]\r\nAlias=" + alias.toUtf8() + "\r\nUser=SYSDBA\r\nPassword=heslo42\r\n");
         file.close();
-        return app::runAutomatic(dir.path(), [this](const QString& notice) { notices.append(notice); }, [] { return 0; });
+        return app::runAutomatic(dir.path(), [this](const QString& notice) { notices.append(notice); }, [] { return 0; },
+                                 0, mustEndAtOnce, end);
     }
     QStringList log() const { return testsupport::runLogEntries(dir.filePath(QStringLiteral("QVTDPH2012.log"))); }
 
@@ -83,6 +84,25 @@ TEST(TerminalView, AnErrorThatEndsACommandAndARefusalGoToStandardError)
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "dph2012: the update ended with an error: the disk is full\ndph2012: another runs\n");
     EXPECT_EQ(session.commandsEndedByError(), 1);
+}
+
+// The engine does not return from the final detach in time: the run still ends with its own
+// status, the log says why, and the process is told to end without waiting for the engine.
+TEST_F(AutomaticModeInProcess, AFinalDetachThatDoesNotReturnInTimeStillEndsTheRunWithItsStatus)
+{
+    const testsupport::FreshDatabase database;
+    bool mustEndAtOnce = false;
+    const auto engineThatHangs = [](db::Connection& connection) {
+        connection.close();
+        return false;
+    };
+    EXPECT_EQ(run(QString::fromStdString(database.path()), &mustEndAtOnce, engineThatHangs), 0);
+    EXPECT_TRUE(mustEndAtOnce);
+    const QStringList entries = log();
+    ASSERT_GE(entries.size(), 2);
+    EXPECT_EQ(entries.at(entries.size() - 2), QStringLiteral("KONEC          | "));
+    EXPECT_TRUE(entries.last().startsWith(QStringLiteral("               | Jadro databaze po 10 s neukoncilo odpojeni")))
+        << entries.last().toStdString();
 }
 
 } // namespace
