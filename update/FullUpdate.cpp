@@ -37,6 +37,25 @@ void enableAfterFullUpdate(UpdateView& view)
         view.setButtonEnabled(button, true);
 }
 
+// A failed backup as the operator is told of it. The embedded engine opens a database for one
+// program at a time: its lock error means another program (the hotel system, or this program's
+// window) has the database open.
+Refusal backupRefusal(const QString& failure)
+{
+    const bool openElsewhere = failure.contains(QLatin1String("Database already opened with engine instance"))
+        || failure.contains(QLatin1String("I/O error during \"lock\" operation"));
+    return {QString::fromUtf8("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ")
+                + (openElsewhere ? QString::fromUtf8("databázi má otevřenou jiný program (systém Kalmor nebo okno "
+                                                     "dph2012), nejprve jej zavřete. ")
+                                 : QString())
+                + failure,
+            QStringLiteral("the backup failed, the update was not started: ")
+                + (openElsewhere ? QStringLiteral("the database is open in another program (the hotel system, or "
+                                                  "dph2012's window): close it first. ")
+                                 : QString())
+                + failure};
+}
+
 void addRate14ForFoodAndBeverage(UpdateSession& session)
 {
     StatementRunner& runner = session.runner();
@@ -183,8 +202,7 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
                     log.WriteLog(QStringLiteral("               | Databaze se od zalohy mohla zmenit: nova zaloha pred krokem 1"));
                     const QString failure = BackupBeforeUpdate(session, view, nullptr, report.backupMilliseconds);
                     if (!failure.isEmpty()) {
-                        refuse({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
-                                QStringLiteral("the backup failed, the update was not started: ") + failure});
+                        refuse(backupRefusal(failure));
                         return;
                     }
                 } else {
@@ -193,8 +211,7 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
             } else if (!session.backupFile().isEmpty()) {
                 const QString failure = BackupBeforeUpdate(session, view);
                 if (!failure.isEmpty()) {
-                    refuse({QStringLiteral("Záloha databáze se nezdařila, aktualizace nebyla spuštěna: ") + failure,
-                            QStringLiteral("the backup failed, the update was not started: ") + failure});
+                    refuse(backupRefusal(failure));
                     return;
                 }
             }

@@ -63,4 +63,22 @@ TEST(UpdateOption, AutomaticModeNeverShowsABoxWhateverThePlatform)
     EXPECT_TRUE(program.logEntries().contains(QStringLiteral("KONEC          | ")));
 }
 
+// The embedded engine opens a database for one program at a time: when another one has it, the
+// refusal says so, not only the engine's lock error.
+TEST(UpdateOption, ADatabaseOpenInAnotherProgramIsNamedAsSuch)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection otherProgram;
+    otherProgram.setDatabase(database.path());
+    otherProgram.setUser("SYSDBA");
+    otherProgram.open();
+    InstalledProgram program;
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\nBackup="
+                              + QByteArray::fromStdString((database.directory() / "hotel.fbk").string()) + "\r\n");
+    EXPECT_EQ(program.run({QStringLiteral("x")}), 3);
+    EXPECT_TRUE(program.standardError().contains(
+        QStringLiteral("the database is open in another program (the hotel system, or dph2012's window): close it first.")))
+        << program.standardError().toStdString();
+}
+
 } // namespace
