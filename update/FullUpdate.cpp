@@ -96,8 +96,12 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
         progress.finished = done == progress.total;
         if (timed)
             view.showPhaseProgress(progress);
+        progress.shownPercent = progress.percent().value_or(0);
     };
+    QElapsedTimer step7;
     const std::function<void(qint64, qint64)> groupEnded = [&](qint64 done, qint64 total) {
+        // The groups are most of a large hotel's night: what is left goes by their pace.
+        progress.leftMilliseconds = step7.elapsed() * (total - done) / done;
         // Its last group leaves the step's end to the step itself.
         if (done < total)
             show(6 * kPartsOfAStep + kPartsOfAStep * done / total);
@@ -118,7 +122,12 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
         const int failedBeforeStep = runner.failureCount();
+        if (step == 7)
+            step7.start();
         steps.at(step - 1)();
+        // Once the groups are done, only step 8's moment is left.
+        if (step == 7 && progress.leftMilliseconds)
+            progress.leftMilliseconds = 0;
         if (runner.failureCount() > failedBeforeStep || !stayingGuestsRan)
             view.markStepFailed(step);
         else

@@ -58,8 +58,10 @@ std::optional<int> PhaseProgress::percent() const
         return 100;
     if (!totalKnown())
         return std::nullopt;
-    const qint64 share = std::clamp<qint64>(done, 0, total) * 100 / total;
-    return static_cast<int>(std::min<qint64>(share, 99));
+    qint64 share = std::clamp<qint64>(done, 0, total) * 100 / total;
+    if (leftMilliseconds && elapsedMilliseconds > 0)
+        share = std::max(share, elapsedMilliseconds * 100 / (elapsedMilliseconds + std::max<qint64>(*leftMilliseconds, 0)));
+    return static_cast<int>(std::min<qint64>(std::max<qint64>(share, shownPercent), 99));
 }
 
 std::optional<qint64> PhaseProgress::secondsLeft() const
@@ -68,6 +70,8 @@ std::optional<qint64> PhaseProgress::secondsLeft() const
         return 0;
     if (expectedMilliseconds)
         return std::max<qint64>(*expectedMilliseconds - elapsedMilliseconds, 0) / 1000;
+    if (leftMilliseconds)
+        return std::max<qint64>(*leftMilliseconds, 0) / 1000;
     if (!totalKnown() || done <= 0 || elapsedMilliseconds <= 0)
         return std::nullopt;
     const qint64 left = std::max<qint64>(total - done, 0);
@@ -106,8 +110,10 @@ QString PhaseProgress::english() const
     if (!shown)
         return englishName(phase) + QStringLiteral(": running, its total cannot be known here");
     QString text = englishName(phase) + QStringLiteral(": %1 %").arg(*shown);
-    if (!bytes)
-        text += QStringLiteral(" (step %1 of %2)").arg(done / unitsPerStep).arg(total / unitsPerStep);
+    if (!bytes) {
+        const qint64 steps = total / unitsPerStep;
+        text += QStringLiteral(" (step %1 of %2)").arg(finished ? steps : std::min(done / unitsPerStep + 1, steps)).arg(steps);
+    }
     // At its end only what was written: a file smaller than the database is no shortfall.
     else if (totalKnown() && !finished)
         text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));

@@ -25,19 +25,25 @@ struct PhaseProgress {
     qint64 elapsedMilliseconds = 0;
     // The rehearsal's own figure for the whole phase, when there was one.
     std::optional<qint64> expectedMilliseconds;
+    // What is left by the pace of the work in hand (step 7's stay groups), when it is measured.
+    std::optional<qint64> leftMilliseconds;
+    // The percent already shown: a pace that slows never takes it back.
+    int shownPercent = 0;
     bool finished = false;
     // Statements the database refused during the phase; said at its end.
     int failedStatements = 0;
 
     bool totalKnown() const { return total > 0; }
     // 0 to 99 while the phase runs (a total is an estimate and the end is not yet proved), 100
-    // once it has ended well; nothing when the total is unknown.
+    // once it has ended well; nothing when the total is unknown. With the time left measured, the
+    // share of the time gone when that is more.
     std::optional<int> percent() const;
     // Seconds left: by the rehearsal's figure when there is one, else by the pace so far.
     std::optional<qint64> secondsLeft() const;
     // For the window: "Záloha 37 %, zbývá asi 2 min".
     QString czech() const;
-    // For standard error: "backup: 37 % (412 of 1,110 MB), about 2 min left".
+    // For standard error: "backup: 37 % (412 of 1,110 MB), about 2 min left"; steps are named by
+    // the one that runs: "update: 80 % (step 7 of 8), about 12 s left".
     QString english() const;
 };
 
