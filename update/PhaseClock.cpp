@@ -23,6 +23,8 @@ QString czechName(Phase phase)
         return QString::fromUtf8("Zkouška");
     case Phase::Update:
         return QString::fromUtf8("Aktualizace");
+    case Phase::StayingGuests:
+        return QString::fromUtf8("Krok 7");
     }
     return {};
 }
@@ -40,6 +42,8 @@ QString englishName(Phase phase)
         return QStringLiteral("rehearsed update");
     case Phase::Update:
         return QStringLiteral("update");
+    case Phase::StayingGuests:
+        return QStringLiteral("step 7");
     }
     return {};
 }
@@ -110,7 +114,9 @@ QString PhaseProgress::english() const
     if (!shown)
         return englishName(phase) + QStringLiteral(": running, its total cannot be known here");
     QString text = englishName(phase) + QStringLiteral(": %1 %").arg(*shown);
-    if (!bytes) {
+    if (!bytes && phase == Phase::StayingGuests) {
+        text += QStringLiteral(" (%1 of %2 stay groups)").arg(done).arg(total);
+    } else if (!bytes) {
         const qint64 steps = total / unitsPerStep;
         text += QStringLiteral(" (step %1 of %2)").arg(finished ? steps : std::min(done / unitsPerStep + 1, steps)).arg(steps);
     }

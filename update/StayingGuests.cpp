@@ -10,6 +10,8 @@
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
+#include <QElapsedTimer>
+
 #include <array>
 #include <functional>
 #include <optional>
@@ -234,6 +236,8 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
     setAllButtonsEnabled(view, false);
     const auto restoreButtons = [&] { before.restore(view); };
     bool refused = false;
+    // How far the groups are, with their time left, as the full update shows its steps.
+    PhaseProgress groups(Phase::StayingGuests, 0, false);
     const bool ended = runRecoveringFromErrors(
         session, view,
         [&] {
@@ -244,7 +248,17 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));
             view.setIndicatorRunning(true);
             const int failedBefore = session.runner().failureCount();
-            const bool ran = ProcessStayingGuests(session, view);
+            QElapsedTimer clock;
+            clock.start();
+            const bool ran = ProcessStayingGuests(session, view, view.stayingGuestsOption(), [&](qint64 done, qint64 total) {
+                groups.total = total;
+                groups.done = done;
+                groups.elapsedMilliseconds = clock.elapsed();
+                groups.leftMilliseconds = clock.elapsed() * (total - done) / done;
+                groups.finished = done == total;
+                view.showPhaseProgress(groups);
+                groups.shownPercent = groups.percent().value_or(0);
+            });
             view.setIndicatorRunning(false);
             if (ran) {
                 view.showCompletion(3, session.runner().failureCount() - failedBefore, session.log().filePath());
@@ -261,6 +275,11 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
         },
         [&] {
             view.setIndicatorRunning(false);
+            // A phase cut short gives the window's bar and status back.
+            if (groups.done > 0 && !groups.finished) {
+                groups.finished = true;
+                view.showPhaseProgress(groups);
+            }
             restoreButtons();
         });
     return ended && !refused;

@@ -4,6 +4,7 @@
 #include "CommandFixture.h"
 
 #include "update/FullUpdate.h"
+#include "update/StayingGuests.h"
 #include "update/safety/Rehearsal.h"
 
 #include <algorithm>
@@ -83,6 +84,18 @@ TEST_F(PhaseProgressOfTheNight, TheRealRunUnderRehearsalTellsTimeLeftByTheRehear
     expectRisingToAHundred(real, 9);
     for (const PhaseProgress& progress : real)
         EXPECT_EQ(progress.expectedMilliseconds, view.rehearsals[0].updateMilliseconds);
+}
+
+// Step 7 on its own shows its stay groups as the full update shows its steps.
+TEST_F(PhaseProgressOfTheNight, Step7AloneShowsItsGroupsInPercentWithTimeLeft)
+{
+    ASSERT_TRUE(installServerObjects());
+    view.option = 2;
+    ASSERT_TRUE(update::RunStayingGuestsAlone(session, view));
+    const std::vector<PhaseProgress> reports = of(Phase::StayingGuests);
+    expectRisingToAHundred(reports, 4);
+    EXPECT_TRUE(reports.front().english().startsWith(QStringLiteral("step 7: 25 % (1 of 4 stay groups), about ")))
+        << reports.front().english().toStdString();
 }
 
 } // namespace
