@@ -127,6 +127,9 @@ int main(int argc, char* argv[])
         for (auto button : {update::CommandButton::RunAll, update::CommandButton::Step7, update::CommandButton::Close})
             window.setButtonEnabled(button, true);
         written &= save(window.grab(), output, QStringLiteral("main_done.png"));
+        // The same night, a posting in step 7 refused: the step in red.
+        window.markStepFailed(7);
+        written &= save(window.grab(), output, QStringLiteral("main_done_step7_failed.png"));
     }
     for (int kind = 1; kind <= 5; ++kind) {
         ui::TFormD08Info dialog;
