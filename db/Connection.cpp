@@ -65,6 +65,7 @@ struct Connection::Impl {
     std::optional<detail::ClaimScope> claim;
     detail::ForeignMarks foreignMarks;
     std::uint64_t transactionsStarted = 0;
+    std::uint64_t attachmentsMade = 0;
     // The claim's marks of this object, over every attachment it makes.
     const std::string runName = detail::newRunName();
 
@@ -90,6 +91,7 @@ struct Connection::Impl {
             detail::AttachAttempt::start(database, std::vector<unsigned char>(bytes, bytes + dpb->getBufferLength(&status)));
         attachment.reset(attempt->wait(interruption));
         opened = true;
+        ++attachmentsMade;
         if (claimWanted)
             takeClaimOrDetach();
     }
@@ -295,6 +297,11 @@ bool Connection::hasBeenOpened() const
 std::uint64_t Connection::transactionsStarted() const
 {
     return impl_->transactionsStarted;
+}
+
+std::uint64_t Connection::attachmentsMade() const
+{
+    return impl_->attachmentsMade;
 }
 
 void Connection::setInterruption(std::function<bool()> requested)

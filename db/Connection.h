@@ -59,6 +59,8 @@ public:
     bool hasBeenOpened() const;
     // How many transactions this object has started on the engine, over all its attachments.
     std::uint64_t transactionsStarted() const;
+    // How many attachments this object has made.
+    std::uint64_t attachmentsMade() const;
 
     // Takes a database-wide claim that lasts until releaseClaim(), opening the connection first
     // if needed; a connection opened again later takes it again before any statement is sent.

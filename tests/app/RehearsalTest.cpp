@@ -266,4 +266,21 @@ TEST_F(Rehearsal, ADiskThatFillsDuringTheRestoreLeavesNoCopyAndNoBackup)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(record), {}), "") << "the record keeps no copy";
 }
 
+// Nobody else works in the database: the rehearsal's backup is the night's, and no second one is
+// taken before step 1, run after run, whatever the engine's own garbage collector starts meanwhile.
+TEST_F(Rehearsal, AQuietDatabaseIsBackedUpOnceUnderRehearsal)
+{
+    exec("create table TEST_BULK (ID integer, TXT varchar(160))");
+    exec("execute block as declare i integer = 0; begin while (i < 100000) do begin "
+         "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    writeSettings("Backup=<dir>/hotel.fbk\r\nRehearsal=1\r\n");
+    constexpr int kRuns = 5;
+    for (int run = 0; run < kRuns; ++run)
+        ASSERT_EQ(program.run({QStringLiteral("x")}), 0) << program.standardError().toStdString();
+    const QStringList entries = program.logEntries();
+    EXPECT_EQ(entries.filter(QStringLiteral("Databaze se od zalohy nezmenila")).size(), kRuns)
+        << entries.filter(QStringLiteral("Databaze se od zalohy")).join('\n').toStdString();
+    EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA OK")).size(), kRuns);
+}
+
 } // namespace
