@@ -177,47 +177,27 @@ TEST_F(StayingGuestsTest, AGroupWhosePostingFailsIsLoggedAndNotClosedAndTheNextF
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5002"), "2");
 }
 
-// Step 7 alone calls what step 6 installed: it runs over objects that are there and working,
-// whatever their text (an older version of the hotel's), and is refused, sending nothing, when one
-// is missing or switched off.
-struct ObjectsCase {
-    const char* name;
-    bool install;
-    const char* change;
-    bool runs;
-    const char* logged;
-};
+// Step 7 alone is refused, sending nothing, over objects of step 6 that are missing or switched
+// off (one in another text runs: the night order test shows it).
+class Step7AloneOverTheObjects : public testsupport::CommandTest, public testing::WithParamInterface<const char*> {};
 
-class Step7AloneOverTheObjects : public testsupport::CommandTest, public testing::WithParamInterface<ObjectsCase> {};
-
-TEST_P(Step7AloneOverTheObjects, RunsOverWorkingOnesOfAnyTextAndIsRefusedOverMissingOrSwitchedOffOnes)
+TEST_P(Step7AloneOverTheObjects, IsRefusedWhenOneIsMissingOrSwitchedOff)
 {
-    const ObjectsCase& each = GetParam();
-    if (each.install) {
+    if (GetParam()) {
         ASSERT_TRUE(installServerObjects());
-    }
-    if (each.change) {
-        ASSERT_TRUE(session.runner().ExecSql(QString::fromLatin1(each.change)));
+        ASSERT_TRUE(session.runner().ExecSql(QString::fromLatin1(GetParam())));
     }
     view.option = 1;
-    EXPECT_EQ(update::RunStayingGuestsAlone(session, view), each.runs);
-    const QStringList written = entries();
-    EXPECT_EQ(written.filter(QString::fromLatin1(each.logged)).size(), 1) << written.join('\n').toStdString();
-    EXPECT_EQ(written.filter(QStringLiteral("EXEC SQL       | execute procedure REC_DPH_DeleniPobytu(")).size(),
-              each.runs ? 4 : 0);
-    EXPECT_EQ(session.commandsRefused(), each.runs ? 0 : 1);
+    EXPECT_FALSE(update::RunStayingGuestsAlone(session, view));
+    EXPECT_TRUE(entries().filter(QStringLiteral("execute procedure REC_DPH_DeleniPobytu(")).isEmpty());
+    EXPECT_EQ(session.commandsRefused(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Objects, Step7AloneOverTheObjects,
-    testing::Values(ObjectsCase{"NoneInstalled", false, nullptr, false, "REC_DPH_DeleniPobytu (chybi)"},
-                    ObjectsCase{"TheSplitInAnotherText", true,
-                                "create or alter procedure REC_DPH_DeleniPobytu (ICisloKlienta INTEGER, IDatum DATE) "
-                                "as begin end",
-                                true, "REC_DPH_DeleniPobytu (jina verze)"},
-                    ObjectsCase{"TheTriggerSwitchedOff", true, "alter trigger REC_CHECKHEAD_DPH_TRIGGER inactive", false,
-                                "REC_CHECKHEAD_DPH_TRIGGER (neaktivni)"}),
-    [](const testing::TestParamInfo<ObjectsCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Objects, Step7AloneOverTheObjects,
+                         testing::Values(nullptr, "alter trigger REC_CHECKHEAD_DPH_TRIGGER inactive"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param ? "TriggerSwitchedOff" : "NoneInstalled");
+                         });
 
 class StayingGuestsWithAGroupThatIsNoNumber : public testsupport::CommandTest, public testing::WithParamInterface<int> {};
 
