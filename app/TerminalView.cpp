@@ -9,6 +9,13 @@
 
 namespace app {
 
+namespace {
+
+// A log that a person reads or a scheduler keeps: a line every few seconds says enough.
+constexpr qint64 kSecondsBetweenLines = 3;
+
+} // namespace
+
 bool TerminalView::isAutomaticMode() const
 {
     return app::isAutomaticMode();
@@ -37,7 +44,6 @@ bool TerminalView::continueDespite(const update::OtherAttachments& others)
 
 bool TerminalView::serverLineDue()
 {
-    constexpr qint64 kSecondsBetweenLines = 3;
     if (sinceServerLine_.isValid() && sinceServerLine_.elapsed() < kSecondsBetweenLines * 1000)
         return false;
     sinceServerLine_.start();
@@ -65,8 +71,6 @@ void TerminalView::showRehearsalProgress(const QString& line)
 
 void TerminalView::showPhaseProgress(const update::PhaseProgress& progress)
 {
-    // A log that a person reads or a scheduler keeps: a line every few seconds says enough.
-    constexpr qint64 kSecondsBetweenLines = 3;
     const bool newPhase = shownPhase_ != progress.phase;
     if (!newPhase && !progress.finished && sinceShown_.isValid() && sinceShown_.elapsed() < kSecondsBetweenLines * 1000)
         return;

@@ -14,10 +14,4 @@ QString completedWithFailures(int kind, int failedStatements, const QString& log
               .arg(QString::fromUtf8(noun), logFile);
 }
 
-QString statementsFailed(int failedStatements)
-{
-    return failedStatements == 1 ? QStringLiteral("1 statement failed")
-                                 : QStringLiteral("%1 statements failed").arg(failedStatements);
-}
-
 } // namespace update

@@ -101,7 +101,7 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
     QElapsedTimer step7;
     const std::function<void(qint64, qint64)> groupEnded = [&](qint64 done, qint64 total) {
         // The groups are most of a large hotel's night: what is left goes by their pace.
-        progress.leftMilliseconds = step7.elapsed() * (total - done) / done;
+        progress.leftMilliseconds = millisecondsLeftAtPace(step7.elapsed(), done, total);
         // Its last group leaves the step's end to the step itself.
         if (done < total)
             show(6 * kPartsOfAStep + kPartsOfAStep * done / total);

@@ -1,7 +1,5 @@
 #include "update/PhaseClock.h"
 
-#include "update/UpdateView.h"
-
 #include <QLocale>
 
 #include <algorithm>
@@ -48,6 +46,13 @@ QString englishName(Phase phase)
     return {};
 }
 
+// "3 statements failed".
+QString statementsFailed(int failedStatements)
+{
+    return failedStatements == 1 ? QStringLiteral("1 statement failed")
+                                 : QStringLiteral("%1 statements failed").arg(failedStatements);
+}
+
 // "1,110": whole megabytes with thousands grouped, as English text writes them.
 QString megabytes(qint64 bytes)
 {
@@ -81,6 +86,11 @@ std::optional<qint64> PhaseProgress::secondsLeft() const
     const qint64 left = std::max<qint64>(total - done, 0);
     return static_cast<qint64>(static_cast<double>(elapsedMilliseconds) * static_cast<double>(left)
                                / static_cast<double>(done) / 1000.0);
+}
+
+qint64 millisecondsLeftAtPace(qint64 elapsedMilliseconds, qint64 done, qint64 total)
+{
+    return done > 0 ? elapsedMilliseconds * std::max<qint64>(total - done, 0) / done : 0;
 }
 
 QString roughDuration(qint64 seconds)

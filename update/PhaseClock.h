@@ -47,6 +47,9 @@ struct PhaseProgress {
     QString english() const;
 };
 
+// What is left of `total` items after `done` of them took `elapsedMilliseconds`, at that pace.
+qint64 millisecondsLeftAtPace(qint64 elapsedMilliseconds, qint64 done, qint64 total);
+
 // "2 min", "45 s", "1 h 5 min": a duration as the operator reads it.
 QString roughDuration(qint64 seconds);
 

@@ -254,7 +254,7 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
                 groups.total = total;
                 groups.done = done;
                 groups.elapsedMilliseconds = clock.elapsed();
-                groups.leftMilliseconds = clock.elapsed() * (total - done) / done;
+                groups.leftMilliseconds = millisecondsLeftAtPace(clock.elapsed(), done, total);
                 groups.finished = done == total;
                 view.showPhaseProgress(groups);
                 groups.shownPercent = groups.percent().value_or(0);

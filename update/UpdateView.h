@@ -16,8 +16,6 @@ namespace update {
 // "Aktualizace byla dokončena s chybami: databáze odmítla 3 příkazy, ..." for the info message
 // kind (3 or 5) of the command that ended.
 QString completedWithFailures(int kind, int failedStatements, const QString& logFile);
-// "3 statements failed".
-QString statementsFailed(int failedStatements);
 
 // A command refused before it changed anything, as each surface says it: the window in Czech,
 // standard error in English.

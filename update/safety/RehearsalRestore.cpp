@@ -69,10 +69,7 @@ bool dropOwnRestore(const ConnectionSettings& production, const QString& copy)
         record.remove(serverOf(settings), copy);
         throw Interrupted{production.stopSignal()};
     }
-    if (dropOwnRestore(settings, copy)) {
-        record.remove(serverOf(settings), copy);
-    } else if (embedded) {
-        QFile::remove(copy);
+    if (removeFailedCopy(settings, copy) || embedded) {
         record.remove(serverOf(settings), copy);
     } else {
         production.log().WriteLog(
@@ -95,10 +92,10 @@ QString serverOf(const ConnectionSettings& settings)
     return QString::fromStdString(db::serviceTargetOf(settings.alias.toStdString()).serverPrefix);
 }
 
-void removeFailedCopy(const ConnectionSettings& production, const QString& copy)
+bool removeFailedCopy(const ConnectionSettings& production, const QString& copy)
 {
-    if (!dropOwnRestore(production, copy) && db::serviceTargetOf(production.alias.toStdString()).host.empty())
-        QFile::remove(copy);
+    return dropOwnRestore(production, copy)
+        || (db::serviceTargetOf(production.alias.toStdString()).host.empty() && QFile::remove(copy));
 }
 
 bool streamsBackupIntoCopy(const ConnectionSettings& settings)

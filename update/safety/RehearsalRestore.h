@@ -27,10 +27,11 @@ bool streamsBackupIntoCopy(const ConnectionSettings& settings);
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
                     qint64 copyBytes);
 
-// After a restore that failed: the copy it made goes, dropped by its engine or, where this
-// machine's engine made it and cannot open it (a disk that filled), as a file. The copy's name
-// was free before the restore, so whatever has it is the restore's work.
-void removeFailedCopy(const ConnectionSettings& production, const QString& copy);
+// After a restore that failed or was stopped: the copy it made goes, dropped by its engine or,
+// where this machine's engine made it and cannot open it (a disk that filled), as a file. The
+// copy's name was free before the restore, so whatever has it is the restore's work. False when
+// it could not be removed (a server's copy still being restored).
+bool removeFailedCopy(const ConnectionSettings& production, const QString& copy);
 
 // Backs the session's database up into report.backupFile (written by this program under a name
 // of its own until whole) and restores the backup into `copy` while it is being made, logging the "ZALOHA"
