@@ -12,8 +12,12 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -232,6 +236,34 @@ TEST_F(Rehearsal, AStopSignalDuringTheBackupAndRestoreLeavesNoCopyAndNoBackup)
     EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA CHYBA   | preruseno, nedokoncena zaloha")).size(), 1)
         << entries.join('\n').toStdString();
     EXPECT_EQ(entries.last(), QStringLiteral("PRERUSENO      | SIGINT"));
+}
+
+// A disk that fills while the backup streams into the copy: whichever side fails first, neither
+// the copy, nor the backup, nor a part of either is left, and the record keeps no copy.
+TEST_F(Rehearsal, ADiskThatFillsDuringTheRestoreLeavesNoCopyAndNoBackup)
+{
+    exec("create table TEST_BULK (ID integer, TXT varchar(160))");
+    exec("execute block as declare i integer = 0; begin while (i < 150000) do begin "
+         "insert into TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; end end");
+    // Room for the copy alone, as the rehearsal asks before it begins, but not for the backup too.
+    const std::filesystem::path disk = database.directory() / "disk";
+    std::filesystem::create_directory(disk);
+    const auto room = std::filesystem::file_size(database.path()) * 13 / 10;
+    const QString mount = QStringLiteral("mount -t tmpfs -o size=%1 tmpfs '%2' 2>/dev/null")
+                              .arg(room)
+                              .arg(QString::fromStdString(disk.string()));
+    if (std::system(mount.toLocal8Bit().constData()) != 0)
+        GTEST_SKIP() << "no small file system can be mounted here";
+    const std::unique_ptr<const char, std::function<void(const char*)>> unmount(
+        "", [&](const char*) { std::system(("umount '" + disk.string() + "'").c_str()); });
+
+    writeSettings("Backup=" + QByteArray::fromStdString((disk / "hotel.fbk").string()) + "\r\n");
+    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 2) << program.standardError().toStdString();
+    const QString report = program.standardOutput();
+    EXPECT_TRUE(report.contains(QStringLiteral(" se nezdarila: "))) << report.toStdString();
+    EXPECT_TRUE(std::filesystem::is_empty(disk)) << "a copy, a backup or a part of one is left";
+    std::ifstream record(QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012-zkouska.stav")).toStdString());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(record), {}), "") << "the record keeps no copy";
 }
 
 // Nobody else works in the database: the rehearsal's backup is the night's, and no second one is
