@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -28,7 +29,8 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The window without widgets: counts the groups by the repaints between them.
+// The window without widgets: counts the groups by the repaints between them, and notes the
+// time left the update shows as its stay groups pass a fifth, two fifths and so on.
 class CountingView final : public SilentView {
 public:
     int stayingGuestsOption() const override { return 2; }
@@ -37,7 +39,36 @@ public:
         ++repaints;
         SilentView::processPendingMessages();
     }
+    void showPhaseProgress(const update::PhaseProgress& progress) override
+    {
+        SilentView::showPhaseProgress(progress);
+        if (progress.phase != update::Phase::Update || progress.unitsPerStep <= 0)
+            return;
+        const double now = millisecondsSince(start);
+        const qint64 intoStep7 = progress.done - 6 * progress.unitsPerStep;
+        if (intoStep7 <= 0 && progress.done >= 6 * progress.unitsPerStep && step7Began == 0) {
+            step7Began = now;
+            percentAtStep7 = progress.percent().value_or(0);
+        }
+        const auto left = progress.millisecondsLeft();
+        for (Moment& moment : moments)
+            if (moment.at == 0 && intoStep7 * 100 >= moment.percentOfGroups * progress.unitsPerStep && left) {
+                moment.at = now;
+                moment.shownLeft = static_cast<double>(*left);
+                moment.shownPercent = progress.percent().value_or(0);
+            }
+    }
 
+    struct Moment {
+        int percentOfGroups = 0;
+        double at = 0;
+        double shownLeft = 0;
+        int shownPercent = 0;
+    };
+    Clock::time_point start = Clock::now();
+    double step7Began = 0;
+    int percentAtStep7 = 0;
+    std::vector<Moment> moments = {{20}, {40}, {60}, {80}};
     int repaints = 0;
 };
 
@@ -62,11 +93,21 @@ int main(int argc, char* argv[])
     CountingView view;
 
     auto start = Clock::now();
+    view.start = start;
     const bool updated = update::RunFullUpdate(session, view);
     const double updateMs = millisecondsSince(start);
     const int groups = view.repaints - 8;
     std::printf("full update, option c, %d staying groups:  %10.1f ms  (%.2f ms per group)\n", groups, updateMs,
                 groups > 0 ? updateMs / groups : 0.0);
+    std::printf("  steps 1 to 6 %.1f ms, step 7 and 8 %.1f ms; step 7 began at %d %%\n", view.step7Began,
+                updateMs - view.step7Began, view.percentAtStep7);
+    for (const CountingView::Moment& moment : view.moments) {
+        const double realLeft = updateMs - moment.at;
+        std::printf("  at %d %% of the groups (%.1f s): shown %d %%, about %.1f s left; really %.1f s left, %.0f %% gone"
+                    " (shown/real %.2f, goal 0.75 to 1.25)\n",
+                    moment.percentOfGroups, moment.at / 1000, moment.shownPercent, moment.shownLeft / 1000,
+                    realLeft / 1000, moment.at * 100 / updateMs, realLeft > 0 ? moment.shownLeft / realLeft : 0.0);
+    }
 
     start = Clock::now();
     const bool stocked = update::UpdateStockAndBanquets(session, view);

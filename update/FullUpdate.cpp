@@ -9,6 +9,7 @@
 #include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
 #include "update/StayingGuests.h"
+#include "update/UpdateEstimate.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 
@@ -79,32 +80,40 @@ void installServerObjects(UpdateSession& session)
 int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional<qint64> expected)
 {
     StatementRunner& runner = session.runner();
-    // A step is a hundred parts: step 7's stay groups, the night's longest work, share its hundred.
+    // A step is a hundred parts, so that step 7's stay groups move the step shown within it; the
+    // percent is the share of the night's time gone, its steps being far from even.
     constexpr qint64 kPartsOfAStep = 100;
+    // Without a connection every statement fails at once: there is no night to time.
+    const bool timed = session.isConnected();
+    const UpdateEstimate estimate = timed ? estimateUpdate(session, option) : UpdateEstimate{};
     QElapsedTimer clock;
     clock.start();
     PhaseProgress progress(Phase::Update, kSteps * kPartsOfAStep, false);
     progress.unitsPerStep = kPartsOfAStep;
     progress.expectedMilliseconds = expected;
-    // Without a connection every statement fails at once: there is no night to time.
-    const bool timed = session.isConnected();
     const int failedBefore = runner.failureCount();
-    const auto show = [&](qint64 done) {
+    QElapsedTimer step7;
+    qint64 groupsDone = 0;
+    qint64 groupsTotal = 0;
+    // `running`: the step whose rest, and the steps after it, are left.
+    const auto show = [&](qint64 done, int running) {
         progress.done = done;
         progress.failedStatements = runner.failureCount() - failedBefore;
         progress.elapsedMilliseconds = clock.elapsed();
+        progress.leftMilliseconds = estimate.millisecondsLeft(running, progress.elapsedMilliseconds,
+                                                              step7.isValid() ? step7.elapsed() : 0, groupsDone,
+                                                              groupsTotal);
         progress.finished = done == progress.total;
         if (timed)
             view.showPhaseProgress(progress);
         progress.shownPercent = progress.percent().value_or(0);
     };
-    QElapsedTimer step7;
     const std::function<void(qint64, qint64)> groupEnded = [&](qint64 done, qint64 total) {
-        // The groups are most of a large hotel's night: what is left goes by their pace.
-        progress.leftMilliseconds = millisecondsLeftAtPace(step7.elapsed(), done, total);
+        groupsDone = done;
+        groupsTotal = total;
         // Its last group leaves the step's end to the step itself.
         if (done < total)
-            show(6 * kPartsOfAStep + kPartsOfAStep * done / total);
+            show(6 * kPartsOfAStep + kPartsOfAStep * done / total, 7);
     };
     bool stayingGuestsRan = true;
     const std::vector<std::function<void()>> steps = {
@@ -118,16 +127,13 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
         // Deposits between the years need nothing in the database.
         [] {},
     };
-    show(0);
+    show(0, 1);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
         const int failedBeforeStep = runner.failureCount();
         if (step == 7)
             step7.start();
         steps.at(step - 1)();
-        // Once the groups are done, only step 8's moment is left.
-        if (step == 7 && progress.leftMilliseconds)
-            progress.leftMilliseconds = 0;
         if (runner.failureCount() > failedBeforeStep || !stayingGuestsRan)
             view.markStepFailed(step);
         else
@@ -135,7 +141,7 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
         stayingGuestsRan = true;
         view.processPendingMessages();
         view.setProgress(step);
-        show(step * kPartsOfAStep);
+        show(step * kPartsOfAStep, step + 1);
     }
     return runner.failureCount() - failedBefore;
 }

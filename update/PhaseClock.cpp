@@ -65,27 +65,36 @@ std::optional<int> PhaseProgress::percent() const
 {
     if (finished)
         return 100;
-    if (!totalKnown())
+    const std::optional<qint64> left = millisecondsLeft();
+    qint64 share = 0;
+    if (!bytes && (expectedMilliseconds || leftMilliseconds) && left)
+        share = std::max<qint64>(elapsedMilliseconds, 0) * 100 / std::max<qint64>(elapsedMilliseconds + *left, 1);
+    else if (totalKnown())
+        share = std::clamp<qint64>(done, 0, total) * 100 / total;
+    else
         return std::nullopt;
-    qint64 share = std::clamp<qint64>(done, 0, total) * 100 / total;
-    if (leftMilliseconds && elapsedMilliseconds > 0)
-        share = std::max(share, elapsedMilliseconds * 100 / (elapsedMilliseconds + std::max<qint64>(*leftMilliseconds, 0)));
     return static_cast<int>(std::min<qint64>(std::max<qint64>(share, shownPercent), 99));
 }
 
-std::optional<qint64> PhaseProgress::secondsLeft() const
+std::optional<qint64> PhaseProgress::millisecondsLeft() const
 {
     if (finished)
         return 0;
     if (expectedMilliseconds)
-        return std::max<qint64>(*expectedMilliseconds - elapsedMilliseconds, 0) / 1000;
+        return std::max<qint64>(*expectedMilliseconds - elapsedMilliseconds, 0);
     if (leftMilliseconds)
-        return std::max<qint64>(*leftMilliseconds, 0) / 1000;
+        return std::max<qint64>(*leftMilliseconds, 0);
     if (!totalKnown() || done <= 0 || elapsedMilliseconds <= 0)
         return std::nullopt;
     const qint64 left = std::max<qint64>(total - done, 0);
     return static_cast<qint64>(static_cast<double>(elapsedMilliseconds) * static_cast<double>(left)
-                               / static_cast<double>(done) / 1000.0);
+                               / static_cast<double>(done));
+}
+
+std::optional<qint64> PhaseProgress::secondsLeft() const
+{
+    const std::optional<qint64> left = millisecondsLeft();
+    return left ? std::optional<qint64>((*left + 500) / 1000) : std::nullopt;
 }
 
 qint64 millisecondsLeftAtPace(qint64 elapsedMilliseconds, qint64 done, qint64 total)

@@ -25,7 +25,8 @@ struct PhaseProgress {
     qint64 elapsedMilliseconds = 0;
     // The rehearsal's own figure for the whole phase, when there was one.
     std::optional<qint64> expectedMilliseconds;
-    // What is left by the pace of the work in hand (step 7's stay groups), when it is measured.
+    // What is left by the estimate of the work in hand (the update's steps, step 7's stay groups
+    // at their pace), when there is one.
     std::optional<qint64> leftMilliseconds;
     // The percent already shown: a pace that slows never takes it back.
     int shownPercent = 0;
@@ -35,10 +36,13 @@ struct PhaseProgress {
 
     bool totalKnown() const { return total > 0; }
     // 0 to 99 while the phase runs (a total is an estimate and the end is not yet proved), 100
-    // once it has ended well; nothing when the total is unknown. With the time left measured, the
-    // share of the time gone when that is more.
+    // once it has ended well; nothing when the total is unknown. Steps are uneven: a phase of
+    // steps whose time left is known shows the share of its time gone.
     std::optional<int> percent() const;
-    // Seconds left: by the rehearsal's figure when there is one, else by the pace so far.
+    // Milliseconds left: by the rehearsal's figure when there is one, else by the estimate of the
+    // work in hand, else by the pace so far.
+    std::optional<qint64> millisecondsLeft() const;
+    // The same to the nearest second.
     std::optional<qint64> secondsLeft() const;
     // For the window: "Záloha 37 %, zbývá asi 2 min".
     QString czech() const;

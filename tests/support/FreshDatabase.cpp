@@ -14,7 +14,7 @@ FreshDatabase::FreshDatabase(HotelData data)
     directory_ = pattern;
     file_ = directory_ / "hotel.fdb";
     const std::filesystem::path source = std::filesystem::path(HOTEL_TEMPLATE_DIR)
-        / (data == HotelData::Demo ? "hotel_demo.fdb" : "hotel_base.fdb");
+        / (data == HotelData::Demo ? "hotel_demo.fdb" : data == HotelData::ManyGroups ? "hotel_many.fdb" : "hotel_base.fdb");
     std::filesystem::copy_file(source, file_);
 }
 

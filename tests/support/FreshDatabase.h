@@ -8,6 +8,7 @@ namespace testsupport {
 enum class HotelData {
     Base, // schema, the hotel's procedures and its basic settings, no guests
     Demo, // Base plus the demo hotel's guests, stays, accounts and stock
+    ManyGroups, // Demo plus 400 generated stay groups, most of them over 31.12.2011
 };
 
 // A private copy of a stand-in hotel database in a directory of its own, removed with the object.
