@@ -29,6 +29,12 @@ constexpr const char* kUsage =
     "                      and checked, a report printed, the copy dropped; the database\n"
     "                      itself is never changed (exit 0 nothing wrong, 1 a statement\n"
     "                      failed or something is left, 2 it could not be made)\n"
+    "  dph2012 --restore [FILE] [--yes]\n"
+    "                      the way back: the newest backup this program made of the\n"
+    "                      database (or FILE, one of them) restored in its place; today's\n"
+    "                      database is kept beside it as <name>-po-aktualizaci-<date-time>;\n"
+    "                      asks on a terminal, else needs --yes (exit 0 restored, 2 failed,\n"
+    "                      nothing changed, 3 refused, nothing changed)\n"
     "  dph2012 --help      this text (also -h, -? and /?); connects to nothing\n"
     "  dph2012 --version   the version; connects to nothing\n"
     "  Any other argument that begins with \"--\" prints this text and ends with 64.\n"
@@ -50,7 +56,8 @@ constexpr const char* kUsage =
     "  QVTDPH2012.log   the run log, appended to by every run\n"
     "  QVTDPH2012-zkouska.log  the statements of the rehearsals\n"
     "  QVTDPH2012-zkouska.stav the rehearsal copies made and not yet dropped\n"
-    "  QVTDPH2012-volba.stav   per database, the option step 7 last ran with (for --check)\n";
+    "  QVTDPH2012-volba.stav   per database, the option step 7 last ran with (for --check)\n"
+    "  QVTDPH2012-zalohy.stav  the backups made, with their SHA-256 (for --restore)\n";
 
 } // namespace
 
@@ -84,7 +91,8 @@ std::optional<int> stayingGuestsOptionArgument(std::string_view argument)
 
 bool refuseUnknownOption(std::string_view argument)
 {
-    if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse" || argument == "--update")
+    if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse" || argument == "--update"
+        || argument == "--restore")
         return false;
     printUsageForMistake("unknown argument " + std::string(argument));
     return true;

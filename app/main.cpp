@@ -1,6 +1,7 @@
 #include "app/AutomaticRun.h"
 #include "app/CheckCommand.h"
 #include "app/RehearseCommand.h"
+#include "app/RestoreCommand.h"
 #include "app/Display.h"
 #include "app/StderrFilter.h"
 #include "app/StopSignals.h"
@@ -68,6 +69,10 @@ int runProgram(int& argc, char** argv)
         const QCoreApplication application(argc, argv);
         return app::runRehearseCommand(QCoreApplication::applicationDirPath(),
                                        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--restore")) {
+        const QCoreApplication application(argc, argv);
+        return app::runRestoreCommand(QCoreApplication::applicationDirPath(), QCoreApplication::arguments().mid(2));
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--update")) {
         const std::optional<int> option = app::stayingGuestsOptionArgument(argc > 2 ? argv[2] : "");

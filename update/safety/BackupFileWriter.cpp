@@ -56,6 +56,7 @@ BackupFileWriter::~BackupFileWriter()
 
 void BackupFileWriter::write(const char* data, std::size_t length)
 {
+    hash_.addData(QByteArrayView(data, static_cast<qsizetype>(length)));
     for (std::size_t done = 0; done < length;) {
         const ssize_t count = ::write(fd_, data + done, length - done);
         if (count < 0 && errno == EINTR)

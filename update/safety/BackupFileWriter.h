@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QString>
 
 #include <cstddef>
@@ -26,12 +27,15 @@ public:
     void finish();
 
     QString temporaryPath() const { return QString::fromLocal8Bit(temporary_); }
+    // The SHA-256 of what was written, in hexadecimal: the way back proves the file by it.
+    QString sha256() const { return QString::fromLatin1(hash_.result().toHex()); }
 
 private:
     QByteArray file_;
     QByteArray temporary_;
     int fd_ = -1;
     bool named_ = false;
+    QCryptographicHash hash_{QCryptographicHash::Sha256};
 };
 
 } // namespace update

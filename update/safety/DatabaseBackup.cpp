@@ -7,6 +7,8 @@
 #include "update/RunLog.h"
 #include "update/Stop.h"
 #include "update/safety/BackupFileWriter.h"
+#include "update/safety/BackupRecord.h"
+#include "update/safety/DatabaseChanges.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"
 #include "update/StatementRunner.h"
@@ -171,11 +173,15 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     if (const QString failure = takeBackupName(session, target, file); !failure.isEmpty())
         return failure;
     view.showBackupProgress(file);
+    // What the backup holds: everything committed before it began.
+    const std::optional<TransactionMark> mark = markTransactions(session);
     QElapsedTimer clock;
     clock.start();
     const db::ServiceBackup backup(settings.alias.toStdString(), target, settings.user.toStdString(),
                                    settings.password.toStdString(), settings.connectTimeout);
     std::uint64_t watchTransactions = 0;
+    // Kept by the worker too: a worker left behind outlives this call.
+    const auto sha256 = std::make_shared<QString>();
     // A server's file is not this machine's to measure: its backup has no known total.
     PhaseProgress progress(Phase::Backup, embedded ? databaseBytes(session.Database1) : 0);
     progress.expectedMilliseconds = expectedMilliseconds;
@@ -183,12 +189,13 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     // This machine's engine hands the backup to this program, which writes it itself; a server
     // writes its own file.
     const ServiceJob job = embedded
-        ? ServiceJob([backup, file, &watchTransactions](const auto&, const auto& stop) {
+        ? ServiceJob([backup, file, &watchTransactions, sha256](const auto&, const auto& stop) {
               BackupFileWriter writer(file);
               const std::uint64_t bytes = backup.stream(
                   [&writer](const std::string& piece) { writer.write(piece.data(), piece.size()); }, stop,
                   &watchTransactions);
               writer.finish();
+              *sha256 = writer.sha256();
               return std::optional<std::uint64_t>(bytes);
           })
         : ServiceJob([backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
@@ -227,6 +234,8 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     progress.finished = true;
     view.showPhaseProgress(progress);
     logBackupMade(log, bytes, clock.elapsed());
+    recordBackupMade(session, {settings.alias, file, bytes, *sha256, QDateTime::currentDateTimeUtc(), false,
+                               mark ? mark->next : 0, 0});
     if (madeFile)
         *madeFile = file;
     // A signal during the backup's last moments: the backup stands, the update does not start.

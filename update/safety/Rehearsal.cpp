@@ -15,6 +15,7 @@
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/RehearsalRestore.h"
 #include "update/PhaseSize.h"
+#include "update/safety/BackupRecord.h"
 #include "update/safety/UpdateClaim.h"
 
 #include <QDateTime>
@@ -325,6 +326,9 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         report.restoreMilliseconds = phase.restart();
         if (!restoreFailure.isEmpty())
             copyFailure = QStringLiteral("obnova zalohy se nezdarila: ") + restoreFailure;
+        else if (const QString unrecorded = BackupRecord(production.programDir()).markProved(settings.alias, report.backupFile);
+                 !unrecorded.isEmpty())
+            log.WriteLog(QStringLiteral("ZKOUSKA        | overeni zalohy nelze zaznamenat: ") + unrecorded);
     }
     if (!copyFailure.isEmpty()) {
         report.notMade = copyFailure;

@@ -9,6 +9,8 @@
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 #include "update/safety/BackupFileWriter.h"
+#include "update/safety/BackupRecord.h"
+#include "update/safety/DatabaseChanges.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/OwnFile.h"
@@ -150,8 +152,11 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     struct Found {
         db::StreamedCopyResult result;
         std::uint64_t watchTransactions = 0;
+        QString sha256;
     };
     const auto found = std::make_shared<Found>();
+    // What the backup holds: everything committed before it began.
+    const std::optional<TransactionMark> mark = markTransactions(production);
     // The copy grows back to about the database's size while the backup passes on its way.
     PhaseProgress progress(Phase::BackupAndRestore, productionBytes);
     QElapsedTimer clock;
@@ -170,6 +175,7 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
                 &found->watchTransactions);
             try {
                 file->finish();
+                found->sha256 = file->sha256();
             } catch (...) {
                 throw db::StreamFailed(db::StreamSide::Keeping, std::current_exception());
             }
@@ -218,6 +224,9 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     progress.finished = true;
     view.showPhaseProgress(progress);
     logBackupMade(log, static_cast<qint64>(found->result.backupBytes), found->result.backupMilliseconds);
+    // Restored in full on its way: the way back is proved.
+    recordBackupMade(production, {settings.alias, report.backupFile, static_cast<qint64>(found->result.backupBytes),
+                                  found->sha256, QDateTime::currentDateTimeUtc(), true, mark ? mark->next : 0, 0});
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "update/safety/UpdateClaim.h"
 
+#include "update/safety/BackupRecord.h"
+
 #include "db/DatabaseClaim.h"
 #include "db/EngineError.h"
 #include "update/CommandGuard.h"
@@ -41,6 +43,7 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
         return false;
     }
     bool ran = false;
+    const int sentBefore = session.runner().statementCount();
     try {
         std::optional<HeldClaim> claim;
         try {
@@ -85,6 +88,9 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     } catch (const db::ConnectAbandoned&) {
         ran = false;
     }
+    // What the program itself wrote since its backup is no one else's work to keep on the way back.
+    if (session.runner().statementCount() > sentBefore)
+        recordOwnWork(session);
     if (const int signal = session.stopSignal()) {
         StopRun(session, signal);
         return false;

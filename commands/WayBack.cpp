@@ -1,0 +1,301 @@
+#include "commands/WayBack.h"
+
+#include "db/Connection.h"
+#include "db/EngineError.h"
+#include "db/ResultSet.h"
+#include "db/ServiceBackup.h"
+#include "update/RunLog.h"
+#include "update/Settings.h"
+#include "update/Stop.h"
+#include "update/UpdateSession.h"
+#include "update/UpdateView.h"
+#include "update/VisibleText.h"
+#include "update/safety/BackupHeader.h"
+#include "update/safety/OtherAttachments.h"
+#include "update/safety/OthersWork.h"
+#include "update/safety/RehearsalRestore.h"
+#include "update/safety/UpdateClaim.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace commands {
+
+namespace {
+
+const QString kPrefix = QStringLiteral("NAVRAT").leftJustified(15) + QStringLiteral("| ");
+const QString kRefusedPrefix = QStringLiteral("NAVRAT ODMITNUT").leftJustified(15) + QStringLiteral("| ");
+const QString kFailedPrefix = QStringLiteral("NAVRAT CHYBA").leftJustified(15) + QStringLiteral("| ");
+
+// A refusal: nothing has been changed.
+struct Refused {
+    QString why;
+};
+
+// "/data/hotel.fdb" with "-po-aktualizaci-20120101-0830" -> "/data/hotel-po-aktualizaci-20120101-0830.fdb".
+QString besides(const QString& database, const QString& insert)
+{
+    const QFileInfo info(database);
+    const QString suffix = info.completeSuffix();
+    const QString base = info.absolutePath() + QLatin1Char('/') + info.baseName();
+    return suffix.isEmpty() ? base + insert : base + insert + QLatin1Char('.') + suffix;
+}
+
+// A name beside the database that nothing has: with the time, and a counter when that is taken.
+QString freeNameBeside(const QString& database, const QString& insert)
+{
+    const QString stamped = insert + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = besides(database, stamped);
+    for (int counter = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++counter) {
+        if (counter > 99)
+            throw Refused{QStringLiteral("nazvy %1 jsou obsazene").arg(name)};
+        name = besides(database, stamped + QStringLiteral("-%1").arg(counter));
+    }
+    return name;
+}
+
+QString sha256Of(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return {};
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QString systemError(const QString& what)
+{
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+class WayBack {
+public:
+    WayBack(update::UpdateSession& session, update::UpdateView& view, QString file,
+            const std::function<bool(const WayBackPlan&)>& confirm)
+        : session_(session), view_(view), file_(std::move(file)), confirm_(confirm)
+    {
+    }
+
+    WayBackEnd run()
+    {
+        try {
+            const WayBackPlan plan = prepare();
+            return putBack(plan);
+        } catch (const Refused& refused) {
+            session_.noteCommandRefused();
+            log(kRefusedPrefix + refused.why + QStringLiteral("; databaze se nezmenila"));
+            view_.showRefusal({QString::fromUtf8("Návrat nebyl proveden, databáze se nezměnila: ") + refused.why,
+                               QStringLiteral("the way back was refused, nothing was changed: ") + refused.why});
+            return WayBackEnd::Refused;
+        }
+    }
+
+private:
+    void log(const QString& text) const { session_.log().WriteLog(text); }
+
+    WayBackPlan prepare()
+    {
+        const update::ConnectionSettings settings = session_.settings();
+        if (!db::serviceTargetOf(settings.alias.toStdString()).host.empty())
+            throw Refused{QStringLiteral("navrat pres server zatim program neumi; zalohu obnovte nastrojem gbak")};
+        WayBackPlan plan;
+        plan.database = QString::fromStdString(
+            session_.Database1.selectFirst("select trim(MON$DATABASE_NAME) from MON$DATABASE").text(0));
+        const std::optional<update::OtherAttachments> others = update::readOtherAttachments(session_.Database1);
+        if (!others || others->onlyOwnVisible)
+            throw Refused{QStringLiteral("nelze zjistit, kdo dalsi je k databazi pripojen (uzivatel %1 nevidi cizi "
+                                         "pripojeni)")
+                              .arg(settings.user)};
+        if (!others->attachments.isEmpty())
+            throw Refused{QStringLiteral("k databazi je pripojen jiny program: ") + others->attachments.join(QStringLiteral("; "))};
+
+        const std::vector<update::RecordedBackup> backups = update::BackupRecord(session_.programDir()).of(settings.alias);
+        std::size_t chosen = backups.size();
+        if (file_.isEmpty()) {
+            if (backups.empty())
+                throw Refused{QStringLiteral("program nema zaznamenanou zadnou zalohu teto databaze")};
+            chosen = backups.size() - 1;
+        } else {
+            const QString wanted = QFileInfo(file_).canonicalFilePath();
+            for (std::size_t at = backups.size(); at-- > 0;)
+                if (!wanted.isEmpty() && QFileInfo(backups[at].file).canonicalFilePath() == wanted) {
+                    chosen = at;
+                    break;
+                }
+            if (chosen == backups.size())
+                throw Refused{QStringLiteral("soubor %1 neni zaloha, kterou tento program udelal z teto databaze").arg(file_)};
+        }
+        plan.backup = backups[chosen];
+        const QFileInfo backupFile(plan.backup.file);
+        if (!backupFile.isFile())
+            throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
+        if (backupFile.size() != plan.backup.bytes)
+            throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
+        if (plan.backup.sha256.isEmpty() || sha256Of(plan.backup.file) != plan.backup.sha256)
+            throw Refused{QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file)};
+        const std::optional<QString> named = update::backedUpDatabase(plan.backup.file);
+        if (!named || QFileInfo(*named).absoluteFilePath() != QFileInfo(plan.database).absoluteFilePath())
+            throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
+                              .arg(plan.backup.file, named.value_or(QStringLiteral("?")), plan.database)};
+
+        // Everything this program did since that backup is its own to undo.
+        std::vector<std::pair<qint64, qint64>> own;
+        for (std::size_t at = chosen; at < backups.size(); ++at)
+            own.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
+        const update::OthersWork others2 = update::othersWorkSince(session_.Database1, plan.backup.transactionAtBackup, own);
+        if (others2.found())
+            throw Refused{QStringLiteral("od zalohy zapsal do databaze i nekdo jiny nez tento program, jeho prace by se "
+                                         "ztratila: ")
+                          + others2.text()
+                          + (others2.who.isEmpty() ? QStringLiteral(" (jeho pripojeni uz skoncilo)")
+                                                   : QStringLiteral(" (") + others2.who.join(QStringLiteral(", ")) + QLatin1Char(')'))};
+
+        plan.kept = freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"));
+        log(kPrefix + plan.text());
+        if (!confirm_(plan))
+            throw Refused{QStringLiteral("operator navrat nepotvrdil")};
+        return plan;
+    }
+
+    WayBackEnd putBack(const WayBackPlan& plan)
+    {
+        QString restored;
+        try {
+            restored = freeNameBeside(plan.database, QStringLiteral("-navrat-"));
+        } catch (const Refused& taken) {
+            return failed(taken.why, QString());
+        }
+        log(kPrefix + QStringLiteral("Obnova zalohy do ") + restored);
+        QString failure;
+        try {
+            failure = update::restoreCopy(session_, view_, plan.backup.file, restored, plan.backup.bytes);
+        } catch (const update::Interrupted&) {
+            log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
+            throw;
+        }
+        if (!failure.isEmpty()) {
+            update::removeFailedCopy(session_.settings(), restored);
+            return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure, QString());
+        }
+        if (const QString unusable = takeOverOwnerAndMode(plan.database, restored); !unusable.isEmpty())
+            return failed(unusable, restored);
+        QString unusable;
+        const std::optional<qint64> restoredNext = opens(restored, unusable);
+        if (!restoredNext)
+            return failed(QStringLiteral("obnovenou databazi nelze otevrit: ") + unusable, restored);
+
+        // From here on the names change: a stop waits for both, so the log can say where each is.
+        const update::UpdateSession::StopsHeld held(session_);
+        if (::renameat2(AT_FDCWD, QFile::encodeName(plan.database).constData(), AT_FDCWD,
+                        QFile::encodeName(restored).constData(), RENAME_EXCHANGE) != 0)
+            return failed(systemError(QStringLiteral("zamena nazvu %1 a %2").arg(plan.database, restored)), restored);
+        log(kPrefix + QStringLiteral("Databaze %1 je obnovena ze zalohy %2").arg(plan.database, plan.backup.file));
+        QString kept = plan.kept;
+        if (::renameat2(AT_FDCWD, QFile::encodeName(restored).constData(), AT_FDCWD,
+                        QFile::encodeName(plan.kept).constData(), RENAME_NOREPLACE) != 0) {
+            log(kFailedPrefix + systemError(QStringLiteral("prejmenovani na %1").arg(plan.kept)));
+            kept = restored;
+        }
+        log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan jako ") + kept);
+        // The database now counts its transactions from the restore's: the marks of the backups
+        // made before belong to the state kept beside.
+        if (const QString unrecorded = update::BackupRecord(session_.programDir())
+                                           .restart(session_.settings().alias, plan.backup, *restoredNext);
+            !unrecorded.isEmpty())
+            log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
+        session_.Database1.close();
+        return WayBackEnd::Restored;
+    }
+
+    // The restored file is the hotel's database from now on: it gets the owner and the rights
+    // of the file it replaces.
+    static QString takeOverOwnerAndMode(const QString& database, const QString& restored)
+    {
+        struct stat original = {};
+        if (::stat(QFile::encodeName(database).constData(), &original) != 0)
+            return systemError(database);
+        const QByteArray path = QFile::encodeName(restored);
+        struct stat made = {};
+        if (::stat(path.constData(), &made) != 0)
+            return systemError(restored);
+        if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid)
+            && ::chown(path.constData(), original.st_uid, original.st_gid) != 0)
+            return systemError(QStringLiteral("vlastnika %1 nelze nastavit jako u %2").arg(restored, database));
+        if (::chmod(path.constData(), original.st_mode & 07777) != 0)
+            return systemError(QStringLiteral("prava %1 nelze nastavit jako u %2").arg(restored, database));
+        return {};
+    }
+
+    // The restored database's next transaction, once it has opened and answered; else why not.
+    std::optional<qint64> opens(const QString& restored, QString& why) const
+    {
+        try {
+            db::Connection copy;
+            copy.setDatabase(restored.toStdString());
+            copy.setUser(session_.settings().user.toStdString());
+            copy.setPassword(session_.settings().password.toStdString());
+            copy.open();
+            copy.selectFirst("select count(*) from RDB$RELATIONS");
+            const qint64 next = copy.selectFirst("select MON$NEXT_TRANSACTION from MON$DATABASE").integer(0);
+            copy.close();
+            return next;
+        } catch (const db::EngineError& error) {
+            why = update::visibleText(QString::fromStdString(error.what()));
+        } catch (const std::exception& error) {
+            why = update::visibleText(QString::fromLocal8Bit(error.what()));
+        }
+        return std::nullopt;
+    }
+
+    WayBackEnd failed(const QString& why, const QString& restored)
+    {
+        if (!restored.isEmpty() && !QFile::remove(restored))
+            log(kFailedPrefix + QStringLiteral("obnovenou kopii %1 nelze odstranit").arg(restored));
+        log(kFailedPrefix + why + QStringLiteral("; databaze zustava beze zmeny"));
+        view_.showCommandError(QString::fromUtf8("Návrat se nezdařil, databáze zůstává beze změny: ") + why);
+        return WayBackEnd::Failed;
+    }
+
+    update::UpdateSession& session_;
+    update::UpdateView& view_;
+    const QString file_;
+    const std::function<bool(const WayBackPlan&)>& confirm_;
+};
+
+} // namespace
+
+QString WayBackPlan::text() const
+{
+    return QStringLiteral("Databaze %1 bude nahrazena zalohou %2 z %3 (%4); jeji dnesni stav zustane jako %5")
+        .arg(database, backup.file, backup.made.toLocalTime().toString(QStringLiteral("d.M.yyyy H:mm:ss")),
+             backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"), kept);
+}
+
+WayBackEnd RestoreDatabase(update::UpdateSession& session, update::UpdateView& view, const QString& file,
+                           const std::function<bool(const WayBackPlan&)>& confirm)
+{
+    WayBackEnd end = WayBackEnd::Refused;
+    update::RunClaimed(session, view, [&] {
+        end = WayBack(session, view, file, confirm).run();
+        return end == WayBackEnd::Restored;
+    });
+    return end;
+}
+
+} // namespace commands

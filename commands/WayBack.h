@@ -1,0 +1,41 @@
+#pragma once
+
+#include "update/safety/BackupRecord.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace update {
+class UpdateSession;
+class UpdateView;
+} // namespace update
+
+namespace commands {
+
+// What the way back will do, for the operator's consent: the backup that goes back in place of
+// the database, and the name today's database is kept under.
+struct WayBackPlan {
+    update::RecordedBackup backup;
+    QString database;
+    QString kept;
+
+    // The plan in the operator's words (Czech, for the terminal and the log).
+    QString text() const;
+};
+
+// How the way back ended, as the process's exit status.
+enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
+
+// Puts back the newest backup this program made of the session's database (or `file`, which must
+// be one of them) in its place. Refuses, changing nothing, when another program is attached,
+// when anyone but this program wrote into the database since the backup, when the file is not
+// the one recorded (its size, its SHA-256, the database its header names), when another update
+// of the database runs, or when `confirm` does not consent. Today's database is kept beside under
+// "<name>-po-aktualizaci-<date-time>": the backup is restored beside it, opened, and the two
+// names are exchanged at once, so the name always holds a whole database. A stop signal before
+// the exchange leaves today's database in place and nothing beside it.
+WayBackEnd RestoreDatabase(update::UpdateSession& session, update::UpdateView& view, const QString& file,
+                           const std::function<bool(const WayBackPlan&)>& confirm);
+
+} // namespace commands

@@ -1,0 +1,131 @@
+// The way back: the night's backup put back in place of the database by `dph2012 --restore`,
+// today's database kept beside it, and every reason to refuse leaving the database as it is.
+
+#include "FreshDatabase.h"
+#include "InstalledProgram.h"
+#include "NightEndState.h"
+
+#include "db/Connection.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+EndState endStateOf(const std::string& file)
+{
+    db::Connection connection;
+    connection.setDatabase(file);
+    connection.setUser("SYSDBA");
+    return nightEndState(connection);
+}
+
+void expectSame(const EndState& actual, const EndState& expected)
+{
+    for (const auto& [part, rows] : actual)
+        EXPECT_EQ(rows, expected.at(part)) << part;
+}
+
+// The demo hotel updated unattended with option c, its backup made before, as a night leaves it.
+class WayBack : public testing::Test {
+protected:
+    WayBack()
+    {
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path())
+                                  + "\r\nUser=SYSDBA\r\nBackup=" + backup().toUtf8() + "\r\n");
+    }
+
+    void SetUp() override
+    {
+        before = endStateOf(database.path());
+        ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+        after = endStateOf(database.path());
+        ASSERT_NE(before.at("reservation lines"), after.at("reservation lines"));
+    }
+
+    QString backup() const { return QString::fromStdString((database.directory() / "hotel.fbk").string()); }
+
+    // The files beside the database whose names the way back gave them.
+    QStringList kept() const
+    {
+        return QDir(QString::fromStdString(database.directory().string()))
+            .entryList({QStringLiteral("hotel-po-aktualizaci-*.fdb")}, QDir::Files);
+    }
+
+    const FreshDatabase database{HotelData::Demo};
+    InstalledProgram program;
+    EndState before, after;
+};
+
+TEST_F(WayBack, PutsTheBackupBackAndKeepsTodaysDatabaseBesideIt)
+{
+    ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
+    expectSame(endStateOf(database.path()), before);
+    ASSERT_EQ(kept().size(), 1);
+    expectSame(endStateOf((database.directory() / kept().front().toStdString()).string()), after);
+    // Nothing since the backup is anyone else's: the same way back again is allowed and changes nothing.
+    ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
+    expectSame(endStateOf(database.path()), before);
+}
+
+// Each refusal leaves the updated database where it is, with nothing beside it, and says why.
+TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
+{
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        QStringList arguments;
+        const char* said;
+    } cases[] = {
+        {"no terminal and no --yes", [] {}, {QStringLiteral("--restore")}, "needs --yes"},
+        {"a commit by another program since", [this] {
+             db::Connection other;
+             other.setDatabase(database.path());
+             other.setUser("SYSDBA");
+             other.open();
+             other.execute("update QVT_KONFIG set HODNOTACZ = HODNOTACZ where ITEM = (select min(ITEM) from QVT_KONFIG)");
+             other.close();
+         }, {QStringLiteral("--restore"), QStringLiteral("--yes")}, "QVT_KONFIG"},
+        {"a backup file changed since", [this] {
+             QFile file(backup());
+             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+             file.seek(file.size() / 2);
+             const char flipped = static_cast<char>(file.peek(1).at(0) ^ 0x55);
+             file.write(&flipped, 1);
+         }, {QStringLiteral("--restore"), QStringLiteral("--yes")}, "SHA-256"},
+        {"a file this program did not back this database up into", [this] {
+             ASSERT_TRUE(QFile::copy(backup(), backup() + QStringLiteral(".copy")));
+         }, {QStringLiteral("--restore"), backup() + QStringLiteral(".copy"), QStringLiteral("--yes")}, "neni zaloha"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        each.arrange();
+        const EndState now = endStateOf(database.path());
+        EXPECT_EQ(program.run(each.arguments), 3) << program.standardError().toStdString();
+        EXPECT_TRUE(program.standardError().contains(QString::fromLatin1(each.said))) << program.standardError().toStdString();
+        expectSame(endStateOf(database.path()), now);
+        EXPECT_TRUE(kept().isEmpty());
+    }
+}
+
+// The embedded engine lets one program at a time open the database: one that has it open keeps
+// the way back out.
+TEST_F(WayBack, AnotherProgramWithTheDatabaseOpenRefusesIt)
+{
+    db::Connection other;
+    other.setDatabase(database.path());
+    other.setUser("SYSDBA");
+    other.open();
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3);
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("cannot be opened"))) << program.standardError().toStdString();
+    other.close();
+    expectSame(endStateOf(database.path()), after);
+}
+
+} // namespace

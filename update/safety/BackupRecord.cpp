@@ -1,0 +1,150 @@
+#include "update/safety/BackupRecord.h"
+
+#include "update/RunLog.h"
+#include "update/UpdateSession.h"
+#include "update/safety/DatabaseChanges.h"
+#include "update/safety/OwnFile.h"
+
+#include <QDir>
+#include <QList>
+
+#include <algorithm>
+
+namespace update {
+
+namespace {
+
+// The newest ones are enough to go back with; an endless record would only grow.
+constexpr std::size_t kKept = 50;
+
+// One line per backup, its fields separated by tabs, in the order of RecordedBackup.
+constexpr int kFields = 8;
+
+bool fitsALine(const QString& text)
+{
+    return !text.contains(QLatin1Char('\t')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+}
+
+std::optional<RecordedBackup> parsed(const QByteArray& line)
+{
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() != kFields)
+        return std::nullopt;
+    RecordedBackup backup;
+    bool ok[4] = {};
+    backup.database = QString::fromUtf8(fields[0]);
+    backup.file = QString::fromUtf8(fields[1]);
+    backup.bytes = fields[2].toLongLong(&ok[0]);
+    backup.sha256 = QString::fromLatin1(fields[3]);
+    backup.made = QDateTime::fromString(QString::fromLatin1(fields[4]), Qt::ISODate);
+    backup.proved = fields[5] == "1";
+    backup.transactionAtBackup = fields[6].toLongLong(&ok[1]);
+    backup.transactionAfterOwnWork = fields[7].toLongLong(&ok[2]);
+    ok[3] = backup.made.isValid() && !backup.file.isEmpty() && (fields[5] == "0" || fields[5] == "1");
+    if (!std::all_of(std::begin(ok), std::end(ok), [](bool each) { return each; }))
+        return std::nullopt;
+    return backup;
+}
+
+QByteArray line(const RecordedBackup& backup)
+{
+    return backup.database.toUtf8() + '\t' + backup.file.toUtf8() + '\t' + QByteArray::number(backup.bytes) + '\t'
+        + backup.sha256.toLatin1() + '\t' + backup.made.toUTC().toString(Qt::ISODate).toLatin1() + '\t'
+        + (backup.proved ? "1" : "0") + '\t' + QByteArray::number(backup.transactionAtBackup) + '\t'
+        + QByteArray::number(backup.transactionAfterOwnWork) + '\n';
+}
+
+} // namespace
+
+BackupRecord::BackupRecord(const QString& programDir) : filePath_(QDir(programDir).filePath(kBackupRecordFileName)) {}
+
+std::vector<RecordedBackup> BackupRecord::all() const
+{
+    std::vector<RecordedBackup> backups;
+    if (const std::optional<QByteArray> content = readOwnFile(filePath_))
+        for (const QByteArray& each : content->split('\n'))
+            if (const std::optional<RecordedBackup> backup = parsed(each))
+                backups.push_back(*backup);
+    return backups;
+}
+
+QString BackupRecord::write(const std::vector<RecordedBackup>& backups) const
+{
+    QByteArray content;
+    for (std::size_t at = backups.size() > kKept ? backups.size() - kKept : 0; at < backups.size(); ++at)
+        content += line(backups[at]);
+    const QString failure = replaceOwnFile(filePath_, content);
+    return failure.isEmpty() ? failure : filePath_ + QStringLiteral(": ") + failure;
+}
+
+QString BackupRecord::add(const RecordedBackup& backup) const
+{
+    if (!fitsALine(backup.database) || !fitsALine(backup.file) || !fitsALine(backup.sha256))
+        return QStringLiteral("%1: zalohu %2 nelze zaznamenat").arg(filePath_, backup.file);
+    std::vector<RecordedBackup> backups = all();
+    backups.push_back(backup);
+    return write(backups);
+}
+
+QString BackupRecord::markProved(const QString& database, const QString& file) const
+{
+    std::vector<RecordedBackup> backups = all();
+    for (RecordedBackup& backup : backups)
+        if (backup.database == database && backup.file == file)
+            backup.proved = true;
+    return write(backups);
+}
+
+QString BackupRecord::restart(const QString& database, RecordedBackup restored, qint64 nextTransaction) const
+{
+    std::vector<RecordedBackup> backups = all();
+    backups.erase(std::remove_if(backups.begin(), backups.end(),
+                                 [&](const RecordedBackup& backup) { return backup.database == database; }),
+                  backups.end());
+    restored.transactionAtBackup = nextTransaction;
+    restored.transactionAfterOwnWork = 0;
+    backups.push_back(restored);
+    return write(backups);
+}
+
+QString BackupRecord::noteOwnWork(const QString& database, qint64 nextTransaction) const
+{
+    std::vector<RecordedBackup> backups = all();
+    const auto newest = std::find_if(backups.rbegin(), backups.rend(),
+                                     [&](const RecordedBackup& backup) { return backup.database == database; });
+    if (newest == backups.rend())
+        return {};
+    newest->transactionAfterOwnWork = std::max(newest->transactionAfterOwnWork, nextTransaction);
+    return write(backups);
+}
+
+std::vector<RecordedBackup> BackupRecord::of(const QString& database) const
+{
+    std::vector<RecordedBackup> backups = all();
+    backups.erase(std::remove_if(backups.begin(), backups.end(),
+                                 [&](const RecordedBackup& backup) { return backup.database != database; }),
+                  backups.end());
+    return backups;
+}
+
+void recordBackupMade(UpdateSession& session, const RecordedBackup& backup)
+{
+    if (session.onRehearsalCopy())
+        return;
+    if (const QString failure = BackupRecord(session.programDir()).add(backup); !failure.isEmpty())
+        session.log().WriteLog(QStringLiteral("ZALOHA CHYBA   | zalohu nelze zaznamenat pro navrat: ") + failure);
+}
+
+void recordOwnWork(UpdateSession& session)
+{
+    if (session.onRehearsalCopy() || !session.isConnected())
+        return;
+    const std::optional<TransactionMark> mark = markTransactions(session);
+    if (!mark)
+        return;
+    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, mark->next);
+        !failure.isEmpty())
+        session.log().WriteLog(QStringLiteral("               | konec prace programu nelze zaznamenat pro navrat: ") + failure);
+}
+
+} // namespace update

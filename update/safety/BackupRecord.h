@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace update {
+
+class UpdateSession;
+
+// The file beside the run log where this program notes the backups it made, for the way back:
+// written by it alone, read only when it is a plain file of this user.
+inline const QString kBackupRecordFileName = QStringLiteral("QVTDPH2012-zalohy.stav");
+
+// One backup as the program made it.
+struct RecordedBackup {
+    QString database;  // as DPH.ini names it
+    QString file;      // where the engine wrote it
+    qint64 bytes = 0;
+    QString sha256;    // hexadecimal; empty when a server wrote the file where this machine cannot read it
+    QDateTime made;    // when it was finished, in UTC
+    bool proved = false; // a restore of it (the rehearsal's) succeeded
+    // The database's next transaction when the backup began, and after the last command of this
+    // program that changed the database since (0 when none did): a record written by a later
+    // transaction is someone else's work.
+    qint64 transactionAtBackup = 0;
+    qint64 transactionAfterOwnWork = 0;
+
+    // The transaction from which on anything written is not this program's.
+    qint64 othersFrom() const { return std::max(transactionAtBackup, transactionAfterOwnWork); }
+};
+
+class BackupRecord {
+public:
+    explicit BackupRecord(const QString& programDir);
+
+    QString filePath() const { return filePath_; }
+    // Each returns an empty text when the record was written, else why not.
+    QString add(const RecordedBackup& backup) const;
+    QString markProved(const QString& database, const QString& file) const;
+    // After the way back: the database's backups are only `restored`, whose content the database
+    // now holds from `nextTransaction` on (a restored database counts its transactions anew).
+    QString restart(const QString& database, RecordedBackup restored, qint64 nextTransaction) const;
+    // Notes that this program has changed the database up to `nextTransaction`, on its newest backup.
+    QString noteOwnWork(const QString& database, qint64 nextTransaction) const;
+
+    // The database's backups, the newest last; none when the record is missing or not this
+    // program's own.
+    std::vector<RecordedBackup> of(const QString& database) const;
+
+private:
+    std::vector<RecordedBackup> all() const;
+    QString write(const std::vector<RecordedBackup>& backups) const;
+
+    QString filePath_;
+};
+
+// The session's backup noted in the record (not on a rehearsal's copy); a failure is logged.
+void recordBackupMade(UpdateSession& session, const RecordedBackup& backup);
+// Notes, on the newest backup of the session's database, that this program's command has
+// changed the database up to now; a failure is logged.
+void recordOwnWork(UpdateSession& session);
+
+} // namespace update

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace db {
+class Connection;
+}
+
+namespace update {
+
+// What others wrote into the database after a moment: the records of each table whose version
+// a transaction from `from` on wrote, outside the ranges of this program's own work. A deleted
+// record leaves nothing to find once the engine has cleared it.
+struct OthersWork {
+    struct Table {
+        QString name;
+        qint64 records = 0;
+        qint64 firstTransaction = 0;
+        qint64 lastTransaction = 0;
+    };
+    std::vector<Table> tables;
+    // Tables whose names dialect 1 cannot write: they could not be looked at.
+    QStringList unreadable;
+    // The attachments still there whose transactions wrote some of it: "SYSDBA (192.168.1.5, kalmor.exe)".
+    QStringList who;
+
+    bool found() const { return !tables.empty() || !unreadable.isEmpty(); }
+    // "REC_CHECKHEAD 3 zaznamy (transakce 901 az 907)" and so on, joined by "; ".
+    QString text() const;
+};
+
+// Throws db::EngineError when the database refuses to tell.
+OthersWork othersWorkSince(db::Connection& connection, qint64 from, const std::vector<std::pair<qint64, qint64>>& own);
+
+} // namespace update
