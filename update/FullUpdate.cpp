@@ -93,7 +93,7 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
     progress.expectedMilliseconds = expected;
     const int failedBefore = runner.failureCount();
     QElapsedTimer step7;
-    qint64 groupsDone = 0;
+    GroupPace pace;
     qint64 groupsTotal = 0;
     // `running`: the step whose rest, and the steps after it, are left.
     const auto show = [&](qint64 done, int running) {
@@ -101,7 +101,7 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
         progress.failedStatements = runner.failureCount() - failedBefore;
         progress.elapsedMilliseconds = clock.elapsed();
         progress.leftMilliseconds = estimate.millisecondsLeft(running, progress.elapsedMilliseconds,
-                                                              step7.isValid() ? step7.elapsed() : 0, groupsDone,
+                                                              step7.isValid() ? step7.elapsed() : 0, pace,
                                                               groupsTotal);
         progress.finished = done == progress.total;
         if (timed)
@@ -109,7 +109,7 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
         progress.shownPercent = progress.percent().value_or(0);
     };
     const std::function<void(qint64, qint64)> groupEnded = [&](qint64 done, qint64 total) {
-        groupsDone = done;
+        pace.groupEnded(done, step7.elapsed());
         groupsTotal = total;
         // Its last group leaves the step's end to the step itself.
         if (done < total)

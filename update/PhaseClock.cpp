@@ -59,6 +59,12 @@ QString megabytes(qint64 bytes)
     return QLocale(QLocale::English, QLocale::UnitedStates).toString((bytes + 500'000) / 1'000'000);
 }
 
+// What is left of `total` items after `done` of them took `elapsedMilliseconds`, at that pace.
+qint64 millisecondsLeftAtPace(qint64 elapsedMilliseconds, qint64 done, qint64 total)
+{
+    return done > 0 ? elapsedMilliseconds * std::max<qint64>(total - done, 0) / done : 0;
+}
+
 } // namespace
 
 std::optional<int> PhaseProgress::percent() const
@@ -97,9 +103,34 @@ std::optional<qint64> PhaseProgress::secondsLeft() const
     return left ? std::optional<qint64>((*left + 500) / 1000) : std::nullopt;
 }
 
-qint64 millisecondsLeftAtPace(qint64 elapsedMilliseconds, qint64 done, qint64 total)
+
+void GroupPace::groupEnded(qint64 done, qint64 elapsedMilliseconds)
 {
-    return done > 0 ? elapsedMilliseconds * std::max<qint64>(total - done, 0) / done : 0;
+    if (done > 0 && static_cast<std::size_t>(done) == ends_.size() + 1)
+        ends_.push_back(elapsedMilliseconds);
+}
+
+qint64 GroupPace::millisecondsLeft(qint64 total) const
+{
+    const auto done = static_cast<qint64>(ends_.size());
+    if (done == 0 || total <= done)
+        return 0;
+    // Counted from the first group's end: what came before it (reading the groups) is no group's cost.
+    const qint64 counted = done - 1;
+    const double first = static_cast<double>(ends_.front());
+    if (counted < 4)
+        return millisecondsLeftAtPace(ends_.back(), done, total);
+    // The cost of the n-th group counted taken as a + b n: fitted to the time of all the
+    // groups counted and of the first half of them.
+    const double n = static_cast<double>(counted);
+    const double all = static_cast<double>(ends_.back()) - first;
+    const double half = static_cast<double>(ends_[static_cast<std::size_t>(counted / 2)]) - first;
+    const double halfN = static_cast<double>(counted / 2);
+    // all = a n + b n^2 / 2 and half = a h + b h^2 / 2, solved for b (never taken as falling).
+    const double growth = std::max(0.0, 2 * (all * halfN - half * n) / (n * n * halfN - halfN * halfN * n));
+    const double base = all / n - growth * n / 2;
+    const double left = static_cast<double>(total - done);
+    return static_cast<qint64>(base * left + growth * (left * (2 * n + left)) / 2);
 }
 
 QString roughDuration(qint64 seconds)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace update {
 
@@ -51,8 +52,20 @@ struct PhaseProgress {
     QString english() const;
 };
 
-// What is left of `total` items after `done` of them took `elapsedMilliseconds`, at that pace.
-qint64 millisecondsLeftAtPace(qint64 elapsedMilliseconds, qint64 done, qint64 total);
+// The pace of step 7's stay groups. Each group leaves the database larger for the next, so a
+// group costs a little more than the one before: what is left follows the cost per group as it
+// grew from the first half of the groups done to the second.
+class GroupPace {
+public:
+    // The `done`th group ended `elapsedMilliseconds` into the step.
+    void groupEnded(qint64 done, qint64 elapsedMilliseconds);
+    // What is left of `total` groups; 0 before the first one ended.
+    qint64 millisecondsLeft(qint64 total) const;
+
+private:
+    // When each group ended, the first at index 0.
+    std::vector<qint64> ends_;
+};
 
 // "2 min", "45 s", "1 h 5 min": a duration as the operator reads it.
 QString roughDuration(qint64 seconds);

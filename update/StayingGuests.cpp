@@ -238,6 +238,7 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
     bool refused = false;
     // How far the groups are, with their time left, as the full update shows its steps.
     PhaseProgress groups(Phase::StayingGuests, 0, false);
+    GroupPace pace;
     const bool ended = runRecoveringFromErrors(
         session, view,
         [&] {
@@ -254,7 +255,8 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
                 groups.total = total;
                 groups.done = done;
                 groups.elapsedMilliseconds = clock.elapsed();
-                groups.leftMilliseconds = millisecondsLeftAtPace(clock.elapsed(), done, total);
+                pace.groupEnded(done, clock.elapsed());
+                groups.leftMilliseconds = pace.millisecondsLeft(total);
                 groups.finished = done == total;
                 view.showPhaseProgress(groups);
                 groups.shownPercent = groups.percent().value_or(0);

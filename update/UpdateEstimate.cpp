@@ -21,15 +21,15 @@ constexpr qint64 kServerMillisecondsPerGroup = 5;
 
 } // namespace
 
-qint64 UpdateEstimate::millisecondsLeft(int step, qint64 elapsed, qint64 step7Elapsed, qint64 groupsDone,
+qint64 UpdateEstimate::millisecondsLeft(int step, qint64 elapsed, qint64 step7Elapsed, const GroupPace& pace,
                                         qint64 groupsTotal) const
 {
     if (step <= 6)
         return std::max<qint64>(steps1To6Milliseconds - elapsed, 0) + groups * millisecondsPerGroup;
     if (step > 7)
         return 0;
-    if (groupsDone > 0)
-        return millisecondsLeftAtPace(step7Elapsed, groupsDone, groupsTotal);
+    if (groupsTotal > 0)
+        return pace.millisecondsLeft(groupsTotal);
     return std::max<qint64>(groups * millisecondsPerGroup - step7Elapsed, 0);
 }
 

@@ -4,6 +4,7 @@
 
 namespace update {
 
+class GroupPace;
 class UpdateSession;
 
 // What the full update's steps will take before they ran, for its clock: steps 1 to 6 by the
@@ -15,8 +16,8 @@ struct UpdateEstimate {
     qint64 millisecondsPerGroup = 0;
 
     // What is left of the update `elapsed` into it, while step `step` (1 to 8) runs; in step 7,
-    // `groupsDone` of `groupsTotal` have taken `step7Elapsed`.
-    qint64 millisecondsLeft(int step, qint64 elapsed, qint64 step7Elapsed, qint64 groupsDone,
+    // `step7Elapsed` into it, its groups at their `pace` until `groupsTotal` are done.
+    qint64 millisecondsLeft(int step, qint64 elapsed, qint64 step7Elapsed, const GroupPace& pace,
                             qint64 groupsTotal) const;
 };
 

@@ -4,6 +4,8 @@
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -88,6 +90,18 @@ TEST_F(PhaseLines, ARehearsalTellsItsPhasesAndForecastsTheRealRunFromWhatItMeasu
     EXPECT_EQ(forecast.captured(2), times.captured(2));
     // Each figure is rounded to a tenth on its own.
     EXPECT_NEAR(forecast.captured(3).toDouble(), forecast.captured(1).toDouble() + forecast.captured(2).toDouble(), 0.11);
+    // The way back is proved by the rehearsal's restore: the report says how long it takes, and
+    // the record of backups marks this one as proved.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("\nNavrat \\(dph2012 --restore\\): zaloha je overena obnovou, potrva asi "
+                                                  "[\\d.]+ s"))
+                    .match(report)
+                    .hasMatch())
+        << report.toStdString();
+    QFile record(QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012-zalohy.stav")));
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QList<QByteArray> fields = record.readAll().trimmed().split('\t');
+    ASSERT_EQ(fields.size(), 8) << record.fileName().toStdString();
+    EXPECT_EQ(fields[5], "1") << "proved";
 }
 
 } // namespace

@@ -105,6 +105,10 @@ QString RehearsalReport::text() const
     lines.append(QStringLiteral("Odhad skutecneho behu: zaloha %1 s + aktualizace %2 s = %3 s")
                      .arg(seconds(backupMilliseconds), seconds(updateMilliseconds),
                           seconds(backupMilliseconds + updateMilliseconds)));
+    if (made())
+        lines.append(QStringLiteral("Navrat (dph2012 --restore): zaloha je overena obnovou, potrva asi %1 s (obnova a "
+                                    "zamena nazvu)")
+                         .arg(seconds(wayBackMilliseconds)));
     lines.append(kWhereTheRealRunMayDiffer);
     if (!dropFailure.isEmpty())
         lines.append(QStringLiteral("Kopii nelze odstranit: ") + dropFailure);

@@ -44,6 +44,8 @@ struct RehearsalReport {
     qint64 restoreMilliseconds = 0;
     qint64 updateMilliseconds = 0;
     qint64 totalMilliseconds = 0;
+    // How long putting the backup back in place (dph2012 --restore) takes: a restore of it alone.
+    qint64 wayBackMilliseconds = 0;
     // The copy could not be dropped: what the engine said (the file is left behind).
     QString dropFailure;
 
