@@ -95,7 +95,12 @@ public:
     WayBackEnd run()
     {
         try {
-            const WayBackPlan plan = prepare();
+            WayBackPlan plan;
+            try {
+                plan = prepare();
+            } catch (const db::EngineError& error) {
+                throw Refused{QStringLiteral("databaze neodpovida: ") + update::visibleText(QString::fromStdString(error.what()))};
+            }
             return putBack(plan);
         } catch (const Refused& refused) {
             session_.noteCommandRefused();
@@ -158,13 +163,13 @@ private:
         std::vector<std::pair<qint64, qint64>> own;
         for (std::size_t at = chosen; at < backups.size(); ++at)
             own.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
-        const update::OthersWork others2 = update::othersWorkSince(session_.Database1, plan.backup.transactionAtBackup, own);
-        if (others2.found())
+        const update::OthersWork written = update::othersWorkSince(session_.Database1, plan.backup.transactionAtBackup, own);
+        if (written.found())
             throw Refused{QStringLiteral("od zalohy zapsal do databaze i nekdo jiny nez tento program, jeho prace by se "
                                          "ztratila: ")
-                          + others2.text()
-                          + (others2.who.isEmpty() ? QStringLiteral(" (jeho pripojeni uz skoncilo)")
-                                                   : QStringLiteral(" (") + others2.who.join(QStringLiteral(", ")) + QLatin1Char(')'))};
+                          + written.text()
+                          + (written.who.isEmpty() ? QStringLiteral(" (jeho pripojeni uz skoncilo)")
+                                                   : QStringLiteral(" (") + written.who.join(QStringLiteral(", ")) + QLatin1Char(')'))};
 
         plan.kept = freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"));
         log(kPrefix + plan.text());

@@ -106,31 +106,36 @@ std::optional<qint64> PhaseProgress::secondsLeft() const
 
 void GroupPace::groupEnded(qint64 done, qint64 elapsedMilliseconds)
 {
-    if (done > 0 && static_cast<std::size_t>(done) == ends_.size() + 1)
-        ends_.push_back(elapsedMilliseconds);
+    if (done != done_ + 1)
+        return;
+    if (done > 1) {
+        const auto place = static_cast<double>(done);
+        const auto cost = static_cast<double>(elapsedMilliseconds - lastEnd_);
+        count_ += 1;
+        sumI_ += place;
+        sumII_ += place * place;
+        sumC_ += cost;
+        sumIC_ += place * cost;
+    } else {
+        firstEnd_ = elapsedMilliseconds;
+    }
+    done_ = done;
+    lastEnd_ = elapsedMilliseconds;
 }
 
 qint64 GroupPace::millisecondsLeft(qint64 total) const
 {
-    const auto done = static_cast<qint64>(ends_.size());
-    if (done == 0 || total <= done)
+    if (done_ == 0 || total <= done_)
         return 0;
-    // Counted from the first group's end: what came before it (reading the groups) is no group's cost.
-    const qint64 counted = done - 1;
-    const double first = static_cast<double>(ends_.front());
-    if (counted < 4)
-        return millisecondsLeftAtPace(ends_.back(), done, total);
-    // The cost of the n-th group counted taken as a + b n: fitted to the time of all the
-    // groups counted and of the first half of them.
-    const double n = static_cast<double>(counted);
-    const double all = static_cast<double>(ends_.back()) - first;
-    const double half = static_cast<double>(ends_[static_cast<std::size_t>(counted / 2)]) - first;
-    const double halfN = static_cast<double>(counted / 2);
-    // all = a n + b n^2 / 2 and half = a h + b h^2 / 2, solved for b (never taken as falling).
-    const double growth = std::max(0.0, 2 * (all * halfN - half * n) / (n * n * halfN - halfN * halfN * n));
-    const double base = all / n - growth * n / 2;
-    const double left = static_cast<double>(total - done);
-    return static_cast<qint64>(base * left + growth * (left * (2 * n + left)) / 2);
+    if (count_ < 8)
+        return millisecondsLeftAtPace(lastEnd_, done_, total);
+    const double spread = count_ * sumII_ - sumI_ * sumI_;
+    const double growth = spread > 0 ? std::max(0.0, (count_ * sumIC_ - sumI_ * sumC_) / spread) : 0.0;
+    const double base = (sumC_ - growth * sumI_) / count_;
+    // The groups done+1 to total at base + growth * place each.
+    const double first = static_cast<double>(done_ + 1), last = static_cast<double>(total);
+    const double left = last - first + 1;
+    return std::max<qint64>(0, static_cast<qint64>(base * left + growth * (first + last) * left / 2));
 }
 
 QString roughDuration(qint64 seconds)

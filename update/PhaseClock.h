@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <optional>
-#include <vector>
 
 namespace update {
 
@@ -53,8 +52,8 @@ struct PhaseProgress {
 };
 
 // The pace of step 7's stay groups. Each group leaves the database larger for the next, so a
-// group costs a little more than the one before: what is left follows the cost per group as it
-// grew from the first half of the groups done to the second.
+// group costs a little more than the one before: what is left follows the line that fits the
+// cost of every group done (least squares), never taken as falling.
 class GroupPace {
 public:
     // The `done`th group ended `elapsedMilliseconds` into the step.
@@ -63,8 +62,12 @@ public:
     qint64 millisecondsLeft(qint64 total) const;
 
 private:
-    // When each group ended, the first at index 0.
-    std::vector<qint64> ends_;
+    qint64 done_ = 0;
+    qint64 firstEnd_ = 0;
+    qint64 lastEnd_ = 0;
+    // Over the groups after the first (what came before it, reading the groups, is no group's
+    // cost): their number, and the sums of their place i, i squared, cost c and i times c.
+    double count_ = 0, sumI_ = 0, sumII_ = 0, sumC_ = 0, sumIC_ = 0;
 };
 
 // "2 min", "45 s", "1 h 5 min": a duration as the operator reads it.
