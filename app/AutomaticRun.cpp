@@ -4,7 +4,7 @@
 #include "app/StopSignals.h"
 #include "app/TerminalView.h"
 #include "update/CommandGuard.h"
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
 #include "update/UpdateSession.h"

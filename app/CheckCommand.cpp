@@ -7,7 +7,7 @@
 #include "update/Settings.h"
 #include "update/StayOptionRecord.h"
 #include "update/VisibleText.h"
-#include "update/safety/Rehearsal.h"
+#include "commands/Rehearsal.h"
 
 #include <cstdio>
 

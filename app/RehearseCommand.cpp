@@ -6,7 +6,7 @@
 #include "update/VisibleText.h"
 #include "update/Settings.h"
 #include "update/UpdateSession.h"
-#include "update/safety/Rehearsal.h"
+#include "commands/Rehearsal.h"
 
 #include <cstdio>
 #include <exception>

@@ -19,7 +19,7 @@ namespace app {
 namespace {
 
 // The operator's answer on the terminal: only a yes consents.
-bool askOnTerminal(const commands::WayBackPlan& plan)
+bool askOnTerminal(const update::WayBackPlan& plan)
 {
     update::writeVisible(stderr, plan.text() + QStringLiteral("\nPokracovat? Napiste ano a Enter: "));
     std::string answer;
@@ -60,11 +60,11 @@ int runRestoreCommand(const QString& programDir, const QStringList& arguments)
             return 3;
         }
         TerminalView view;
-        const commands::WayBackEnd end = commands::RestoreDatabase(
-            session, view, file, [yes](const commands::WayBackPlan& plan) { return yes || askOnTerminal(plan); });
+        const update::WayBackEnd end = update::RestoreDatabase(
+            session, view, file, [yes](const update::WayBackPlan& plan) { return yes || askOnTerminal(plan); });
         if (const int signal = session.stopSignal())
             return exitStatusForSignal(signal);
-        if (end == commands::WayBackEnd::Restored)
+        if (end == update::WayBackEnd::Restored)
             TerminalView::say(QStringLiteral("the database was restored from its backup; its state after the update is "
                                              "kept beside it (see the run log)"));
         return static_cast<int>(end);

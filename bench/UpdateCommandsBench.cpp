@@ -5,8 +5,8 @@
 
 #include "db/Connection.h"
 #include "db/EngineError.h"
-#include "update/FullUpdate.h"
-#include "update/StockAndBanquets.h"
+#include "commands/FullUpdate.h"
+#include "commands/StockAndBanquets.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 

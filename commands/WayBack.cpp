@@ -33,7 +33,7 @@
 #include <utility>
 #include <vector>
 
-namespace commands {
+namespace update {
 
 namespace {
 
@@ -303,4 +303,4 @@ WayBackEnd RestoreDatabase(update::UpdateSession& session, update::UpdateView& v
     return end;
 }
 
-} // namespace commands
+} // namespace update

@@ -11,7 +11,7 @@ class UpdateSession;
 class UpdateView;
 } // namespace update
 
-namespace commands {
+namespace update {
 
 // What the way back will do, for the operator's consent: the backup that goes back in place of
 // the database, and the name today's database is kept under.
@@ -38,4 +38,4 @@ enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
 WayBackEnd RestoreDatabase(update::UpdateSession& session, update::UpdateView& view, const QString& file,
                            const std::function<bool(const WayBackPlan&)>& confirm);
 
-} // namespace commands
+} // namespace update

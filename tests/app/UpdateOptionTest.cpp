@@ -7,7 +7,7 @@
 #include "RecordingView.h"
 
 #include "db/Connection.h"
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 #include "update/UpdateSession.h"
 
 #include <gtest/gtest.h>

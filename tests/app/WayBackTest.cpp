@@ -12,6 +12,8 @@
 
 #include <functional>
 
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -126,6 +128,43 @@ TEST_F(WayBack, AnotherProgramWithTheDatabaseOpenRefusesIt)
     EXPECT_TRUE(program.standardError().contains(QStringLiteral("cannot be opened"))) << program.standardError().toStdString();
     other.close();
     expectSame(endStateOf(database.path()), after);
+}
+
+// A database large enough that its restore is seen under way.
+class WayBackOfALargeDatabase : public WayBack {
+protected:
+    void SetUp() override
+    {
+        db::Connection connection;
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        connection.open();
+        connection.execute("create table TEST_BULK (ID integer, TXT varchar(160))");
+        connection.execute("execute block as declare i integer = 0; begin while (i < 400000) do begin insert into "
+                           "TEST_BULK values (:i, uuid_to_char(gen_uuid()) || uuid_to_char(gen_uuid())); i = i + 1; "
+                           "end end");
+        connection.close();
+        WayBack::SetUp();
+    }
+};
+
+// A stop during the restore leaves the updated database under its name, nothing beside it, and
+// the log saying so.
+TEST_F(WayBackOfALargeDatabase, AStopDuringTheRestoreLeavesTodaysDatabaseInPlace)
+{
+    program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
+    ASSERT_TRUE(program.writesToStandardError(QStringLiteral("dph2012: restore: "))) << program.standardError().toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
+    expectSame(endStateOf(database.path()), after);
+    EXPECT_TRUE(kept().isEmpty());
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("hotel-navrat-*")}, QDir::Files)
+                    .isEmpty());
+    EXPECT_TRUE(program.logEntries().contains(
+        QStringLiteral("NAVRAT CHYBA   | preruseno pri obnove; databaze %1 zustava beze zmeny").arg(QString::fromStdString(database.path()))))
+        << program.logEntries().join('\n').toStdString();
 }
 
 } // namespace

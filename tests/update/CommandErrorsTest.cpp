@@ -2,9 +2,10 @@
 
 #include "CommandFixture.h"
 
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
+#include "commands/StayingGuestsAlone.h"
 #include "update/StayingGuests.h"
-#include "update/StockAndBanquets.h"
+#include "commands/StockAndBanquets.h"
 
 #include <stdexcept>
 

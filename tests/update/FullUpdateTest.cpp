@@ -2,7 +2,7 @@
 
 #include "CommandFixture.h"
 
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 #include "update/ServerScripts.h"
 
 #include <QDir>

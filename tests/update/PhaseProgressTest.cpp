@@ -3,9 +3,10 @@
 
 #include "CommandFixture.h"
 
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
+#include "commands/StayingGuestsAlone.h"
 #include "update/StayingGuests.h"
-#include "update/safety/Rehearsal.h"
+#include "commands/Rehearsal.h"
 
 #include <algorithm>
 #include <vector>

@@ -4,7 +4,7 @@
 
 #include "CommandFixture.h"
 
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -9,11 +9,12 @@
 #include "db/Connection.h"
 #include "db/ServiceBackup.h"
 #include "update/safety/DatabaseBackup.h"
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/ReadinessCheck.h"
+#include "commands/StayingGuestsAlone.h"
 #include "update/StayingGuests.h"
-#include "update/StockAndBanquets.h"
+#include "commands/StockAndBanquets.h"
 
 #include <QDir>
 #include <QElapsedTimer>

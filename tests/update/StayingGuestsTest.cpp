@@ -3,6 +3,7 @@
 #include "CommandFixture.h"
 
 #include "update/StatementRunner.h"
+#include "commands/StayingGuestsAlone.h"
 #include "update/StayingGuests.h"
 
 #include <QRegularExpression>

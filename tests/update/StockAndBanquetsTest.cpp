@@ -2,7 +2,7 @@
 
 #include "CommandFixture.h"
 
-#include "update/StockAndBanquets.h"
+#include "commands/StockAndBanquets.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 
 #include "update/CommandGuard.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/DatabaseChanges.h"
-#include "update/safety/Rehearsal.h"
+#include "commands/Rehearsal.h"
 #include "update/safety/UpdateClaim.h"
 #include "update/OldRateItems.h"
 #include "update/safety/OtherAttachments.h"

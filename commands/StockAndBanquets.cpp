@@ -1,4 +1,4 @@
-#include "update/StockAndBanquets.h"
+#include "commands/StockAndBanquets.h"
 
 #include "update/CommandGuard.h"
 #include "update/OldRateItems.h"

@@ -1,10 +1,10 @@
-#include "update/safety/Rehearsal.h"
+#include "commands/Rehearsal.h"
 
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
-#include "update/FullUpdate.h"
+#include "commands/FullUpdate.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
 #include "update/StatementRunner.h"
