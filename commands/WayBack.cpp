@@ -27,6 +27,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <future>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -152,25 +153,16 @@ private:
             throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
         if (backupFile.size() != plan.backup.bytes)
             throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
-        if (plan.backup.sha256.isEmpty() || sha256Of(plan.backup.file) != plan.backup.sha256)
-            throw Refused{QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file)};
+        if (plan.backup.sha256.isEmpty())
+            throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
         const std::optional<QString> named = update::backedUpDatabase(plan.backup.file);
         if (!named || QFileInfo(*named).absoluteFilePath() != QFileInfo(plan.database).absoluteFilePath())
             throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
                               .arg(plan.backup.file, named.value_or(QStringLiteral("?")), plan.database)};
 
         // Everything this program did since that backup is its own to undo.
-        std::vector<std::pair<qint64, qint64>> own;
         for (std::size_t at = chosen; at < backups.size(); ++at)
-            own.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
-        const update::OthersWork written = update::othersWorkSince(session_.Database1, plan.backup.transactionAtBackup, own);
-        if (written.found())
-            throw Refused{QStringLiteral("od zalohy zapsal do databaze i nekdo jiny nez tento program, jeho prace by se "
-                                         "ztratila: ")
-                          + written.text()
-                          + (written.who.isEmpty() ? QStringLiteral(" (jeho pripojeni uz skoncilo)")
-                                                   : QStringLiteral(" (") + written.who.join(QStringLiteral(", ")) + QLatin1Char(')'))};
-
+            own_.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
         plan.kept = freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"));
         log(kPrefix + plan.text());
         if (!confirm_(plan))
@@ -187,17 +179,24 @@ private:
             return failed(taken.why, QString());
         }
         log(kPrefix + QStringLiteral("Obnova zalohy do ") + restored);
+        // The file's SHA-256 and the others' work since the backup each take a read of their
+        // whole: they run beside the restore, and the names change only once both have passed.
+        std::future<QString> checked = std::async(std::launch::async, [this, plan] { return slowChecks(plan); });
         QString failure;
         try {
             failure = update::restoreCopy(session_, view_, plan.backup.file, restored, plan.backup.bytes);
         } catch (const update::Interrupted&) {
+            checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
             throw;
         }
-        if (!failure.isEmpty()) {
+        const QString refusal = checked.get();
+        if (!failure.isEmpty() || !refusal.isEmpty())
             update::removeFailedCopy(session_.settings(), restored);
+        if (!refusal.isEmpty())
+            throw Refused{refusal};
+        if (!failure.isEmpty())
             return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure, QString());
-        }
         if (const QString unusable = takeOverOwnerAndMode(plan.database, restored); !unusable.isEmpty())
             return failed(unusable, restored);
         QString unusable;
@@ -226,6 +225,37 @@ private:
             log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
         session_.Database1.close();
         return WayBackEnd::Restored;
+    }
+
+    // Why the way back must not go on, from what takes a read of a whole file: the backup is not
+    // the file written, or others wrote into the database since it. Empty when neither.
+    QString slowChecks(const WayBackPlan& plan) const
+    {
+        if (sha256Of(plan.backup.file) != plan.backup.sha256)
+            return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
+        try {
+            db::Connection reader;
+            reader.setDatabase(session_.Database1.database());
+            reader.setUser(session_.Database1.user());
+            reader.setPassword(session_.Database1.password());
+            reader.setInterruption([this] { return session_.stopSignal() != 0; });
+            // Clearing the update's old record versions is no part of reading them: the database
+            // they are in is the one kept beside.
+            reader.setGarbageCollection(false);
+            reader.open();
+            const update::OthersWork written = update::othersWorkSince(reader, plan.backup.transactionAtBackup, own_);
+            reader.close();
+            if (!written.found())
+                return {};
+            return QStringLiteral("od zalohy zapsal do databaze i nekdo jiny nez tento program, jeho prace by se "
+                                  "ztratila: ")
+                + written.text()
+                + (written.who.isEmpty() ? QStringLiteral(" (jeho pripojeni uz skoncilo)")
+                                         : QStringLiteral(" (") + written.who.join(QStringLiteral(", ")) + QLatin1Char(')'));
+        } catch (const std::exception& error) {
+            return QStringLiteral("nelze zjistit, kdo od zalohy zapisoval do databaze: ")
+                + update::visibleText(QString::fromLocal8Bit(error.what()));
+        }
     }
 
     // The restored file is the hotel's database from now on: it gets the owner and the rights
@@ -281,6 +311,8 @@ private:
     update::UpdateView& view_;
     const QString file_;
     const std::function<bool(const WayBackPlan&)>& confirm_;
+    // The transactions of this program's own work since the chosen backup: [first, end).
+    std::vector<std::pair<qint64, qint64>> own_;
 };
 
 } // namespace

@@ -31,7 +31,8 @@ enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
 // be one of them) in its place. Refuses, changing nothing, when another program is attached,
 // when anyone but this program wrote into the database since the backup, when the file is not
 // the one recorded (its size, its SHA-256, the database its header names), when another update
-// of the database runs, or when `confirm` does not consent. Today's database is kept beside under
+// of the database runs, or when `confirm` does not consent; the SHA-256 and the others' work are
+// checked while the backup is restored beside. Today's database is kept beside under
 // "<name>-po-aktualizaci-<date-time>": the backup is restored beside it, opened, and the two
 // names are exchanged at once, so the name always holds a whole database. A stop signal before
 // the exchange leaves today's database in place and nothing beside it.
