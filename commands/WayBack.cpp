@@ -1,6 +1,7 @@
 #include "commands/WayBack.h"
 
 #include "db/Connection.h"
+#include "db/DatabaseShutdown.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
@@ -14,9 +15,9 @@
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/OthersWork.h"
 #include "update/safety/RehearsalRestore.h"
+#include "update/safety/ThisMachine.h"
 #include "update/safety/UpdateClaim.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -69,17 +70,6 @@ QString freeNameBeside(const QString& database, const QString& insert)
     return name;
 }
 
-QString sha256Of(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return QString::fromLatin1(hash.result().toHex());
-}
-
 QString systemError(const QString& what)
 {
     return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
@@ -118,11 +108,15 @@ private:
     WayBackPlan prepare()
     {
         const update::ConnectionSettings settings = session_.settings();
-        if (!db::serviceTargetOf(settings.alias.toStdString()).host.empty())
-            throw Refused{QStringLiteral("navrat pres server zatim program neumi; zalohu obnovte nastrojem gbak")};
         WayBackPlan plan;
         plan.database = QString::fromStdString(
             session_.Database1.selectFirst("select trim(MON$DATABASE_NAME) from MON$DATABASE").text(0));
+        // The files are exchanged by this program: its engine's own, or a server's on this machine.
+        const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
+        throughServer_ = !target.host.empty();
+        if (throughServer_ && (!update::isThisMachine(target) || !QFileInfo(plan.database).isFile()))
+            throw Refused{QStringLiteral("navrat pres server na jinem pocitaci zatim program neumi; zalohu obnovte "
+                                         "nastrojem gbak")};
         const std::optional<update::OtherAttachments> others = update::readOtherAttachments(session_.Database1);
         if (!others || others->onlyOwnVisible)
             throw Refused{QStringLiteral("nelze zjistit, kdo dalsi je k databazi pripojen (uzivatel %1 nevidi cizi "
@@ -206,9 +200,28 @@ private:
 
         // From here on the names change: a stop waits for both, so the log can say where each is.
         const update::UpdateSession::StopsHeld held(session_);
+        if (throughServer_) {
+            // A server lets others attach beside this program: none may work in the database
+            // while its files change under them.
+            const update::ConnectionSettings settings = session_.settings();
+            session_.Database1.close();
+            try {
+                db::shutDownDatabase(settings.alias.toStdString(), settings.user.toStdString(),
+                                     settings.password.toStdString(), settings.connectTimeout);
+            } catch (const std::exception& error) {
+                return failed(QStringLiteral("databazi nelze uzavrit pro ostatni: ")
+                                  + update::visibleText(QString::fromLocal8Bit(error.what())),
+                              restored);
+            }
+            log(kPrefix + QStringLiteral("Databaze %1 je uzavrena pro ostatni").arg(plan.database));
+        }
         if (::renameat2(AT_FDCWD, QFile::encodeName(plan.database).constData(), AT_FDCWD,
-                        QFile::encodeName(restored).constData(), RENAME_EXCHANGE) != 0)
-            return failed(systemError(QStringLiteral("zamena nazvu %1 a %2").arg(plan.database, restored)), restored);
+                        QFile::encodeName(restored).constData(), RENAME_EXCHANGE) != 0) {
+            const QString why = systemError(QStringLiteral("zamena nazvu %1 a %2").arg(plan.database, restored));
+            if (throughServer_)
+                bringOnline(plan.database);
+            return failed(why, restored);
+        }
         log(kPrefix + QStringLiteral("Databaze %1 je obnovena ze zalohy %2").arg(plan.database, plan.backup.file));
         QString kept = plan.kept;
         if (::renameat2(AT_FDCWD, QFile::encodeName(restored).constData(), AT_FDCWD,
@@ -216,6 +229,9 @@ private:
             log(kFailedPrefix + systemError(QStringLiteral("prejmenovani na %1").arg(plan.kept)));
             kept = restored;
         }
+        // The state kept beside opens as any database does.
+        if (throughServer_)
+            bringOnline(kept);
         log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan jako ") + kept);
         // The database now counts its transactions from the restore's: the marks of the backups
         // made before belong to the state kept beside.
@@ -231,7 +247,7 @@ private:
     // the file written, or others wrote into the database since it. Empty when neither.
     QString slowChecks(const WayBackPlan& plan) const
     {
-        if (sha256Of(plan.backup.file) != plan.backup.sha256)
+        if (update::sha256OfFile(plan.backup.file) != plan.backup.sha256)
             return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
         try {
             db::Connection reader;
@@ -277,12 +293,25 @@ private:
         return {};
     }
 
+    // Brings the database of that file online through its server; a refusal is logged.
+    void bringOnline(const QString& file) const
+    {
+        const update::ConnectionSettings settings = update::copySettings(session_.settings(), file);
+        try {
+            db::bringDatabaseOnline(settings.alias.toStdString(), settings.user.toStdString(),
+                                    settings.password.toStdString(), settings.connectTimeout);
+        } catch (const std::exception& error) {
+            log(kFailedPrefix + QStringLiteral("databazi %1 nelze otevrit pro ostatni (gfix -online): ").arg(file)
+                + update::visibleText(QString::fromLocal8Bit(error.what())));
+        }
+    }
+
     // The restored database's next transaction, once it has opened and answered; else why not.
     std::optional<qint64> opens(const QString& restored, QString& why) const
     {
         try {
             db::Connection copy;
-            copy.setDatabase(restored.toStdString());
+            copy.setDatabase(update::copySettings(session_.settings(), restored).alias.toStdString());
             copy.setUser(session_.settings().user.toStdString());
             copy.setPassword(session_.settings().password.toStdString());
             copy.open();
@@ -311,6 +340,7 @@ private:
     update::UpdateView& view_;
     const QString file_;
     const std::function<bool(const WayBackPlan&)>& confirm_;
+    bool throughServer_ = false;
     // The transactions of this program's own work since the chosen backup: [first, end).
     std::vector<std::pair<qint64, qint64>> own_;
 };

@@ -11,6 +11,7 @@
 #include "update/safety/DatabaseChanges.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"
+#include "update/safety/ThisMachine.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -234,6 +235,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     progress.finished = true;
     view.showPhaseProgress(progress);
     logBackupMade(log, bytes, clock.elapsed());
+    // A server on this machine wrote a file that this machine can read back.
+    if (!embedded && isThisMachine(target))
+        *sha256 = sha256OfFile(file);
     recordBackupMade(session, {settings.alias, file, bytes, *sha256, QDateTime::currentDateTimeUtc(), false,
                                mark ? mark->next : 0, 0});
     if (madeFile)
