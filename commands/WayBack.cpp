@@ -5,6 +5,7 @@
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
+#include "update/PhaseSize.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
 #include "update/Stop.h"
@@ -178,7 +179,8 @@ private:
         std::future<QString> checked = std::async(std::launch::async, [this, plan] { return slowChecks(plan); });
         QString failure;
         try {
-            failure = update::restoreCopy(session_, view_, plan.backup.file, restored, plan.backup.bytes);
+            // The restored database grows back to about the size of today's.
+            failure = update::restoreCopy(session_, view_, plan.backup.file, restored, update::databaseBytes(session_.Database1));
         } catch (const update::Interrupted&) {
             checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
