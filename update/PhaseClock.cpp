@@ -116,8 +116,6 @@ void GroupPace::groupEnded(qint64 done, qint64 elapsedMilliseconds)
         sumII_ += place * place;
         sumC_ += cost;
         sumIC_ += place * cost;
-    } else {
-        firstEnd_ = elapsedMilliseconds;
     }
     done_ = done;
     lastEnd_ = elapsedMilliseconds;

@@ -63,7 +63,6 @@ public:
 
 private:
     qint64 done_ = 0;
-    qint64 firstEnd_ = 0;
     qint64 lastEnd_ = 0;
     // Over the groups after the first (what came before it, reading the groups, is no group's
     // cost): their number, and the sums of their place i, i squared, cost c and i times c.
