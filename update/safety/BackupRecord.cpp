@@ -2,7 +2,8 @@
 
 #include "update/RunLog.h"
 #include "update/UpdateSession.h"
-#include "update/safety/DatabaseChanges.h"
+#include "db/Connection.h"
+#include "db/ResultSet.h"
 #include "update/safety/OwnFile.h"
 
 #include <QDir>
@@ -95,26 +96,26 @@ QString BackupRecord::markProved(const QString& database, const QString& file) c
     return write(backups);
 }
 
-QString BackupRecord::restart(const QString& database, RecordedBackup restored, qint64 nextTransaction) const
+QString BackupRecord::restart(const QString& database, RecordedBackup restored, qint64 next) const
 {
     std::vector<RecordedBackup> backups = all();
     backups.erase(std::remove_if(backups.begin(), backups.end(),
                                  [&](const RecordedBackup& backup) { return backup.database == database; }),
                   backups.end());
-    restored.transactionAtBackup = nextTransaction;
+    restored.transactionAtBackup = next;
     restored.transactionAfterOwnWork = 0;
     backups.push_back(restored);
     return write(backups);
 }
 
-QString BackupRecord::noteOwnWork(const QString& database, qint64 nextTransaction) const
+QString BackupRecord::noteOwnWork(const QString& database, qint64 next) const
 {
     std::vector<RecordedBackup> backups = all();
     const auto newest = std::find_if(backups.rbegin(), backups.rend(),
                                      [&](const RecordedBackup& backup) { return backup.database == database; });
     if (newest == backups.rend())
         return {};
-    newest->transactionAfterOwnWork = std::max(newest->transactionAfterOwnWork, nextTransaction);
+    newest->transactionAfterOwnWork = std::max(newest->transactionAfterOwnWork, next);
     return write(backups);
 }
 
@@ -125,6 +126,17 @@ std::vector<RecordedBackup> BackupRecord::of(const QString& database) const
                                  [&](const RecordedBackup& backup) { return backup.database != database; }),
                   backups.end());
     return backups;
+}
+
+std::optional<qint64> nextTransaction(UpdateSession& session)
+{
+    if (!session.isConnected())
+        return std::nullopt;
+    try {
+        return session.Database1.selectFirst("select MON$NEXT_TRANSACTION from MON$DATABASE").integer(0);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 void recordBackupMade(UpdateSession& session, const RecordedBackup& backup)
@@ -139,10 +151,10 @@ void recordOwnWork(UpdateSession& session)
 {
     if (session.onRehearsalCopy() || !session.isConnected())
         return;
-    const std::optional<TransactionMark> mark = markTransactions(session);
-    if (!mark)
+    const std::optional<qint64> next = nextTransaction(session);
+    if (!next)
         return;
-    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, mark->next);
+    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, *next);
         !failure.isEmpty())
         session.log().WriteLog(QStringLiteral("               | konec prace programu nelze zaznamenat pro navrat: ") + failure);
 }

@@ -41,10 +41,10 @@ public:
     QString add(const RecordedBackup& backup) const;
     QString markProved(const QString& database, const QString& file) const;
     // After the way back: the database's backups are only `restored`, whose content the database
-    // now holds from `nextTransaction` on (a restored database counts its transactions anew).
-    QString restart(const QString& database, RecordedBackup restored, qint64 nextTransaction) const;
-    // Notes that this program has changed the database up to `nextTransaction`, on its newest backup.
-    QString noteOwnWork(const QString& database, qint64 nextTransaction) const;
+    // now holds from transaction `next` on (a restored database counts its transactions anew).
+    QString restart(const QString& database, RecordedBackup restored, qint64 next) const;
+    // Notes that this program has changed the database up to transaction `next`, on its newest backup.
+    QString noteOwnWork(const QString& database, qint64 next) const;
 
     // The database's backups, the newest last; none when the record is missing or not this
     // program's own.
@@ -56,6 +56,10 @@ private:
 
     QString filePath_;
 };
+
+// The database's next transaction, read through the session's open connection; nothing when it
+// is not open or the engine does not tell.
+std::optional<qint64> nextTransaction(UpdateSession& session);
 
 // The session's backup noted in the record (not on a rehearsal's copy); a failure is logged.
 void recordBackupMade(UpdateSession& session, const RecordedBackup& backup);

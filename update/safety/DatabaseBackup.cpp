@@ -8,7 +8,6 @@
 #include "update/Stop.h"
 #include "update/safety/BackupFileWriter.h"
 #include "update/safety/BackupRecord.h"
-#include "update/safety/DatabaseChanges.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"
 #include "update/safety/ThisMachine.h"
@@ -175,7 +174,7 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
         return failure;
     view.showBackupProgress(file);
     // What the backup holds: everything committed before it began.
-    const std::optional<TransactionMark> mark = markTransactions(session);
+    const std::optional<qint64> next = nextTransaction(session);
     QElapsedTimer clock;
     clock.start();
     const db::ServiceBackup backup(settings.alias.toStdString(), target, settings.user.toStdString(),
@@ -239,7 +238,7 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     if (!embedded && isThisMachine(target))
         *sha256 = sha256OfFile(file);
     recordBackupMade(session, {settings.alias, file, bytes, *sha256, QDateTime::currentDateTimeUtc(), false,
-                               mark ? mark->next : 0, 0});
+                               next.value_or(0), 0});
     if (madeFile)
         *madeFile = file;
     // A signal during the backup's last moments: the backup stands, the update does not start.

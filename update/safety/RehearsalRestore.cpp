@@ -10,7 +10,6 @@
 #include "update/UpdateView.h"
 #include "update/safety/BackupFileWriter.h"
 #include "update/safety/BackupRecord.h"
-#include "update/safety/DatabaseChanges.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/OwnFile.h"
@@ -156,7 +155,7 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     };
     const auto found = std::make_shared<Found>();
     // What the backup holds: everything committed before it began.
-    const std::optional<TransactionMark> mark = markTransactions(production);
+    const std::optional<qint64> next = nextTransaction(production);
     // The copy grows back to about the database's size while the backup passes on its way.
     PhaseProgress progress(Phase::BackupAndRestore, productionBytes);
     QElapsedTimer clock;
@@ -226,7 +225,7 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     logBackupMade(log, static_cast<qint64>(found->result.backupBytes), found->result.backupMilliseconds);
     // Restored in full on its way: the way back is proved.
     recordBackupMade(production, {settings.alias, report.backupFile, static_cast<qint64>(found->result.backupBytes),
-                                  found->sha256, QDateTime::currentDateTimeUtc(), true, mark ? mark->next : 0, 0});
+                                  found->sha256, QDateTime::currentDateTimeUtc(), true, next.value_or(0), 0});
     return {};
 }
 
