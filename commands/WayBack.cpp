@@ -203,8 +203,15 @@ private:
         // From here on the names change: a stop waits for both, so the log can say where each is.
         const update::UpdateSession::StopsHeld held(session_);
         if (throughServer_) {
-            // A server lets others attach beside this program: none may work in the database
-            // while its files change under them.
+            // A server lets others attach beside this program: one that came while the backup
+            // was restored may have work of its own by now; none may work in the database while
+            // its files change under them.
+            const std::optional<update::OtherAttachments> others = update::readOtherAttachments(session_.Database1);
+            if (!others || !others->attachments.isEmpty()) {
+                update::removeFailedCopy(session_.settings(), restored);
+                throw Refused{QStringLiteral("k databazi se mezitim pripojil jiny program: ")
+                              + (others ? others->attachments.join(QStringLiteral("; ")) : QStringLiteral("?"))};
+            }
             const update::ConnectionSettings settings = session_.settings();
             session_.Database1.close();
             try {
