@@ -106,6 +106,13 @@ TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
         {"a file this program did not back this database up into", [this] {
              ASSERT_TRUE(QFile::copy(backup(), backup() + QStringLiteral(".copy")));
          }, {QStringLiteral("--restore"), backup() + QStringLiteral(".copy"), QStringLiteral("--yes")}, "neni zaloha"},
+        // Last: from here on the program's record is not read.
+        {"a record of backups that is a link, not the program's own file", [this] {
+             const QString record = QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012-zalohy.stav"));
+             const QString forged = QDir(program.directory()).filePath(QStringLiteral("forged.stav"));
+             ASSERT_TRUE(QFile::rename(record, forged));
+             ASSERT_TRUE(QFile::link(forged, record));
+         }, {QStringLiteral("--restore"), QStringLiteral("--yes")}, "nema zaznamenanou zadnou zalohu"},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
