@@ -13,6 +13,7 @@
 #include "db/ServiceBackup.h"
 #include "db/StreamedCopy.h"
 #include "update/OldRateItems.h"
+#include "update/safety/BackupRecord.h"
 #include "update/PhaseSize.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/RunLog.h"
@@ -38,8 +39,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const QString kBackupRecordName = QStringLiteral("QVTDPH2012-zalohy.stav");
 
 // The original step 5, which also moved the lines of a split stay's 2011 part.
 const QString kOriginalStep5 = QStringLiteral(
@@ -302,7 +301,7 @@ public:
         const auto updated = [&] {
             copy(QStringLiteral("wayback.fdb"));
             QFile::remove(backup);
-            QFile::remove(path(kBackupRecordName));
+            QFile::remove(path(update::kBackupRecordFileName));
             writeSettings(database, backup);
             run(path(QStringLiteral("dph2012")), {QStringLiteral("x")});
         };

@@ -78,7 +78,7 @@ QString systemError(const QString& what)
 
 class WayBack {
 public:
-    WayBack(update::UpdateSession& session, update::UpdateView& view, QString file,
+    WayBack(UpdateSession& session, UpdateView& view, QString file,
             const std::function<bool(const WayBackPlan&)>& confirm)
         : session_(session), view_(view), file_(std::move(file)), confirm_(confirm)
     {
@@ -91,7 +91,7 @@ public:
             try {
                 plan = prepare();
             } catch (const db::EngineError& error) {
-                throw Refused{QStringLiteral("databaze neodpovida: ") + update::visibleText(QString::fromStdString(error.what()))};
+                throw Refused{QStringLiteral("databaze neodpovida: ") + visibleText(QString::fromStdString(error.what()))};
             }
             return putBack(plan);
         } catch (const Refused& refused) {
@@ -108,17 +108,17 @@ private:
 
     WayBackPlan prepare()
     {
-        const update::ConnectionSettings settings = session_.settings();
+        const ConnectionSettings settings = session_.settings();
         WayBackPlan plan;
         plan.database = QString::fromStdString(
             session_.Database1.selectFirst("select trim(MON$DATABASE_NAME) from MON$DATABASE").text(0));
         // The files are exchanged by this program: its engine's own, or a server's on this machine.
         const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
         throughServer_ = !target.host.empty();
-        if (throughServer_ && (!update::isThisMachine(target) || !QFileInfo(plan.database).isFile()))
+        if (throughServer_ && (!isThisMachine(target) || !QFileInfo(plan.database).isFile()))
             throw Refused{QStringLiteral("navrat pres server na jinem pocitaci zatim program neumi; zalohu obnovte "
                                          "nastrojem gbak")};
-        const std::optional<update::OtherAttachments> others = update::readOtherAttachments(session_.Database1);
+        const std::optional<OtherAttachments> others = readOtherAttachments(session_.Database1);
         if (!others || others->onlyOwnVisible)
             throw Refused{QStringLiteral("nelze zjistit, kdo dalsi je k databazi pripojen (uzivatel %1 nevidi cizi "
                                          "pripojeni)")
@@ -126,7 +126,7 @@ private:
         if (!others->attachments.isEmpty())
             throw Refused{QStringLiteral("k databazi je pripojen jiny program: ") + others->attachments.join(QStringLiteral("; "))};
 
-        const std::vector<update::RecordedBackup> backups = update::BackupRecord(session_.programDir()).of(settings.alias);
+        const std::vector<RecordedBackup> backups = BackupRecord(session_.programDir()).of(settings.alias);
         std::size_t chosen = backups.size();
         if (file_.isEmpty()) {
             if (backups.empty())
@@ -150,7 +150,7 @@ private:
             throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
         if (plan.backup.sha256.isEmpty())
             throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
-        const std::optional<QString> named = update::backedUpDatabase(plan.backup.file);
+        const std::optional<QString> named = backedUpDatabase(plan.backup.file);
         if (!named || QFileInfo(*named).absoluteFilePath() != QFileInfo(plan.database).absoluteFilePath())
             throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
                               .arg(plan.backup.file, named.value_or(QStringLiteral("?")), plan.database)};
@@ -180,15 +180,15 @@ private:
         QString failure;
         try {
             // The restored database grows back to about the size of today's.
-            failure = update::restoreCopy(session_, view_, plan.backup.file, restored, update::databaseBytes(session_.Database1));
-        } catch (const update::Interrupted&) {
+            failure = restoreCopy(session_, view_, plan.backup.file, restored, databaseBytes(session_.Database1));
+        } catch (const Interrupted&) {
             checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
             throw;
         }
         const QString refusal = checked.get();
         if (!failure.isEmpty() || !refusal.isEmpty())
-            update::removeFailedCopy(session_.settings(), restored);
+            removeFailedCopy(session_.settings(), restored);
         if (!refusal.isEmpty())
             throw Refused{refusal};
         if (!failure.isEmpty())
@@ -201,25 +201,25 @@ private:
             return failed(QStringLiteral("obnovenou databazi nelze otevrit: ") + unusable, restored);
 
         // From here on the names change: a stop waits for both, so the log can say where each is.
-        const update::UpdateSession::StopsHeld held(session_);
+        const UpdateSession::StopsHeld held(session_);
         if (throughServer_) {
             // A server lets others attach beside this program: one that came while the backup
             // was restored may have work of its own by now; none may work in the database while
             // its files change under them.
-            const std::optional<update::OtherAttachments> others = update::readOtherAttachments(session_.Database1);
+            const std::optional<OtherAttachments> others = readOtherAttachments(session_.Database1);
             if (!others || !others->attachments.isEmpty()) {
-                update::removeFailedCopy(session_.settings(), restored);
+                removeFailedCopy(session_.settings(), restored);
                 throw Refused{QStringLiteral("k databazi se mezitim pripojil jiny program: ")
                               + (others ? others->attachments.join(QStringLiteral("; ")) : QStringLiteral("?"))};
             }
-            const update::ConnectionSettings settings = session_.settings();
+            const ConnectionSettings settings = session_.settings();
             session_.Database1.close();
             try {
                 db::shutDownDatabase(settings.alias.toStdString(), settings.user.toStdString(),
                                      settings.password.toStdString(), settings.connectTimeout);
             } catch (const std::exception& error) {
                 return failed(QStringLiteral("databazi nelze uzavrit pro ostatni: ")
-                                  + update::visibleText(QString::fromLocal8Bit(error.what())),
+                                  + visibleText(QString::fromLocal8Bit(error.what())),
                               restored);
             }
             log(kPrefix + QStringLiteral("Databaze %1 je uzavrena pro ostatni").arg(plan.database));
@@ -244,7 +244,7 @@ private:
         log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan jako ") + kept);
         // The database now counts its transactions from the restore's: the marks of the backups
         // made before belong to the state kept beside.
-        if (const QString unrecorded = update::BackupRecord(session_.programDir())
+        if (const QString unrecorded = BackupRecord(session_.programDir())
                                            .restart(session_.settings().alias, plan.backup, *restoredNext);
             !unrecorded.isEmpty())
             log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
@@ -256,7 +256,7 @@ private:
     // the file written, or others wrote into the database since it. Empty when neither.
     QString slowChecks(const WayBackPlan& plan) const
     {
-        if (update::sha256OfFile(plan.backup.file) != plan.backup.sha256)
+        if (sha256OfFile(plan.backup.file) != plan.backup.sha256)
             return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
         try {
             db::Connection reader;
@@ -268,7 +268,7 @@ private:
             // they are in is the one kept beside.
             reader.setGarbageCollection(false);
             reader.open();
-            const update::OthersWork written = update::othersWorkSince(reader, plan.backup.transactionAtBackup, own_);
+            const OthersWork written = othersWorkSince(reader, plan.backup.transactionAtBackup, own_);
             reader.close();
             if (!written.found())
                 return {};
@@ -279,7 +279,7 @@ private:
                                          : QStringLiteral(" (") + written.who.join(QStringLiteral(", ")) + QLatin1Char(')'));
         } catch (const std::exception& error) {
             return QStringLiteral("nelze zjistit, kdo od zalohy zapisoval do databaze: ")
-                + update::visibleText(QString::fromLocal8Bit(error.what()));
+                + visibleText(QString::fromLocal8Bit(error.what()));
         }
     }
 
@@ -305,13 +305,13 @@ private:
     // Brings the database of that file online through its server; a refusal is logged.
     void bringOnline(const QString& file) const
     {
-        const update::ConnectionSettings settings = update::copySettings(session_.settings(), file);
+        const ConnectionSettings settings = copySettings(session_.settings(), file);
         try {
             db::bringDatabaseOnline(settings.alias.toStdString(), settings.user.toStdString(),
                                     settings.password.toStdString(), settings.connectTimeout);
         } catch (const std::exception& error) {
             log(kFailedPrefix + QStringLiteral("databazi %1 nelze otevrit pro ostatni (gfix -online): ").arg(file)
-                + update::visibleText(QString::fromLocal8Bit(error.what())));
+                + visibleText(QString::fromLocal8Bit(error.what())));
         }
     }
 
@@ -320,7 +320,7 @@ private:
     {
         try {
             db::Connection copy;
-            copy.setDatabase(update::copySettings(session_.settings(), restored).alias.toStdString());
+            copy.setDatabase(copySettings(session_.settings(), restored).alias.toStdString());
             copy.setUser(session_.settings().user.toStdString());
             copy.setPassword(session_.settings().password.toStdString());
             copy.open();
@@ -329,24 +329,24 @@ private:
             copy.close();
             return next;
         } catch (const db::EngineError& error) {
-            why = update::visibleText(QString::fromStdString(error.what()));
+            why = visibleText(QString::fromStdString(error.what()));
         } catch (const std::exception& error) {
-            why = update::visibleText(QString::fromLocal8Bit(error.what()));
+            why = visibleText(QString::fromLocal8Bit(error.what()));
         }
         return std::nullopt;
     }
 
     WayBackEnd failed(const QString& why, const QString& restored)
     {
-        if (!restored.isEmpty() && !QFile::remove(restored))
+        if (!restored.isEmpty() && !removeFailedCopy(session_.settings(), restored))
             log(kFailedPrefix + QStringLiteral("obnovenou kopii %1 nelze odstranit").arg(restored));
         log(kFailedPrefix + why + QStringLiteral("; databaze zustava beze zmeny"));
         view_.showCommandError(QString::fromUtf8("Návrat se nezdařil, databáze zůstává beze změny: ") + why);
         return WayBackEnd::Failed;
     }
 
-    update::UpdateSession& session_;
-    update::UpdateView& view_;
+    UpdateSession& session_;
+    UpdateView& view_;
     const QString file_;
     const std::function<bool(const WayBackPlan&)>& confirm_;
     bool throughServer_ = false;
@@ -363,11 +363,11 @@ QString WayBackPlan::text() const
              backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"), kept);
 }
 
-WayBackEnd RestoreDatabase(update::UpdateSession& session, update::UpdateView& view, const QString& file,
+WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,
                            const std::function<bool(const WayBackPlan&)>& confirm)
 {
     WayBackEnd end = WayBackEnd::Refused;
-    update::RunClaimed(session, view, [&] {
+    RunClaimed(session, view, [&] {
         end = WayBack(session, view, file, confirm).run();
         return end == WayBackEnd::Restored;
     });

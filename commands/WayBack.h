@@ -7,16 +7,14 @@
 #include <functional>
 
 namespace update {
+
 class UpdateSession;
 class UpdateView;
-} // namespace update
-
-namespace update {
 
 // What the way back will do, for the operator's consent: the backup that goes back in place of
 // the database, and the name today's database is kept under.
 struct WayBackPlan {
-    update::RecordedBackup backup;
+    RecordedBackup backup;
     QString database;
     QString kept;
 
@@ -36,7 +34,7 @@ enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
 // "<name>-po-aktualizaci-<date-time>": the backup is restored beside it, opened, and the two
 // names are exchanged at once, so the name always holds a whole database. A stop signal before
 // the exchange leaves today's database in place and nothing beside it.
-WayBackEnd RestoreDatabase(update::UpdateSession& session, update::UpdateView& view, const QString& file,
+WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,
                            const std::function<bool(const WayBackPlan&)>& confirm);
 
 } // namespace update

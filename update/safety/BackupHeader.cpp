@@ -1,5 +1,6 @@
 #include "update/safety/BackupHeader.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 namespace update {
@@ -39,6 +40,17 @@ std::optional<QString> backedUpDatabase(const QString& backupFile)
         at += 2 + length;
     }
     return std::nullopt;
+}
+
+QString sha256OfFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return {};
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 } // namespace update

@@ -7,6 +7,7 @@
 #include "update/RunLog.h"
 #include "update/Stop.h"
 #include "update/safety/BackupFileWriter.h"
+#include "update/safety/BackupHeader.h"
 #include "update/safety/BackupRecord.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/ServiceJob.h"

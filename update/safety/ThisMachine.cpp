@@ -2,8 +2,7 @@
 
 #include "db/ServiceBackup.h"
 
-#include <QCryptographicHash>
-#include <QFile>
+#include <QString>
 
 namespace update {
 
@@ -18,17 +17,6 @@ bool isThisMachine(const db::ServiceTarget& target)
     else
         host = host.section(QLatin1Char('/'), 0, 0).section(QLatin1Char(':'), 0, 0);
     return host == QLatin1String("localhost") || host == QLatin1String("::1") || host.startsWith(QLatin1String("127."));
-}
-
-QString sha256OfFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 } // namespace update
