@@ -13,9 +13,11 @@
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
 #include "update/safety/BackupHeader.h"
+#include "update/safety/DatabaseBackup.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/OthersWork.h"
 #include "update/safety/RehearsalRestore.h"
+#include "update/safety/ServiceJob.h"
 #include "update/safety/ThisMachine.h"
 #include "update/safety/UpdateClaim.h"
 
@@ -58,15 +60,21 @@ QString besides(const QString& database, const QString& insert)
     return suffix.isEmpty() ? base + insert : base + insert + QLatin1Char('.') + suffix;
 }
 
-// A name beside the database that nothing has: with the time, and a counter when that is taken.
-QString freeNameBeside(const QString& database, const QString& insert)
+bool existsHere(const QString& name)
+{
+    return QFileInfo::exists(name) || QFileInfo(name).isSymLink();
+}
+
+// A name beside the file that nothing has: with the time, and a counter when that is taken.
+QString freeNameBeside(const QString& file, const QString& insert,
+                       const std::function<bool(const QString&)>& exists = existsHere)
 {
     const QString stamped = insert + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = besides(database, stamped);
-    for (int counter = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++counter) {
+    QString name = besides(file, stamped);
+    for (int counter = 2; exists(name); ++counter) {
         if (counter > 99)
             throw Refused{QStringLiteral("nazvy %1 jsou obsazene").arg(name)};
-        name = besides(database, stamped + QStringLiteral("-%1").arg(counter));
+        name = besides(file, stamped + QStringLiteral("-%1").arg(counter));
     }
     return name;
 }
@@ -112,12 +120,16 @@ private:
         WayBackPlan plan;
         plan.database = QString::fromStdString(
             session_.Database1.selectFirst("select trim(MON$DATABASE_NAME) from MON$DATABASE").text(0));
-        // The files are exchanged by this program: its engine's own, or a server's on this machine.
         const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
         throughServer_ = !target.host.empty();
-        if (throughServer_ && (!isThisMachine(target) || !QFileInfo(plan.database).isFile()))
-            throw Refused{QStringLiteral("navrat pres server na jinem pocitaci zatim program neumi; zalohu obnovte "
-                                         "nastrojem gbak")};
+        // This program exchanges the files where it may rename them: its engine's own, or a
+        // server's on this machine in a folder this user may change. Elsewhere the server
+        // restores the backup over the database.
+        const bool onThisMachine = !throughServer_ || isThisMachine(target);
+        filesHere_ = !throughServer_
+            || (onThisMachine && QFileInfo(plan.database).isFile()
+                && ::access(QFile::encodeName(QFileInfo(plan.database).absolutePath()).constData(), W_OK | X_OK) == 0);
+        plan.keptAsBackup = !filesHere_;
         const std::optional<OtherAttachments> others = readOtherAttachments(session_.Database1);
         if (!others || others->onlyOwnVisible)
             throw Refused{QStringLiteral("nelze zjistit, kdo dalsi je k databazi pripojen (uzivatel %1 nevidi cizi "
@@ -144,13 +156,28 @@ private:
         }
         plan.backup = backups[chosen];
         const QFileInfo backupFile(plan.backup.file);
-        if (!backupFile.isFile())
+        // A server's file that this machine cannot read is the server's to find; its content is
+        // proved only by the restore.
+        plan.verified = filesHere_ || (onThisMachine && backupFile.isReadable());
+        if (!plan.verified) {
+            std::optional<bool> there;
+            try {
+                there = db::fileExistsOnServer(target.serverPrefix, plan.backup.file.toStdString(), settings.user.toStdString(),
+                                               settings.password.toStdString(), settings.connectTimeout,
+                                               [this] { return session_.stopSignal() != 0; });
+            } catch (const std::exception& error) {
+                throw Refused{QStringLiteral("server nerekl, zda zaloha %1 existuje: ").arg(plan.backup.file)
+                              + visibleText(QString::fromLocal8Bit(error.what()))};
+            }
+            if (there != std::optional<bool>(true))
+                throw Refused{QStringLiteral("zaloha %1 na serveru chybi").arg(plan.backup.file)};
+        } else if (!backupFile.isFile())
             throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
-        if (backupFile.size() != plan.backup.bytes)
+        if (plan.verified && backupFile.size() != plan.backup.bytes)
             throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
-        if (plan.backup.sha256.isEmpty())
+        if (plan.verified && plan.backup.sha256.isEmpty())
             throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
-        const std::optional<QString> named = backedUpDatabase(plan.backup.file);
+        const std::optional<QString> named = plan.verified ? backedUpDatabase(plan.backup.file) : plan.database;
         if (!named || QFileInfo(*named).absoluteFilePath() != QFileInfo(plan.database).absoluteFilePath())
             throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
                               .arg(plan.backup.file, named.value_or(QStringLiteral("?")), plan.database)};
@@ -158,7 +185,18 @@ private:
         // Everything this program did since that backup is its own to undo.
         for (std::size_t at = chosen; at < backups.size(); ++at)
             own_.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
-        plan.kept = freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"));
+        try {
+            plan.kept = filesHere_ ? freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"))
+                                   : freeNameBeside(plan.backup.file, QStringLiteral("-po-aktualizaci-"),
+                                                    existsWhereTheEngineWrites(settings, target, [this] {
+                                                        return session_.stopSignal() != 0;
+                                                    }));
+        } catch (const Refused&) {
+            throw;
+        } catch (const std::exception& error) {
+            throw Refused{QStringLiteral("nelze najit volny nazev zalohy dnesniho stavu: ")
+                          + visibleText(QString::fromLocal8Bit(error.what()))};
+        }
         log(kPrefix + plan.text());
         if (!confirm_(plan))
             throw Refused{QStringLiteral("operator navrat nepotvrdil")};
@@ -167,6 +205,8 @@ private:
 
     WayBackEnd putBack(const WayBackPlan& plan)
     {
+        if (!filesHere_)
+            return restoreOver(plan);
         QString restored;
         try {
             restored = freeNameBeside(plan.database, QStringLiteral("-navrat-"));
@@ -206,11 +246,9 @@ private:
             // A server lets others attach beside this program: one that came while the backup
             // was restored may have work of its own by now; none may work in the database while
             // its files change under them.
-            const std::optional<OtherAttachments> others = readOtherAttachments(session_.Database1);
-            if (!others || !others->attachments.isEmpty()) {
+            if (const QString came = othersCameMeanwhile(); !came.isEmpty()) {
                 removeFailedCopy(session_.settings(), restored);
-                throw Refused{QStringLiteral("k databazi se mezitim pripojil jiny program: ")
-                              + (others ? others->attachments.join(QStringLiteral("; ")) : QStringLiteral("?"))};
+                throw Refused{came};
             }
             const ConnectionSettings settings = session_.settings();
             session_.Database1.close();
@@ -242,21 +280,126 @@ private:
         if (throughServer_)
             bringOnline(kept);
         log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan jako ") + kept);
-        // The database now counts its transactions from the restore's: the marks of the backups
-        // made before belong to the state kept beside.
-        if (const QString unrecorded = BackupRecord(session_.programDir())
-                                           .restart(session_.settings().alias, plan.backup, *restoredNext);
-            !unrecorded.isEmpty())
-            log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
+        restartRecord(plan, *restoredNext);
         session_.Database1.close();
         return WayBackEnd::Restored;
+    }
+
+    // Why the database must not be shut down: a program that attached while the way back was
+    // under way. Empty when none.
+    QString othersCameMeanwhile()
+    {
+        const std::optional<OtherAttachments> others = readOtherAttachments(session_.Database1);
+        if (others && others->attachments.isEmpty())
+            return {};
+        return QStringLiteral("k databazi se mezitim pripojil jiny program: ")
+            + (others ? others->attachments.join(QStringLiteral("; ")) : QStringLiteral("?"));
+    }
+
+    // Through a server whose files this program cannot rename: today's state is backed up beside
+    // the night's backup while the database is shut down, and the server restores the night's
+    // backup over it; when that fails, the state kept goes back the same way. The database is
+    // without a whole state under its name only while it is shut down.
+    WayBackEnd restoreOver(const WayBackPlan& plan)
+    {
+        if (const QString refusal = slowChecks(plan); !refusal.isEmpty())
+            throw Refused{refusal};
+        // From the shutdown on, a stop waits until the name holds a whole database again.
+        const UpdateSession::StopsHeld held(session_);
+        if (const QString came = othersCameMeanwhile(); !came.isEmpty())
+            throw Refused{came};
+        const ConnectionSettings settings = session_.settings();
+        const std::string alias = settings.alias.toStdString(), user = settings.user.toStdString(),
+                          password = settings.password.toStdString();
+        session_.Database1.close();
+        try {
+            // Single: the server's gbak alone may attach, to back up and to replace.
+            db::shutDownDatabase(alias, user, password, settings.connectTimeout, db::Shutdown::Single);
+        } catch (const std::exception& error) {
+            return failed(QStringLiteral("databazi nelze uzavrit pro ostatni: ") + visibleText(QString::fromLocal8Bit(error.what())),
+                          QString());
+        }
+        log(kPrefix + QStringLiteral("Databaze %1 je uzavrena pro ostatni").arg(plan.database));
+        const db::ServiceBackup backup(alias, user, password, settings.connectTimeout);
+        const QString notKept = runOnServer(
+            [backup, to = plan.kept.toStdString()](const auto& lines, const auto&) { return backup.run(to, lines); },
+            QStringLiteral("zaloha dnesniho stavu: "), true);
+        if (!notKept.isEmpty()) {
+            bringOnline(plan.database);
+            return failed(QStringLiteral("dnesni stav nelze zalohovat do %1: ").arg(plan.kept) + notKept, QString());
+        }
+        log(kPrefix + QStringLiteral("Dnesni stav databaze %1 je zalohovan do %2").arg(plan.database, plan.kept));
+        QString failure = restoreOnServer(plan.backup.file, plan.database);
+        std::optional<qint64> restoredNext;
+        if (failure.isEmpty() && !(restoredNext = opens(plan.database, failure)))
+            failure = QStringLiteral("obnovenou databazi nelze otevrit: ") + failure;
+        if (!failure.isEmpty()) {
+            log(kFailedPrefix + QStringLiteral("obnova zalohy %1 se nezdarila: ").arg(plan.backup.file) + failure);
+            QString unopened;
+            const QString notBack = restoreOnServer(plan.kept, plan.database);
+            if (notBack.isEmpty() && opens(plan.database, unopened))
+                return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure, QString(),
+                              QStringLiteral("databaze %1 je vracena do stavu po aktualizaci ze zalohy %2")
+                                  .arg(plan.database, plan.kept));
+            return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure + QStringLiteral("; vraceni stavu po "
+                                                                                               "aktualizaci take: ")
+                              + (notBack.isEmpty() ? unopened : notBack),
+                          QString(),
+                          QStringLiteral("databaze %1 neni cela a je uzavrena; jeji stav po aktualizaci je v zaloze %2, "
+                                         "stav pred aktualizaci v zaloze %3")
+                              .arg(plan.database, plan.kept, plan.backup.file));
+        }
+        log(kPrefix + QStringLiteral("Databaze %1 je obnovena ze zalohy %2").arg(plan.database, plan.backup.file));
+        log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan v zaloze ") + plan.kept);
+        restartRecord(plan, *restoredNext);
+        return WayBackEnd::Restored;
+    }
+
+    // Restores the backup over the database through its server; empty when it is whole.
+    QString restoreOnServer(const QString& backupFile, const QString& database)
+    {
+        const ConnectionSettings settings = session_.settings();
+        const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
+                                         settings.password.toStdString(), settings.connectTimeout);
+        log(kPrefix + QStringLiteral("Obnova zalohy %1 do %2").arg(backupFile, database));
+        return runOnServer(
+            [service, from = backupFile.toStdString(), to = database.toStdString()](const auto& lines, const auto&) {
+                service.runOver(from, to, lines);
+                return std::optional<std::uint64_t>();
+            },
+            QStringLiteral("obnova: "), false);
+    }
+
+    // Runs a service to its end while the window stays alive; why it failed, else empty. A
+    // backup is good only when the service reported writing more than nothing.
+    QString runOnServer(ServiceJob job, const QString& label, bool writes)
+    {
+        const ServiceOutcome outcome = runKeepingWindowAlive(
+            std::move(job), QString(), [this, label](const QString& line) { view_.showRehearsalProgress(label + line); },
+            view_, session_);
+        view_.showRehearsalProgress(QString());
+        if (outcome.failure)
+            return failureText(outcome.failure);
+        if (writes && outcome.written.value_or(0) == 0)
+            return QStringLiteral("sluzba nehlasila zapsana data");
+        return {};
+    }
+
+    // The database now counts its transactions from the restore's: the marks of the backups
+    // made before belong to the state kept beside.
+    void restartRecord(const WayBackPlan& plan, qint64 restoredNext) const
+    {
+        if (const QString unrecorded = BackupRecord(session_.programDir())
+                                           .restart(session_.settings().alias, plan.backup, restoredNext);
+            !unrecorded.isEmpty())
+            log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
     }
 
     // Why the way back must not go on, from what takes a read of a whole file: the backup is not
     // the file written, or others wrote into the database since it. Empty when neither.
     QString slowChecks(const WayBackPlan& plan) const
     {
-        if (sha256OfFile(plan.backup.file) != plan.backup.sha256)
+        if (plan.verified && sha256OfFile(plan.backup.file) != plan.backup.sha256)
             return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
         try {
             db::Connection reader;
@@ -336,12 +479,14 @@ private:
         return std::nullopt;
     }
 
-    WayBackEnd failed(const QString& why, const QString& restored)
+    // `state`: where the database is now, when it is not unchanged.
+    WayBackEnd failed(const QString& why, const QString& restored, const QString& state = QString())
     {
         if (!restored.isEmpty() && !removeFailedCopy(session_.settings(), restored))
             log(kFailedPrefix + QStringLiteral("obnovenou kopii %1 nelze odstranit").arg(restored));
-        log(kFailedPrefix + why + QStringLiteral("; databaze zustava beze zmeny"));
-        view_.showCommandError(QString::fromUtf8("Návrat se nezdařil, databáze zůstává beze změny: ") + why);
+        log(kFailedPrefix + why + QStringLiteral("; ") + (state.isEmpty() ? QStringLiteral("databaze zustava beze zmeny") : state));
+        view_.showCommandError(state.isEmpty() ? QString::fromUtf8("Návrat se nezdařil, databáze zůstává beze změny: ") + why
+                                               : QString::fromUtf8("Návrat se nezdařil: ") + why + QStringLiteral("; ") + state);
         return WayBackEnd::Failed;
     }
 
@@ -350,6 +495,7 @@ private:
     const QString file_;
     const std::function<bool(const WayBackPlan&)>& confirm_;
     bool throughServer_ = false;
+    bool filesHere_ = true;
     // The transactions of this program's own work since the chosen backup: [first, end).
     std::vector<std::pair<qint64, qint64>> own_;
 };
@@ -358,6 +504,11 @@ private:
 
 QString WayBackPlan::text() const
 {
+    if (keptAsBackup)
+        return QStringLiteral("Server obnovi databazi %1 ze zalohy %2 z %3 (%4%5); jeji dnesni stav nejdriv zalohuje do %6")
+            .arg(database, backup.file, backup.made.toLocalTime().toString(QStringLiteral("d.M.yyyy H:mm:ss")),
+                 backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"),
+                 verified ? QString() : QStringLiteral(", SHA-256 na tomto pocitaci nelze overit"), kept);
     return QStringLiteral("Databaze %1 bude nahrazena zalohou %2 z %3 (%4); jeji dnesni stav zustane jako %5")
         .arg(database, backup.file, backup.made.toLocalTime().toString(QStringLiteral("d.M.yyyy H:mm:ss")),
              backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"), kept);

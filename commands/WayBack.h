@@ -16,7 +16,12 @@ class UpdateView;
 struct WayBackPlan {
     RecordedBackup backup;
     QString database;
+    // Where today's state stays: a database beside, or a backup beside the night's backup when
+    // the server restores over the database.
     QString kept;
+    bool keptAsBackup = false;
+    // The backup's size, SHA-256 and database were read here, not only known to its server.
+    bool verified = true;
 
     // The plan in the operator's words (Czech, for the terminal and the log).
     QString text() const;
@@ -33,7 +38,9 @@ enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
 // checked while the backup is restored beside. Today's database is kept beside under
 // "<name>-po-aktualizaci-<date-time>": the backup is restored beside it, opened, and the two
 // names are exchanged at once, so the name always holds a whole database. A stop signal before
-// the exchange leaves today's database in place and nothing beside it.
+// the exchange leaves today's database in place and nothing beside it. Through a server whose
+// files this program cannot rename, the database is shut down, today's state backed up beside the
+// night's backup, and the backup restored over it; when that fails, today's state goes back.
 WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,
                            const std::function<bool(const WayBackPlan&)>& confirm);
 

@@ -5,13 +5,15 @@
 #include "db/ServiceBackup.h"
 #include "db/ServiceSession.h"
 
+#include <optional>
+
 namespace db {
 
 using namespace Firebird;
 
 namespace {
 
-void changeState(const std::string& connectionString, const detail::ServiceLogin& login, bool shutDown)
+void changeState(const std::string& connectionString, const detail::ServiceLogin& login, std::optional<Shutdown> shutDown)
 {
     IMaster* master = fb_get_master_interface();
     if (!master)
@@ -23,8 +25,8 @@ void changeState(const std::string& connectionString, const detail::ServiceLogin
             start.insertTag(status, isc_action_svc_properties);
             start.insertString(status, isc_spb_dbname, target.database.c_str());
             if (shutDown) {
-                const unsigned char full = isc_spb_prp_sm_full;
-                start.insertBytes(status, isc_spb_prp_shutdown_mode, &full, 1);
+                const unsigned char mode = *shutDown == Shutdown::Full ? isc_spb_prp_sm_full : isc_spb_prp_sm_single;
+                start.insertBytes(status, isc_spb_prp_shutdown_mode, &mode, 1);
                 start.insertInt(status, isc_spb_prp_force_shutdown, 0);
             } else {
                 const unsigned char normal = isc_spb_prp_sm_normal;
@@ -40,15 +42,15 @@ void changeState(const std::string& connectionString, const detail::ServiceLogin
 } // namespace
 
 void shutDownDatabase(const std::string& connectionString, const std::string& user, const std::string& password,
-                      unsigned connectTimeout)
+                      unsigned connectTimeout, Shutdown mode)
 {
-    changeState(connectionString, {user, password, connectTimeout}, true);
+    changeState(connectionString, {user, password, connectTimeout}, mode);
 }
 
 void bringDatabaseOnline(const std::string& connectionString, const std::string& user, const std::string& password,
                          unsigned connectTimeout)
 {
-    changeState(connectionString, {user, password, connectTimeout}, false);
+    changeState(connectionString, {user, password, connectTimeout}, std::nullopt);
 }
 
 } // namespace db

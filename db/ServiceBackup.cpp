@@ -215,8 +215,11 @@ void ServiceBackup::follow(const std::string& file, bool verbose, const Piece& o
         stopIfAsked();
         detail::ServiceSession service(master, target.serviceManager, login);
         stopIfAsked();
+        // Watched only for a stop or for the count: the watch is an attachment of its own, which
+        // a database shut down to a single attachment leaves to gbak.
         std::optional<detail::BackupWatch> watch;
-        detail::watchBackupOf(watch, connectionString_, login);
+        if (stop || ownTransactions)
+            detail::watchBackupOf(watch, connectionString_, login);
         service.start([&](IXpbBuilder& start, ThrowStatusWrapper* status) {
             start.insertTag(status, isc_action_svc_backup);
             start.insertString(status, isc_spb_dbname, target.database.c_str());

@@ -71,7 +71,8 @@ public:
     // about once a second; when it answers true the service is abandoned and BackupAbandoned
     // thrown. Throws EngineError when the engine refuses or the backup fails, Error when the
     // client library is unusable. `ownTransactions`, if given, receives how many transactions this
-    // client started on the database for the backup's sake (besides gbak's own).
+    // client started on the database for the backup's sake (besides gbak's own). With neither
+    // `stop` nor `ownTransactions`, gbak's is the backup's only attachment.
     std::optional<std::uint64_t> run(const std::string& file, const ProgressLine& progress,
                                      const StopRequested& stop = {}, std::uint64_t* ownTransactions = nullptr) const;
 
@@ -120,9 +121,14 @@ public:
     // fails as on a backup cut short, and what it made is dropped.
     void runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop = {}) const;
 
+    // Restores `backupFile` over the existing database `databaseFile`, which the service drops
+    // first (gbak -rep); it may be shut down. Runs to its end. A restore that fails leaves the
+    // name without a whole database (shut down, or none): throws as run().
+    void runOver(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress) const;
+
 private:
     void restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
-                 const Input& input, const StopRequested& stop) const;
+                 const Input& input, const StopRequested& stop, bool replace = false) const;
 
     std::string connectionString_;
     std::string user_;

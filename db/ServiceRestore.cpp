@@ -110,8 +110,14 @@ void ServiceRestore::runFromStream(const std::string& databaseFile, const Input&
     restore("stdin", databaseFile, {}, input, stop);
 }
 
+void ServiceRestore::runOver(const std::string& backupFile, const std::string& databaseFile,
+                             const ProgressLine& progress) const
+{
+    restore(backupFile, databaseFile, progress, {}, {}, true);
+}
+
 void ServiceRestore::restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
-                             const Input& input, const StopRequested& stop) const
+                             const Input& input, const StopRequested& stop, bool replace) const
 {
     IMaster* master = fb_get_master_interface();
     if (!master)
@@ -135,7 +141,7 @@ void ServiceRestore::restore(const std::string& backupFile, const std::string& d
             start.insertTag(status, isc_action_svc_restore);
             start.insertString(status, isc_spb_bkp_file, backupFile.c_str());
             start.insertString(status, isc_spb_dbname, databaseFile.c_str());
-            start.insertInt(status, isc_spb_options, isc_spb_res_create);
+            start.insertInt(status, isc_spb_options, replace ? isc_spb_res_replace : isc_spb_res_create);
             // Verbose only for those who ask: gbak's output of every object costs the restore time.
             if (progress)
                 start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);
@@ -156,7 +162,7 @@ void ServiceRestore::restore(const std::string& backupFile, const std::string& d
             if (isNew)
                 dropDatabase(master, name, login);
             throw Error("the restore did not complete (the backup is incomplete or damaged); the partial database "
-                        + std::string(isNew ? "was dropped" : "is not this restore's"));
+                        + std::string(isNew ? "was dropped" : replace ? "is left shut down" : "is not this restore's"));
         }
         // A name that was taken before the restore holds another's database: none of this one's remains.
         const bool gone = !isNew

@@ -36,6 +36,7 @@ public:
     void setStopProbe(StopProbe probe) { stop_ = std::move(probe); }
     // The signal that asked the program to stop; 0 while none has.
     int stopSignal() const { return stop_ ? stop_() : 0; }
+    bool stopsHeld() const { return stopsHeld_ > 0; }
     // Throws Interrupted once a stop signal has arrived, unless stops are held.
     void throwIfStopRequested() const;
     // While the returned guard lives, a stop signal waits: work that must not be left half done

@@ -59,6 +59,9 @@ public:
     // The Firebird root that the program's alias is looked up in.
     void setFirebirdRoot(const QString& root) { firebirdRoot_ = root; }
 
+    // Started through that command line (such as one that changes the user it runs as).
+    void startThrough(const QStringList& command) { through_ = command; }
+
     // An environment variable of the program's own, such as the locale it runs in.
     void setEnvironment(const QString& name, const QString& value) { environment_.insert(name, value); }
 
@@ -77,7 +80,10 @@ public:
         environment.insert(environment_);
         process_.setProcessEnvironment(environment);
         process_.setWorkingDirectory(directory_.path());
-        process_.start(executable(), arguments);
+        if (through_.isEmpty())
+            process_.start(executable(), arguments);
+        else
+            process_.start(through_.front(), through_.mid(1) + QStringList{executable()} + arguments);
         if (!process_.waitForStarted(30000))
             throw std::runtime_error("the program did not start");
     }
@@ -128,6 +134,7 @@ private:
     QProcessEnvironment environment_;
     QByteArray errors_;
     QStringList unset_;
+    QStringList through_;
 };
 
 } // namespace testsupport

@@ -1,12 +1,21 @@
 // The way back through a server on this machine: the database shut down for the moment its files
-// are exchanged, both brought online, and another program's attachment refusing it.
+// are exchanged, both brought online, and another program's attachment refusing it; through a
+// server whose files the program cannot rename, the server's restore over the database.
 
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
 #include "NightEndState.h"
 #include "TestServer.h"
 
+#include "db/ServiceBackup.h"
+
 #include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +56,51 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
                                  .entryList({QStringLiteral("hotel-po-aktualizaci-*.fdb")}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
     for (const auto& [part, rows] : endStateThroughServer((database.directory() / kept.front().toStdString()).string()))
+        EXPECT_EQ(rows, after.at(part)) << part;
+}
+
+TEST(WayBackThroughServer, WhereTheFilesCannotBeRenamedRestoresOverAndPutsTodaysStateBackWhenThatFails)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the program must run as another user than the server, which needs root";
+    // The program runs as nobody: the server's folder is closed to it, as on a server whose
+    // files belong to its own user.
+    const FreshDatabase database(HotelData::Demo);
+    std::filesystem::permissions(database.directory(), std::filesystem::perms::owner_all);
+    const std::string backup = (database.directory() / "hotel.fbk").string();
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), program.directory()}), 0);
+    program.startThrough({QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                          QStringLiteral("--clear-groups")});
+    const EndState before = endStateThroughServer(database.path());
+    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+    const EndState after = endStateThroughServer(database.path());
+
+    // A backup that ends half way, which only its restore can find out here.
+    QFile file(QString::fromStdString(backup));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    ASSERT_TRUE(file.resize(whole.size() / 2));
+    file.close();
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 2);
+    for (const auto& [part, rows] : endStateThroughServer(database.path()))
+        EXPECT_EQ(rows, after.at(part)) << part;
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("je vracena do stavu po aktualizaci")).size(), 1)
+        << program.logEntries().join(QLatin1Char('\n')).toStdString();
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(whole) == whole.size());
+    file.close();
+    ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
+    for (const auto& [part, rows] : endStateThroughServer(database.path()))
+        EXPECT_EQ(rows, before.at(part)) << part;
+    const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
+                                 .entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files, QDir::Time);
+    ASSERT_EQ(kept.size(), 2);
+    const std::string keptDatabase = (database.directory() / "kept.fdb").string();
+    db::ServiceRestore(server::address(database.path()), "SYSDBA", server::kPassword, 0)
+        .run((database.directory() / kept.front().toStdString()).string(), keptDatabase, {});
+    for (const auto& [part, rows] : endStateThroughServer(keptDatabase))
         EXPECT_EQ(rows, after.at(part)) << part;
 }
 

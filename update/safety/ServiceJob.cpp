@@ -143,7 +143,7 @@ ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, c
     sinceShown.start();
     while (!finished) {
         finished = work->channel.take(lines);
-        if (session.stopSignal() != 0 && !giveUpAt) {
+        if (session.stopSignal() != 0 && !session.stopsHeld() && !giveUpAt) {
             work->stop = true;
             giveUpAt = std::chrono::steady_clock::now() + kStopGrace;
         }

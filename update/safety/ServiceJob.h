@@ -30,9 +30,10 @@ struct ServiceOutcome {
 // Runs the job on a worker thread while the window's thread keeps processing its messages, and
 // shows its progress through `show`: by the size of `localFile` about once a second when it is
 // this machine's own (the job then gets no lines, which spares the service its verbose output),
-// else by the service's lines. A stop signal asks the worker to abandon the service; a worker
-// that does not end soon after (a hung server) is left behind rather than waited for. When
-// `sized` is given, it gets the local file's size each second instead of `show`.
+// else by the service's lines. A stop signal asks the worker to abandon the service, unless the
+// session holds stops; a worker that does not end soon after (a hung server) is left behind
+// rather than waited for. When `sized` is given, it gets the local file's size each second
+// instead of `show`.
 ServiceOutcome runKeepingWindowAlive(ServiceJob job, const QString& localFile, const std::function<void(const QString&)>& show,
                                      UpdateView& view, const UpdateSession& session,
                                      const std::function<void(qint64)>& sized = {});
