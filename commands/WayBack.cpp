@@ -378,6 +378,8 @@ private:
             std::move(job), QString(), [this, label](const QString& line) { view_.showRehearsalProgress(label + line); },
             view_, session_);
         view_.showRehearsalProgress(QString());
+        if (outcome.stopped)
+            return QStringLiteral("sluzba byla prerusena");
         if (outcome.failure)
             return failureText(outcome.failure);
         if (writes && outcome.written.value_or(0) == 0)

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -59,24 +60,42 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
         EXPECT_EQ(rows, after.at(part)) << part;
 }
 
-TEST(WayBackThroughServer, WhereTheFilesCannotBeRenamedRestoresOverAndPutsTodaysStateBackWhenThatFails)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "the program must run as another user than the server, which needs root";
-    // The program runs as nobody: the server's folder is closed to it, as on a server whose
-    // files belong to its own user.
-    const FreshDatabase database(HotelData::Demo);
-    std::filesystem::permissions(database.directory(), std::filesystem::perms::owner_all);
+// The program runs as nobody: the server's folder is closed to it, as on a server whose files
+// belong to its own user. The update has run.
+class WayBackWithoutTheServersFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "the program must run as another user than the server, which needs root";
+        std::filesystem::permissions(database.directory(), std::filesystem::perms::owner_all);
+        program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
+                                  + "\r\n");
+        ASSERT_EQ(QProcess::execute(QStringLiteral("chown"),
+                                    {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), program.directory()}),
+                  0);
+        program.startThrough({QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                              QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")});
+        before = endStateThroughServer(database.path());
+        ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+        after = endStateThroughServer(database.path());
+    }
+
+    void expectState(const EndState& expected, const std::string& file) const
+    {
+        for (const auto& [part, rows] : endStateThroughServer(file))
+            EXPECT_EQ(rows, expected.at(part)) << part;
+    }
+
+    const FreshDatabase database{HotelData::Demo};
     const std::string backup = (database.directory() / "hotel.fbk").string();
     InstalledProgram program;
-    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
-    ASSERT_EQ(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), program.directory()}), 0);
-    program.startThrough({QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                          QStringLiteral("--clear-groups")});
-    const EndState before = endStateThroughServer(database.path());
-    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
-    const EndState after = endStateThroughServer(database.path());
+    EndState before;
+    EndState after;
+};
 
+TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThatFails)
+{
     // A backup that ends half way, which only its restore can find out here.
     QFile file(QString::fromStdString(backup));
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -84,24 +103,36 @@ TEST(WayBackThroughServer, WhereTheFilesCannotBeRenamedRestoresOverAndPutsTodays
     ASSERT_TRUE(file.resize(whole.size() / 2));
     file.close();
     EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 2);
-    for (const auto& [part, rows] : endStateThroughServer(database.path()))
-        EXPECT_EQ(rows, after.at(part)) << part;
+    expectState(after, database.path());
     EXPECT_EQ(program.logEntries().filter(QStringLiteral("je vracena do stavu po aktualizaci")).size(), 1)
         << program.logEntries().join(QLatin1Char('\n')).toStdString();
 
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(whole) == whole.size());
     file.close();
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
-    for (const auto& [part, rows] : endStateThroughServer(database.path()))
-        EXPECT_EQ(rows, before.at(part)) << part;
+    expectState(before, database.path());
     const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
                                  .entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files, QDir::Time);
     ASSERT_EQ(kept.size(), 2);
     const std::string keptDatabase = (database.directory() / "kept.fdb").string();
     db::ServiceRestore(server::address(database.path()), "SYSDBA", server::kPassword, 0)
         .run((database.directory() / kept.front().toStdString()).string(), keptDatabase, {});
-    for (const auto& [part, rows] : endStateThroughServer(keptDatabase))
-        EXPECT_EQ(rows, after.at(part)) << part;
+    expectState(after, keptDatabase);
+}
+
+// Once the database is shut down, a stop waits until the name holds a whole database again.
+TEST_F(WayBackWithoutTheServersFiles, AStopOnceTheDatabaseIsShutDownWaitsForTheRestoredDatabase)
+{
+    program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
+    server::waitForEntry(program, QStringLiteral("NAVRAT         | Databaze %1 je uzavrena pro ostatni")
+                                      .arg(QString::fromStdString(database.path())));
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
+    expectState(before, database.path());
+    EXPECT_TRUE(program.logEntries().contains(QStringLiteral("NAVRAT         | Databaze %1 je obnovena ze zalohy %2")
+                                                  .arg(QString::fromStdString(database.path()), QString::fromStdString(backup))))
+        << program.logEntries().join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace
