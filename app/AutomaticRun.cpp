@@ -47,6 +47,7 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
 {
     try {
         update::UpdateSession session(programDir);
+        session.setWritesProtocols(true);
         session.setStopProbe(stop);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);
         const update::Settings settings = update::LoadSettings(programDir);

@@ -27,6 +27,7 @@ int runRehearseCommand(const QString& programDir, const QString& optionText)
             return 2;
         }
         update::UpdateSession session(programDir);
+        session.setWritesProtocols(true);
         session.apply(settings);
         session.setStopProbe(&stopSignal);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);

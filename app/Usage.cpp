@@ -35,6 +35,9 @@ constexpr const char* kUsage =
     "                      database is kept beside it as <name>-po-aktualizaci-<date-time>;\n"
     "                      asks on a terminal, else needs --yes (exit 0 restored, 2 failed,\n"
     "                      nothing changed, 3 refused, nothing changed)\n"
+    "  dph2012 --protocol [FILE]\n"
+    "                      prints the text of the newest night's protocol (or of FILE); every\n"
+    "                      full update, step 7 alone, stock command and rehearsal writes one\n"
     "  dph2012 --help      this text (also -h, -? and /?); connects to nothing\n"
     "  dph2012 --version   the version; connects to nothing\n"
     "  Any other argument that begins with \"--\" prints this text and ends with 64.\n"
@@ -57,7 +60,8 @@ constexpr const char* kUsage =
     "  QVTDPH2012-zkouska.log  the statements of the rehearsals\n"
     "  QVTDPH2012-zkouska.stav the rehearsal copies made and not yet dropped\n"
     "  QVTDPH2012-volba.stav   per database, the option step 7 last ran with (for --check)\n"
-    "  QVTDPH2012-zalohy.stav  the backups made, with their SHA-256 (for --restore)\n";
+    "  QVTDPH2012-zalohy.stav  the backups made, with their SHA-256 (for --restore)\n"
+    "  QVTDPH2012-protokol-<date-time>.pdf, .txt  the night's protocol of each command\n";
 
 } // namespace
 
@@ -92,7 +96,7 @@ std::optional<int> stayingGuestsOptionArgument(std::string_view argument)
 bool refuseUnknownOption(std::string_view argument)
 {
     if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse" || argument == "--update"
-        || argument == "--restore")
+        || argument == "--restore" || argument == "--protocol")
         return false;
     printUsageForMistake("unknown argument " + std::string(argument));
     return true;

@@ -1,5 +1,6 @@
 #include "app/AutomaticRun.h"
 #include "app/CheckCommand.h"
+#include "app/ProtocolCommand.h"
 #include "app/RehearseCommand.h"
 #include "app/RestoreCommand.h"
 #include "app/Display.h"
@@ -11,6 +12,7 @@
 #include "update/VisibleText.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QString>
 
 #include <cstdio>
@@ -20,11 +22,25 @@
 
 namespace {
 
+// Shows nothing, yet has fonts for the night's protocol: a QGuiApplication on the platform that
+// draws into memory only, whatever display there is.
+class ProtocolApplication {
+public:
+    ProtocolApplication(int& argc, char** argv)
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application_.emplace(argc, argv);
+    }
+
+private:
+    std::optional<QGuiApplication> application_;
+};
+
 // Unattended, nobody answers a box, whatever the display: the settings notice goes to standard
 // error as it stands. `option`: what step 7 does with the staying guests, 0 to 3 for a to d.
 int runAutomaticProcess(int& argc, char** argv, int option = 0)
 {
-    const QCoreApplication application(argc, argv);
+    const ProtocolApplication application(argc, argv);
     bool mustEndAtOnce = false;
     const int status = app::runAutomatic(
         QCoreApplication::applicationDirPath(), [](const QString& notice) { app::TerminalView::sayAsIs(notice); },
@@ -66,13 +82,18 @@ int runProgram(int& argc, char** argv)
         return app::runCheckCommand(QCoreApplication::applicationDirPath());
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--rehearse")) {
-        const QCoreApplication application(argc, argv);
+        const ProtocolApplication application(argc, argv);
         return app::runRehearseCommand(QCoreApplication::applicationDirPath(),
                                        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--restore")) {
         const QCoreApplication application(argc, argv);
         return app::runRestoreCommand(QCoreApplication::applicationDirPath(), QCoreApplication::arguments().mid(2));
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol")) {
+        const QCoreApplication application(argc, argv);
+        return app::runProtocolCommand(QCoreApplication::applicationDirPath(),
+                                       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--update")) {
         const std::optional<int> option = app::stayingGuestsOptionArgument(argc > 2 ? argv[2] : "");

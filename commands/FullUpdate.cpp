@@ -1,5 +1,6 @@
 #include "commands/FullUpdate.h"
 
+#include "commands/NightProtocolFile.h"
 #include "update/CommandGuard.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/DatabaseChanges.h"
@@ -131,6 +132,7 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
     show(0, 1);
     for (int step = 1; step <= kSteps; ++step) {
         session.log().WriteLog(stepPrefix(step));
+        session.protocol().beginStep(step);
         const int failedBeforeStep = runner.failureCount();
         if (step == 7)
             step7.start();
@@ -151,7 +153,8 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
 
 bool RunFullUpdate(UpdateSession& session, UpdateView& view)
 {
-    return RunClaimed(session, view, [&] { return RunFullUpdateWithoutClaim(session, view); });
+    return runWithProtocol(session, view,
+                           [&] { return RunClaimed(session, view, [&] { return RunFullUpdateWithoutClaim(session, view); }); });
 }
 
 bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
@@ -172,6 +175,8 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
             const RunLog& log = session.log();
             log.WriteLog(QString(63, QLatin1Char('-')));
             log.WriteLog(QStringLiteral("SPUSTENI AKT.  | "));
+            session.protocol().begin(QString::fromUtf8("Úplná aktualizace"));
+            session.protocol().noteOption(option);
             if (view.isAutomaticMode()) {
                 log.WriteLog(QStringLiteral("               | Automaticky mod"));
                 confirmOtherAttachments(session, view);

@@ -1,5 +1,7 @@
 #include "commands/Rehearsal.h"
 
+#include "commands/NightProtocolFile.h"
+
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
@@ -378,6 +380,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         rehearsal.Database1.close();
         rehearsal.Database1.setGarbageCollection(false);
         report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); }, option);
+        writeNightProtocol(production, view, rehearsal.protocol(), report.check, report.scratchDatabase);
         report.sizeAfter = reportedSize(rehearsal.Database1);
     } catch (const Interrupted& stop) {
         dropCopy();

@@ -1,5 +1,7 @@
 #include "commands/StayingGuestsAlone.h"
 
+#include "commands/NightProtocolFile.h"
+
 #include "update/CommandGuard.h"
 #include "update/PhaseClock.h"
 #include "update/RunLog.h"
@@ -35,6 +37,8 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
                 return;
             }
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));
+            session.protocol().begin(QString::fromUtf8("Krok 7 samostatně"));
+            session.protocol().beginStep(7);
             view.setIndicatorRunning(true);
             const int failedBefore = session.runner().failureCount();
             QElapsedTimer clock;
@@ -79,7 +83,8 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
 
 bool RunStayingGuestsAlone(UpdateSession& session, UpdateView& view)
 {
-    return RunClaimed(session, view, [&] { return stayingGuestsAloneClaimed(session, view); });
+    return runWithProtocol(session, view,
+                           [&] { return RunClaimed(session, view, [&] { return stayingGuestsAloneClaimed(session, view); }); });
 }
 
 } // namespace update

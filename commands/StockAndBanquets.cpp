@@ -1,5 +1,6 @@
 #include "commands/StockAndBanquets.h"
 
+#include "commands/NightProtocolFile.h"
 #include "update/CommandGuard.h"
 #include "update/OldRateItems.h"
 #include "update/safety/UpdateClaim.h"
@@ -36,6 +37,7 @@ bool stockAndBanquetsClaimed(UpdateSession& session, UpdateView& view)
             const RunLog& log = session.log();
             setAllButtonsEnabled(view, false);
             log.WriteLog(QStringLiteral("FBS Start"));
+            session.protocol().begin(QString::fromUtf8("Sklad a bankety"));
             view.setIndicatorRunning(true);
             view.setProgressMaximum(kMarks);
             const QStringList sent = statements();
@@ -57,7 +59,8 @@ bool stockAndBanquetsClaimed(UpdateSession& session, UpdateView& view)
 
 bool UpdateStockAndBanquets(UpdateSession& session, UpdateView& view)
 {
-    return RunClaimed(session, view, [&] { return stockAndBanquetsClaimed(session, view); });
+    return runWithProtocol(session, view,
+                           [&] { return RunClaimed(session, view, [&] { return stockAndBanquetsClaimed(session, view); }); });
 }
 
 } // namespace update

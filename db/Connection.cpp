@@ -184,6 +184,7 @@ struct Connection::Impl {
                                  {rowOf(output.get(), buffer.data(), transaction.get())});
         } else {
             statement->execute(&status, transaction.get(), nullptr, nullptr, nullptr, nullptr);
+            rows.setChangedRows(statement->getAffectedRecords(&status));
         }
         statement->free(&status);
         (void)statement.release(); // free() released it
@@ -385,9 +386,9 @@ void Connection::dropDatabase()
     }
 }
 
-void Connection::execute(const std::string& sql)
+std::uint64_t Connection::execute(const std::string& sql)
 {
-    impl_->runReportingEngineErrors(sql, Impl::Rows::None);
+    return impl_->runReportingEngineErrors(sql, Impl::Rows::None).changedRows();
 }
 
 ResultSet Connection::select(const std::string& sql)

@@ -85,7 +85,9 @@ public:
     void dropDatabase();
 
     // Runs one statement as sent, without parameters, and commits it. Warnings are not failures.
-    void execute(const std::string& sql);
+    // The rows it inserted, updated or deleted, as the engine counts them (a procedure's own
+    // statements are not its caller's).
+    std::uint64_t execute(const std::string& sql);
     // Runs one statement, fetches every row of its result as text and commits.
     ResultSet select(const std::string& sql);
     // Runs one statement, fetches its first row only, closes the cursor and commits: the rest of

@@ -4,10 +4,10 @@
 
 namespace db {
 
-void Query::execSql()
+std::uint64_t Query::execSql()
 {
     close();
-    connection_.execute(sql_);
+    return connection_.execute(sql_);
 }
 
 void Query::open()

@@ -17,7 +17,8 @@ public:
     void setSql(const std::string& sql) { sql_ = sql; }
     const std::string& sql() const { return sql_; }
 
-    void execSql();
+    // The rows the statement changed.
+    std::uint64_t execSql();
     void open();
     // Opens the result with its first row only; the cursor is closed after that one fetch.
     void openFirstRow();

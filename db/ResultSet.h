@@ -27,6 +27,10 @@ public:
     std::int64_t integer(std::size_t column) const;
     std::int64_t integer(const std::string& columnName) const;
 
+    // For a statement that returns no rows: the rows it changed.
+    std::uint64_t changedRows() const { return changedRows_; }
+    void setChangedRows(std::uint64_t rows) { changedRows_ = rows; }
+
 private:
     std::size_t indexOf(const std::string& columnName) const;
     const std::optional<std::string>* field(std::size_t column) const;
@@ -34,6 +38,7 @@ private:
     std::vector<std::string> columnNames_;
     std::vector<std::vector<std::optional<std::string>>> rows_;
     std::size_t current_ = 0;
+    std::uint64_t changedRows_ = 0;
 };
 
 } // namespace db

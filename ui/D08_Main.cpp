@@ -79,6 +79,7 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
       session_(programDir)
 {
     createControls();
+    session_.setWritesProtocols(true);
     session_.log().setFailureReporter([this](const QString& file, const QString& reason) {
         const QString text = QString::fromUtf8("Protokol %1 nelze zapsat: %2").arg(file, reason);
         Label10->setText(text);

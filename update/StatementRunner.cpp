@@ -2,6 +2,7 @@
 
 #include "db/EngineError.h"
 #include "db/Query.h"
+#include "update/NightProtocol.h"
 #include "update/RunLog.h"
 
 namespace update {
@@ -14,7 +15,9 @@ bool StatementRunner::ExecSql(const QString& statement)
     ++statements_;
     try {
         query_.setSql(statement.toStdString());
-        query_.execSql();
+        const std::uint64_t rows = query_.execSql();
+        if (protocol_)
+            protocol_->noteChanged(statement, static_cast<qint64>(rows));
         return true;
     } catch (const db::EngineError& error) {
         logEngineError(statement, error);
@@ -53,6 +56,8 @@ void StatementRunner::logEngineError(const QString& statement, const db::EngineE
     ++failures_;
     const QString values = engineErrorValues(error);
     log_.WriteLog(QStringLiteral("ENGINE ERROR   | ") + values);
+    if (protocol_)
+        protocol_->noteFailed(statement, values);
     if (observer_)
         observer_(statement, values);
 }

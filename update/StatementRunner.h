@@ -11,6 +11,7 @@ class Query;
 
 namespace update {
 
+class NightProtocol;
 class RunLog;
 
 inline const QString kFailMarker = QStringLiteral("~FAIL~");
@@ -38,6 +39,8 @@ public:
     // Told of each refusal as it is logged: the statement and the engine error's three values.
     using FailureObserver = std::function<void(const QString& statement, const QString& values)>;
     void setFailureObserver(FailureObserver observer) { observer_ = std::move(observer); }
+    // Where each statement's changed rows and each refusal are noted for the night's protocol.
+    void setProtocol(NightProtocol* protocol) { protocol_ = protocol; }
 
 private:
     void logEngineError(const QString& statement, const db::EngineError& error);
@@ -46,6 +49,7 @@ private:
     const RunLog& log_;
     std::function<void()> beforeEach_;
     FailureObserver observer_;
+    NightProtocol* protocol_ = nullptr;
     int failures_ = 0;
     int statements_ = 0;
 };

@@ -1,7 +1,9 @@
 #include "update/StayingGuests.h"
 
+#include "db/EngineError.h"
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
+#include "update/GroupFigures.h"
 #include "update/InstalledObjects.h"
 #include "update/StayGroups.h"
 #include "update/StayOptionRecord.h"
@@ -9,6 +11,7 @@
 #include "update/safety/OtherAttachments.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
+#include "update/VisibleText.h"
 
 #include <QElapsedTimer>
 
@@ -52,6 +55,7 @@ public:
         if (option < 0 || option > 3)
             return true; // no item selected
         log(QStringLiteral("     volba %1   | ").arg(QLatin1Char(static_cast<char>('a' + option))));
+        session_.protocol().noteOption(option);
         if (option == 0)
             return true;
         if (!objectsReady())
@@ -136,7 +140,9 @@ private:
                 {
                     // A stop waits for the group's end; a failure leaves a state the next run reads.
                     const UpdateSession::StopsHeld held(session_);
+                    reached_.clear();
                     finish(option, *pending.group);
+                    noteGroup(pending.group->group);
                 }
                 session_.throwIfStopRequested();
             } else {
@@ -158,6 +164,7 @@ private:
             if (option != 3 && !split(number, option))
                 return;
         } else {
+            reached_.append(QString::fromUtf8("dokončení skupiny, která byla: ") + stateText(group.state));
             log(kGroupPrefix + QStringLiteral("Skupina %1: %2, dokonceni: %3")
                                    .arg(QString::number(number), stateText(group.state), workLeftText(group.state, option)));
         }
@@ -170,8 +177,11 @@ private:
 
     bool split(qint64 group, int option)
     {
-        if (session_.runner().ExecSql(splitCall(group)))
+        if (session_.runner().ExecSql(splitCall(group))) {
+            reached_.append(QString::fromUtf8("rozdělena k 31.12.2011"));
             return true;
+        }
+        reached_.append(QString::fromUtf8("ponechána: rozdělení selhalo"));
         if (option == 2)
             log(kGroupPrefix + QStringLiteral("Skupina %1: rozdeleni selhalo, skupina zustava nerozdelena a neuctovana; "
                                               "pristi spusteni kroku 7 s volbou c ji zpracuje cele")
@@ -202,6 +212,7 @@ private:
                                                   + QString::number(desk) + QStringLiteral(", \"Internal\")"));
         const std::optional<qint64> account = wholeNumber(posted);
         if (!account) {
+            reached_.append(QString::fromUtf8("ponechána: namarkování ubytování nevrátilo číslo účtu"));
             log(kGroupPrefix + QStringLiteral("Skupina ") + QString::number(group)
                 + QStringLiteral(": namarkovani UB nevratilo cislo uctu ('") + posted
                 + QStringLiteral("'), ucet se neuzavira; skupina zustava: ") + stateText(before) + QStringLiteral("; ")
@@ -209,22 +220,44 @@ private:
             return;
         }
         log(kGroupPrefix + QStringLiteral("Namarkovani UB na ucet ") + QString::number(*account));
+        reached_.append((postedTo == kCutOff ? QString::fromUtf8("ubytování do 31.12.2011 namarkováno na účet %1")
+                                             : QString::fromUtf8("celé ubytování namarkováno na účet %1"))
+                            .arg(*account));
         const QString newAccount = runner.SelectValue(QStringLiteral("select * from REC_DPH_UzavreniUctu(")
                                                       + QString::number(*account) + QStringLiteral(", ")
                                                       + quoted(kCutOff) + QStringLiteral(")"));
         if (wholeNumber(newAccount)) {
             log(kGroupPrefix + QStringLiteral("Uzavreni uctu, novy ucet ") + newAccount);
+            reached_.append(QString::fromUtf8("účet uzavřen, nový účet %1").arg(newAccount));
             return;
         }
+        reached_.append(QString::fromUtf8("ponechána: uzavření účtu %1 selhalo, účet zůstává otevřený").arg(*account));
         log(kGroupPrefix + QStringLiteral("Skupina %1: uzavreni uctu %2 selhalo ('%3'), ucet zustava otevreny; skupina "
                                           "zustava: %4; %5")
                                .arg(QString::number(group), QString::number(*account), newAccount,
                                     stateText(GroupState::PostedNotClosed), nextRun(option)));
     }
 
+    // The group as step 7 left it, for the night's protocol.
+    void noteGroup(qint64 group)
+    {
+        ProtocolGroup figures;
+        try {
+            figures = groupFigures(session_.Database1, group);
+        } catch (const db::EngineError& error) {
+            figures.group = group;
+            reached_.append(QString::fromUtf8("údaje skupiny nelze přečíst: ")
+                            + visibleText(QString::fromStdString(error.what())));
+        }
+        figures.state = reached_.join(QStringLiteral("; "));
+        session_.protocol().noteGroup(std::move(figures));
+    }
+
     UpdateSession& session_;
     UpdateView& view_;
     const std::function<void(qint64, qint64)> groupEnded_;
+    // What step 7 reached with the group it is working on.
+    QStringList reached_;
 };
 
 } // namespace

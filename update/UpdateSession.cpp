@@ -17,6 +17,7 @@ UpdateSession::UpdateSession(const QString& programDir, const QString& logFileNa
 
 void UpdateSession::prepare()
 {
+    runner_.setProtocol(&protocol_);
     applySettings(ConnectionSettings());
     // Nobody should wait out the connect timeout of a host that does not answer to stop the run.
     Database1.setInterruption([this] { return stopSignal() != 0; });

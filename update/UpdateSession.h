@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "update/NightProtocol.h"
 #include "update/RunLog.h"
 #include "update/ServerScripts.h"
 #include "update/Settings.h"
@@ -62,6 +63,12 @@ public:
     const RunLog& log() const { return log_; }
     RunLog& log() { return log_; }
     StatementRunner& runner() { return runner_; }
+    // What the command that runs now does to the hotel's data, for the night's protocol.
+    NightProtocol& protocol() { return protocol_; }
+    const NightProtocol& protocol() const { return protocol_; }
+    // The program's own runs write the night's protocol after each command; a test's need not.
+    void setWritesProtocols(bool writes) { writesProtocols_ = writes; }
+    bool writesProtocols() const { return writesProtocols_; }
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
 
     // Commands that an error ended before their end, in this run.
@@ -98,11 +105,13 @@ private:
     StopProbe stop_;
     int stopsHeld_ = 0;
     std::uint64_t ownTransactionsElsewhere_ = 0;
+    NightProtocol protocol_;
     StatementRunner runner_{Q, log_, [this] { throwIfStopRequested(); }};
     int commandsEndedByError_ = 0;
     int commandsRefused_ = 0;
     QString backupFile_;
     bool rehearsal_ = false;
+    bool writesProtocols_ = false;
 };
 
 } // namespace update

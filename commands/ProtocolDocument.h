@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace update {
+
+// A part of the night's protocol: a heading, facts ("label: value"), a table and notes, each
+// possibly empty.
+struct ProtocolSection {
+    QString heading;
+    std::vector<std::pair<QString, QString>> facts;
+    QStringList columns;
+    std::vector<QStringList> rows;
+    QStringList notes;
+};
+
+// The night's protocol as a document, before it is laid out as PDF or as text.
+struct ProtocolDocument {
+    QString title;
+    // On every page of a rehearsal's protocol; empty otherwise.
+    QString mark;
+    // The first is the first page, which ends with the lines where the operator and the
+    // accountant sign; the rest follow from the second page on.
+    std::vector<ProtocolSection> sections;
+    QStringList signatures;
+
+    // Plain text for mail or a terminal: the same content, tables in aligned columns.
+    QString text() const;
+};
+
+} // namespace update

@@ -1,0 +1,117 @@
+#include "commands/ProtocolPdf.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QColor>
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextDocument>
+
+#include <cmath>
+
+namespace update {
+
+namespace {
+
+QString escaped(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+QString html(const ProtocolDocument& document)
+{
+    QString page = QStringLiteral("<h2>") + escaped(document.title) + QStringLiteral("</h2>");
+    for (std::size_t at = 0; at < document.sections.size(); ++at) {
+        const ProtocolSection& section = document.sections[at];
+        if (!section.heading.isEmpty())
+            page += QStringLiteral("<h3>") + escaped(section.heading) + QStringLiteral("</h3>");
+        if (!section.facts.empty()) {
+            page += QStringLiteral("<table cellspacing='0' cellpadding='2'>");
+            for (const auto& [label, value] : section.facts)
+                page += QStringLiteral("<tr><td><b>") + escaped(label) + QStringLiteral(":</b></td><td>") + escaped(value)
+                    + QStringLiteral("</td></tr>");
+            page += QStringLiteral("</table>");
+        }
+        if (!section.columns.isEmpty()) {
+            page += QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%'><thead><tr>");
+            for (const QString& column : section.columns)
+                page += QStringLiteral("<th align='left'>") + escaped(column) + QStringLiteral("</th>");
+            page += QStringLiteral("</tr></thead>");
+            for (const QStringList& row : section.rows) {
+                page += QStringLiteral("<tr>");
+                for (const QString& cell : row)
+                    page += QStringLiteral("<td>") + escaped(cell) + QStringLiteral("</td>");
+                page += QStringLiteral("</tr>");
+            }
+            page += QStringLiteral("</table>");
+        }
+        for (const QString& note : section.notes)
+            page += QStringLiteral("<p>") + escaped(note) + QStringLiteral("</p>");
+        if (at == 0 && !document.signatures.isEmpty()) {
+            page += QStringLiteral("<br/><table width='100%' cellpadding='12'><tr>");
+            for (const QString& who : document.signatures)
+                page += QStringLiteral("<td>") + escaped(who) + QStringLiteral(":<br/><br/><br/>______________________________</td>");
+            page += QStringLiteral("</tr></table>");
+        }
+        if (at == 0)
+            page += QStringLiteral("<p style='page-break-after: always'></p>");
+    }
+    return page;
+}
+
+} // namespace
+
+QByteArray protocolPdf(const ProtocolDocument& document)
+{
+    QByteArray pdf;
+    QBuffer output(&pdf);
+    output.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&output);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 22, 18, 18),
+                                     QPageLayout::Millimeter));
+    writer.setResolution(300);
+    writer.setTitle(document.title);
+    writer.setCreator(QStringLiteral("dph2012"));
+    const QRect page = writer.pageLayout().paintRectPixels(writer.resolution());
+    // The head and the foot of each page sit in the margins, a little away from the text.
+    const int gap = writer.resolution() / 10;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(9);
+
+    QTextDocument text;
+    text.documentLayout()->setPaintDevice(&writer);
+    text.setDefaultFont(font);
+    text.setHtml(html(document));
+    text.setPageSize(QSizeF(page.width(), page.height()));
+    const int pages = text.pageCount();
+
+    QPainter painter(&writer);
+    QFont small = font;
+    small.setPointSizeF(8);
+    for (int at = 0; at < pages; ++at) {
+        if (at > 0)
+            writer.newPage();
+        painter.save();
+        painter.translate(0, -static_cast<double>(at) * page.height());
+        text.drawContents(&painter, QRectF(0, static_cast<double>(at) * page.height(), page.width(), page.height()));
+        painter.restore();
+        QFont head = small;
+        head.setBold(!document.mark.isEmpty());
+        painter.setFont(head);
+        painter.setPen(document.mark.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
+        const QString headText = document.mark.isEmpty() ? document.title : document.mark + QStringLiteral(" \u2013 ") + document.title;
+        painter.drawText(QRect(0, -gap - writer.resolution() / 4, page.width(), writer.resolution() / 4),
+                         Qt::AlignLeft | Qt::AlignBottom, headText);
+        painter.setFont(small);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, page.height() + gap, page.width(), writer.resolution() / 4), Qt::AlignRight | Qt::AlignTop,
+                         QString::fromUtf8("Strana %1 z %2").arg(at + 1).arg(pages));
+    }
+    painter.end();
+    return pdf;
+}
+
+} // namespace update
