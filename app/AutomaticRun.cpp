@@ -43,11 +43,12 @@ bool endWithinTenSeconds(db::Connection& connection)
 }
 
 int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop, int option,
-                 bool* mustEndAtOnce, const EngineEnd& end)
+                 bool* mustEndAtOnce, const EngineEnd& end, const update::UpdateSession::PdfMaker& pdf)
 {
     try {
         update::UpdateSession session(programDir);
         session.setWritesProtocols(true);
+        session.setPdfMaker(pdf);
         session.setStopProbe(stop);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);
         const update::Settings settings = update::LoadSettings(programDir);

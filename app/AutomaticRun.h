@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/Stop.h"
+#include "update/UpdateSession.h"
 
 #include <QString>
 
@@ -29,8 +30,10 @@ bool endWithinTenSeconds(db::Connection& connection);
 
 // `option`: 0 to 3, what step 7 does with the staying guests (a to d). When the engine's final
 // detach does not return in time, the run log and standard error say so and `mustEndAtOnce` is
-// set: the process must then end without waiting for the engine (std::_Exit).
+// set: the process must then end without waiting for the engine (std::_Exit). `pdf` lays the
+// night's protocol out; without it the protocol is text alone.
 int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop,
-                 int option = 0, bool* mustEndAtOnce = nullptr, const EngineEnd& end = &endWithinTenSeconds);
+                 int option = 0, bool* mustEndAtOnce = nullptr, const EngineEnd& end = &endWithinTenSeconds,
+                 const update::UpdateSession::PdfMaker& pdf = {});
 
 } // namespace app

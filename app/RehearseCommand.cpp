@@ -14,7 +14,7 @@
 
 namespace app {
 
-int runRehearseCommand(const QString& programDir, const QString& optionText)
+int runRehearseCommand(const QString& programDir, const QString& optionText, const update::UpdateSession::PdfMaker& pdf)
 {
     const std::optional<int> option = stayingGuestsOptionArgument(optionText.toStdString());
     if (!option)
@@ -28,6 +28,7 @@ int runRehearseCommand(const QString& programDir, const QString& optionText)
         }
         update::UpdateSession session(programDir);
         session.setWritesProtocols(true);
+        session.setPdfMaker(pdf);
         session.apply(settings);
         session.setStopProbe(&stopSignal);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);

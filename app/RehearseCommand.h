@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/UpdateSession.h"
+
 #include <QString>
 
 namespace app {
@@ -10,6 +12,7 @@ namespace app {
 // every statement succeeded and nothing is left, 1 when a statement failed or something is left,
 // 2 when the rehearsal could not be made, 64 for an option that is none of a to d, 128 plus the
 // number of a stopping signal.
-int runRehearseCommand(const QString& programDir, const QString& option);
+// `pdf` lays the night's protocol out; without it the protocol is text alone.
+int runRehearseCommand(const QString& programDir, const QString& option, const update::UpdateSession::PdfMaker& pdf = {});
 
 } // namespace app

@@ -96,7 +96,7 @@ std::optional<int> stayingGuestsOptionArgument(std::string_view argument)
 bool refuseUnknownOption(std::string_view argument)
 {
     if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse" || argument == "--update"
-        || argument == "--restore" || argument == "--protocol")
+        || argument == "--restore" || argument == "--protocol" || argument == "--protocol-pdf")
         return false;
     printUsageForMistake("unknown argument " + std::string(argument));
     return true;

@@ -81,4 +81,10 @@ int runWindow(int& argc, char** argv)
     return status;
 }
 
+int runProtocolPdf(int& argc, char** argv)
+{
+    const WindowModule module;
+    return module.entry<int(int*, char**)>("dph2012_protocol_pdf")(&argc, argv);
+}
+
 } // namespace app

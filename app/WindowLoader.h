@@ -11,4 +11,9 @@ namespace app {
 // number when one stopped it).
 int runWindow(int& argc, char** argv);
 
+// `dph2012 --protocol-pdf`, the program's own process that lays a night's protocol out as PDF
+// (the document's JSON on standard input, the PDF on standard output): it needs the fonts of the
+// graphics libraries, which the unattended update leaves unloaded.
+int runProtocolPdf(int& argc, char** argv);
+
 } // namespace app

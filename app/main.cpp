@@ -1,6 +1,7 @@
 #include "app/AutomaticRun.h"
 #include "app/CheckCommand.h"
 #include "app/ProtocolCommand.h"
+#include "app/ProtocolPdfProcess.h"
 #include "app/RehearseCommand.h"
 #include "app/RestoreCommand.h"
 #include "app/Display.h"
@@ -12,7 +13,6 @@
 #include "update/VisibleText.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QString>
 
 #include <cstdio>
@@ -22,29 +22,15 @@
 
 namespace {
 
-// Shows nothing, yet has fonts for the night's protocol: a QGuiApplication on the platform that
-// draws into memory only, whatever display there is.
-class ProtocolApplication {
-public:
-    ProtocolApplication(int& argc, char** argv)
-    {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        application_.emplace(argc, argv);
-    }
-
-private:
-    std::optional<QGuiApplication> application_;
-};
-
 // Unattended, nobody answers a box, whatever the display: the settings notice goes to standard
 // error as it stands. `option`: what step 7 does with the staying guests, 0 to 3 for a to d.
 int runAutomaticProcess(int& argc, char** argv, int option = 0)
 {
-    const ProtocolApplication application(argc, argv);
+    const QCoreApplication application(argc, argv);
     bool mustEndAtOnce = false;
     const int status = app::runAutomatic(
         QCoreApplication::applicationDirPath(), [](const QString& notice) { app::TerminalView::sayAsIs(notice); },
-        &app::stopSignal, option, &mustEndAtOnce);
+        &app::stopSignal, option, &mustEndAtOnce, &app::endWithinTenSeconds, app::protocolPdfProcess());
     if (mustEndAtOnce) {
         // The engine's threads would be waited for at exit: everything of this run is logged.
         std::fflush(nullptr);
@@ -82,14 +68,16 @@ int runProgram(int& argc, char** argv)
         return app::runCheckCommand(QCoreApplication::applicationDirPath());
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--rehearse")) {
-        const ProtocolApplication application(argc, argv);
+        const QCoreApplication application(argc, argv);
         return app::runRehearseCommand(QCoreApplication::applicationDirPath(),
-                                       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+                                       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(), app::protocolPdfProcess());
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--restore")) {
         const QCoreApplication application(argc, argv);
         return app::runRestoreCommand(QCoreApplication::applicationDirPath(), QCoreApplication::arguments().mid(2));
     }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol-pdf"))
+        return app::runProtocolPdf(argc, argv);
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol")) {
         const QCoreApplication application(argc, argv);
         return app::runProtocolCommand(QCoreApplication::applicationDirPath(),

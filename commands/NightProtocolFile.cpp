@@ -1,7 +1,6 @@
 #include "commands/NightProtocolFile.h"
 
 #include "commands/ProtocolDocument.h"
-#include "commands/ProtocolPdf.h"
 #include "db/EngineError.h"
 #include "db/ServiceBackup.h"
 #include "update/NightProtocol.h"
@@ -13,7 +12,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLocale>
 
 #include <pwd.h>
@@ -25,7 +23,6 @@ namespace update {
 
 namespace {
 
-const QString kPrefix = QStringLiteral("PROTOKOL").leftJustified(15) + QStringLiteral("| ");
 const QString kFailedPrefix = QStringLiteral("PROTOKOL CHYBA").leftJustified(15) + QStringLiteral("| ");
 
 QString stepTitle(int step)
@@ -149,6 +146,7 @@ ProtocolDocument document(UpdateSession& session, const NightProtocol& record, c
     ProtocolSection changes;
     changes.heading = QString::fromUtf8("Změny v datech hotelu po krocích");
     changes.columns = {QString::fromUtf8("Krok"), QString::fromUtf8("Příkaz"), QString::fromUtf8("Změněno řádků")};
+    changes.widths = {32, 53, 15};
     qint64 groupStatements = 0;
     for (const ProtocolChange& change : record.changes()) {
         // Step 7's work is told group by group below.
@@ -175,6 +173,7 @@ ProtocolDocument document(UpdateSession& session, const NightProtocol& record, c
         groups.columns = {QString::fromUtf8("Skupina"), QString::fromUtf8("Rezervace"), QString::fromUtf8("Účty hosta"),
                           QString::fromUtf8("Noci 2011"), QString::fromUtf8("Noci 2012"), QString::fromUtf8("Na účtech 10 %"),
                           QString::fromUtf8("Na účtech 14 %"), QString::fromUtf8("Stav")};
+        groups.widths = {9, 12, 13, 8, 8, 11, 11, 28};
         for (const ProtocolGroup& group : record.groups())
             groups.rows.push_back({QString::number(group.group), group.reservations, group.accounts,
                                    QString::number(group.nights2011), QString::number(group.nights2012), group.charged10,
@@ -252,15 +251,16 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, const NightPro
     }
     const ProtocolDocument protocol = document(session, record, check ? &*check : nullptr, rehearsalCopy);
     const QString base = freeBaseName(session.programDir(), record.started());
-    // The PDF's fonts are a QGuiApplication's; a process without one has the text alone.
-    const bool pdf = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
     QString failure = replaceOwnFile(base + QStringLiteral(".txt"), protocol.text().toUtf8());
-    if (failure.isEmpty() && pdf)
-        failure = replaceOwnFile(base + QStringLiteral(".pdf"), protocolPdf(protocol));
-    if (failure.isEmpty()) {
-        session.log().WriteLog(kPrefix + base + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".txt")));
-        return;
+    if (failure.isEmpty() && session.pdfMaker()) {
+        const QByteArray pdf = session.pdfMaker()(protocol.toJson(), failure);
+        if (failure.isEmpty())
+            failure = pdf.startsWith("%PDF-") ? replaceOwnFile(base + QStringLiteral(".pdf"), pdf)
+                                              : QString::fromUtf8("PDF se nevytvořilo");
     }
+    // The protocol's name carries the command's start, as the run log's entries do.
+    if (failure.isEmpty())
+        return;
     session.log().WriteLog(kFailedPrefix + visibleText(failure));
     view.showCommandError(QString::fromUtf8("Protokol noci nelze zapsat (%1): %2").arg(base + QStringLiteral(".pdf"), failure));
 }

@@ -1,5 +1,9 @@
 #include "commands/ProtocolDocument.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 
 namespace update {
@@ -66,6 +70,79 @@ QString ProtocolDocument::text() const
     if (!mark.isEmpty())
         text += QStringLiteral("\n*** ") + mark + QStringLiteral(" ***\n");
     return text;
+}
+
+namespace {
+
+QJsonArray strings(const QStringList& list)
+{
+    return QJsonArray::fromStringList(list);
+}
+
+QVariantList widthList(const QList<int>& widths)
+{
+    QVariantList list;
+    for (const int width : widths)
+        list.append(width);
+    return list;
+}
+
+QStringList listOf(const QJsonValue& value)
+{
+    QStringList list;
+    for (const QJsonValue& item : value.toArray())
+        list.append(item.toString());
+    return list;
+}
+
+} // namespace
+
+QByteArray ProtocolDocument::toJson() const
+{
+    QJsonArray parts;
+    for (const ProtocolSection& section : sections) {
+        QJsonArray facts;
+        for (const auto& [label, value] : section.facts)
+            facts.append(QJsonArray{label, value});
+        QJsonArray rows;
+        for (const QStringList& row : section.rows)
+            rows.append(strings(row));
+        parts.append(QJsonObject{{QStringLiteral("heading"), section.heading},
+                                 {QStringLiteral("facts"), facts},
+                                 {QStringLiteral("columns"), strings(section.columns)},
+                                 {QStringLiteral("widths"), QJsonArray::fromVariantList(widthList(section.widths))},
+                                 {QStringLiteral("rows"), rows},
+                                 {QStringLiteral("notes"), strings(section.notes)}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("title"), title},
+                                     {QStringLiteral("mark"), mark},
+                                     {QStringLiteral("sections"), parts},
+                                     {QStringLiteral("signatures"), strings(signatures)}})
+        .toJson(QJsonDocument::Compact);
+}
+
+ProtocolDocument ProtocolDocument::fromJson(const QByteArray& json)
+{
+    const QJsonObject whole = QJsonDocument::fromJson(json).object();
+    ProtocolDocument document;
+    document.title = whole.value(QStringLiteral("title")).toString();
+    document.mark = whole.value(QStringLiteral("mark")).toString();
+    document.signatures = listOf(whole.value(QStringLiteral("signatures")));
+    for (const QJsonValue& part : whole.value(QStringLiteral("sections")).toArray()) {
+        const QJsonObject object = part.toObject();
+        ProtocolSection section;
+        section.heading = object.value(QStringLiteral("heading")).toString();
+        for (const QJsonValue& fact : object.value(QStringLiteral("facts")).toArray())
+            section.facts.emplace_back(fact.toArray().at(0).toString(), fact.toArray().at(1).toString());
+        section.columns = listOf(object.value(QStringLiteral("columns")));
+        for (const QJsonValue& width : object.value(QStringLiteral("widths")).toArray())
+            section.widths.append(width.toInt());
+        for (const QJsonValue& row : object.value(QStringLiteral("rows")).toArray())
+            section.rows.push_back(listOf(row));
+        section.notes = listOf(object.value(QStringLiteral("notes")));
+        document.sections.push_back(std::move(section));
+    }
+    return document;
 }
 
 } // namespace update

@@ -14,6 +14,8 @@ struct ProtocolSection {
     QString heading;
     std::vector<std::pair<QString, QString>> facts;
     QStringList columns;
+    // Each column's share of the page's width in percent, when the layout should not choose.
+    QList<int> widths;
     std::vector<QStringList> rows;
     QStringList notes;
 };
@@ -30,6 +32,11 @@ struct ProtocolDocument {
 
     // Plain text for mail or a terminal: the same content, tables in aligned columns.
     QString text() const;
+
+    // The document as JSON, for the process that lays it out as PDF, and back; a text that is
+    // not such JSON gives an empty document.
+    QByteArray toJson() const;
+    static ProtocolDocument fromJson(const QByteArray& json);
 };
 
 } // namespace update

@@ -4,6 +4,7 @@
 #include "ui/DialogPrompt.h"
 #include "ui/Fonts.h"
 #include "ui/FormLook.h"
+#include "ui/ProtocolPdf.h"
 #include "ui/widgets/CircularProgress.h"
 #include "ui/widgets/GlowButton.h"
 #include "ui/widgets/OfficeRadioGroup.h"
@@ -80,6 +81,10 @@ TFormD08Main::TFormD08Main(const QString& programDir, OperatorPrompt* prompt, QW
 {
     createControls();
     session_.setWritesProtocols(true);
+    // The window has the fonts the layout needs.
+    session_.setPdfMaker([](const QByteArray& json, QString&) {
+        return protocolPdf(update::ProtocolDocument::fromJson(json));
+    });
     session_.log().setFailureReporter([this](const QString& file, const QString& reason) {
         const QString text = QString::fromUtf8("Protokol %1 nelze zapsat: %2").arg(file, reason);
         Label10->setText(text);

@@ -178,7 +178,7 @@ private:
     bool split(qint64 group, int option)
     {
         if (session_.runner().ExecSql(splitCall(group))) {
-            reached_.append(QString::fromUtf8("rozdělena k 31.12.2011"));
+            reached_.append(QString::fromUtf8("rozdělena"));
             return true;
         }
         reached_.append(QString::fromUtf8("ponechána: rozdělení selhalo"));
@@ -220,15 +220,15 @@ private:
             return;
         }
         log(kGroupPrefix + QStringLiteral("Namarkovani UB na ucet ") + QString::number(*account));
-        reached_.append((postedTo == kCutOff ? QString::fromUtf8("ubytování do 31.12.2011 namarkováno na účet %1")
-                                             : QString::fromUtf8("celé ubytování namarkováno na účet %1"))
+        reached_.append((postedTo == kCutOff ? QString::fromUtf8("ubytování do 31.12.2011 na účet %1")
+                                             : QString::fromUtf8("celé ubytování na účet %1"))
                             .arg(*account));
         const QString newAccount = runner.SelectValue(QStringLiteral("select * from REC_DPH_UzavreniUctu(")
                                                       + QString::number(*account) + QStringLiteral(", ")
                                                       + quoted(kCutOff) + QStringLiteral(")"));
         if (wholeNumber(newAccount)) {
             log(kGroupPrefix + QStringLiteral("Uzavreni uctu, novy ucet ") + newAccount);
-            reached_.append(QString::fromUtf8("účet uzavřen, nový účet %1").arg(newAccount));
+            reached_.append(QString::fromUtf8("účet uzavřen, nový %1").arg(newAccount));
             return;
         }
         reached_.append(QString::fromUtf8("ponechána: uzavření účtu %1 selhalo, účet zůstává otevřený").arg(*account));

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace update {
 
@@ -69,6 +70,12 @@ public:
     // The program's own runs write the night's protocol after each command; a test's need not.
     void setWritesProtocols(bool writes) { writesProtocols_ = writes; }
     bool writesProtocols() const { return writesProtocols_; }
+    // Lays the protocol out as PDF from its document's JSON; empty with `why` set when it cannot.
+    // The layout needs the fonts of the graphics libraries, which the unattended update does not
+    // load: the program gives it to a process of its own. Without one, the protocol is text alone.
+    using PdfMaker = std::function<QByteArray(const QByteArray& documentJson, QString& why)>;
+    void setPdfMaker(PdfMaker maker) { pdfMaker_ = std::move(maker); }
+    const PdfMaker& pdfMaker() const { return pdfMaker_; }
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
 
     // Commands that an error ended before their end, in this run.
@@ -112,6 +119,7 @@ private:
     QString backupFile_;
     bool rehearsal_ = false;
     bool writesProtocols_ = false;
+    PdfMaker pdfMaker_;
 };
 
 } // namespace update

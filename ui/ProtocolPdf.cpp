@@ -1,9 +1,11 @@
-#include "commands/ProtocolPdf.h"
+#include "ui/ProtocolPdf.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QColor>
+#include <QFile>
 #include <QFont>
+#include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -12,7 +14,10 @@
 
 #include <cmath>
 
-namespace update {
+namespace ui {
+
+using update::ProtocolDocument;
+using update::ProtocolSection;
 
 namespace {
 
@@ -30,15 +35,22 @@ QString html(const ProtocolDocument& document)
             page += QStringLiteral("<h3>") + escaped(section.heading) + QStringLiteral("</h3>");
         if (!section.facts.empty()) {
             page += QStringLiteral("<table cellspacing='0' cellpadding='2'>");
+            // A checksum is read character by character: a fixed width, no ligatures, on one line.
             for (const auto& [label, value] : section.facts)
-                page += QStringLiteral("<tr><td><b>") + escaped(label) + QStringLiteral(":</b></td><td>") + escaped(value)
+                page += QStringLiteral("<tr><td><b>") + escaped(label) + QStringLiteral(":</b></td><td>")
+                    + (label == QLatin1String("SHA-256")
+                           ? QStringLiteral("<span style='font-family: \"DejaVu Sans Mono\"; font-size: 7pt'>") + escaped(value)
+                               + QStringLiteral("</span>")
+                           : escaped(value))
                     + QStringLiteral("</td></tr>");
             page += QStringLiteral("</table>");
         }
         if (!section.columns.isEmpty()) {
-            page += QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%'><thead><tr>");
-            for (const QString& column : section.columns)
-                page += QStringLiteral("<th align='left'>") + escaped(column) + QStringLiteral("</th>");
+            page += QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%' style='font-size: 7.5pt'><thead><tr>");
+            for (qsizetype column = 0; column < section.columns.size(); ++column)
+                page += (column < section.widths.size() ? QStringLiteral("<th align='left' width='%1%'>").arg(section.widths.at(column))
+                                                        : QStringLiteral("<th align='left'>"))
+                    + escaped(section.columns.at(column)) + QStringLiteral("</th>");
             page += QStringLiteral("</tr></thead>");
             for (const QStringList& row : section.rows) {
                 page += QStringLiteral("<tr>");
@@ -114,4 +126,16 @@ QByteArray protocolPdf(const ProtocolDocument& document)
     return pdf;
 }
 
-} // namespace update
+int runProtocolPdfProgram(int& argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QGuiApplication application(argc, argv);
+    QFile input;
+    QFile output;
+    if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
+        return 2;
+    const QByteArray pdf = protocolPdf(ProtocolDocument::fromJson(input.readAll()));
+    return output.write(pdf) == pdf.size() && output.flush() ? 0 : 2;
+}
+
+} // namespace ui
