@@ -44,6 +44,7 @@ run: build
 screenshot: build
 	mkdir -p screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/dph2012_screenshot screenshots
+	bash hotel_db/protocol_screenshot.sh $(BUILD) screenshots
 
 # Figures of the commands and of the installed objects on a large stand-in hotel database
 # (GROUPS generated groups); then the backup against gbak, --check, and the unattended update
