@@ -18,10 +18,11 @@ update::UpdateSession::PdfMaker protocolPdfProcess()
         }
         layout.write(json);
         layout.closeWriteChannel();
-        if (!layout.waitForFinished(120000)) {
+        // About a millisecond per stay group; a real hotel has hundreds.
+        if (!layout.waitForFinished(600000)) {
             layout.kill();
             layout.waitForFinished(10000);
-            why = QStringLiteral("the layout did not end within two minutes");
+            why = QStringLiteral("the layout did not end within ten minutes");
             return QByteArray();
         }
         if (layout.exitStatus() != QProcess::NormalExit || layout.exitCode() != 0) {

@@ -3,6 +3,7 @@
 #include "commands/ProtocolDocument.h"
 #include "db/EngineError.h"
 #include "db/ServiceBackup.h"
+#include "update/GroupFigures.h"
 #include "update/NightProtocol.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -236,11 +237,17 @@ bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::functi
     return ended;
 }
 
-void writeNightProtocol(UpdateSession& session, UpdateView& view, const NightProtocol& record,
-                        std::optional<ReadinessReport> check, const QString& rehearsalCopy)
+void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol& record,
+                        std::optional<ReadinessReport> check, const QString& rehearsalCopy, UpdateSession* copy)
 {
     if (!session.writesProtocols() || !record.begun())
         return;
+    QString unread;
+    try {
+        fillGroupFigures((copy ? copy : &session)->Database1, record.groups());
+    } catch (const db::EngineError& error) {
+        unread = visibleText(QString::fromStdString(error.what()));
+    }
     // After a stop signal the operator wants the program ended, not a check of the whole database.
     if (!check && session.stopSignal() == 0) {
         try {
@@ -249,7 +256,12 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, const NightPro
         } catch (const Interrupted&) {
         }
     }
-    const ProtocolDocument protocol = document(session, record, check ? &*check : nullptr, rehearsalCopy);
+    ProtocolDocument protocol = document(session, record, check ? &*check : nullptr, rehearsalCopy);
+    if (!unread.isEmpty()) {
+        for (ProtocolSection& section : protocol.sections)
+            if (section.columns.contains(QString::fromUtf8("Skupina")))
+                section.notes.append(QString::fromUtf8("Údaje skupin z databáze nelze přečíst: ") + unread);
+    }
     const QString base = freeBaseName(session.programDir(), record.started());
     QString failure = replaceOwnFile(base + QStringLiteral(".txt"), protocol.text().toUtf8());
     if (failure.isEmpty() && session.pdfMaker()) {

@@ -380,7 +380,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
         rehearsal.Database1.close();
         rehearsal.Database1.setGarbageCollection(false);
         report.check = CheckReadiness(rehearsal.Database1, [&production] { return production.stopSignal(); }, option);
-        writeNightProtocol(production, view, rehearsal.protocol(), report.check, report.scratchDatabase);
+        writeNightProtocol(production, view, rehearsal.protocol(), report.check, report.scratchDatabase, &rehearsal);
         report.sizeAfter = reportedSize(rehearsal.Database1);
     } catch (const Interrupted& stop) {
         dropCopy();

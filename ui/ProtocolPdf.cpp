@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ui {
@@ -20,6 +21,8 @@ using update::ProtocolDocument;
 using update::ProtocolSection;
 
 namespace {
+
+constexpr std::size_t kRowsPerTable = 100;
 
 QString escaped(const QString& text)
 {
@@ -46,19 +49,24 @@ QString html(const ProtocolDocument& document)
             page += QStringLiteral("</table>");
         }
         if (!section.columns.isEmpty()) {
-            page += QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%' style='font-size: 7.5pt'><thead><tr>");
+            QString head = QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%' style='font-size: "
+                                          "7.5pt'><thead><tr>");
             for (qsizetype column = 0; column < section.columns.size(); ++column)
-                page += (column < section.widths.size() ? QStringLiteral("<th align='left' width='%1%'>").arg(section.widths.at(column))
+                head += (column < section.widths.size() ? QStringLiteral("<th align='left' width='%1%'>").arg(section.widths.at(column))
                                                         : QStringLiteral("<th align='left'>"))
                     + escaped(section.columns.at(column)) + QStringLiteral("</th>");
-            page += QStringLiteral("</tr></thead>");
-            for (const QStringList& row : section.rows) {
-                page += QStringLiteral("<tr>");
-                for (const QString& cell : row)
-                    page += QStringLiteral("<td>") + escaped(cell) + QStringLiteral("</td>");
-                page += QStringLiteral("</tr>");
+            head += QStringLiteral("</tr></thead>");
+            // The layout of one table grows faster than its rows: a long one goes as many short ones.
+            for (std::size_t row = 0; row < section.rows.size() || row == 0; row += kRowsPerTable) {
+                page += head;
+                for (std::size_t at = row; at < std::min(row + kRowsPerTable, section.rows.size()); ++at) {
+                    page += QStringLiteral("<tr>");
+                    for (const QString& cell : section.rows[at])
+                        page += QStringLiteral("<td>") + escaped(cell) + QStringLiteral("</td>");
+                    page += QStringLiteral("</tr>");
+                }
+                page += QStringLiteral("</table>");
             }
-            page += QStringLiteral("</table>");
         }
         for (const QString& note : section.notes)
             page += QStringLiteral("<p>") + escaped(note) + QStringLiteral("</p>");

@@ -53,6 +53,7 @@ public:
     const std::vector<ProtocolChange>& changes() const { return changes_; }
     const std::vector<ProtocolFailure>& failures() const { return failures_; }
     const std::vector<ProtocolGroup>& groups() const { return groups_; }
+    std::vector<ProtocolGroup>& groups() { return groups_; }
 
 private:
     QString command_;

@@ -1,9 +1,7 @@
 #include "update/StayingGuests.h"
 
-#include "db/EngineError.h"
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
-#include "update/GroupFigures.h"
 #include "update/InstalledObjects.h"
 #include "update/StayGroups.h"
 #include "update/StayOptionRecord.h"
@@ -11,7 +9,6 @@
 #include "update/safety/OtherAttachments.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
-#include "update/VisibleText.h"
 
 #include <QElapsedTimer>
 
@@ -238,19 +235,14 @@ private:
                                     stateText(GroupState::PostedNotClosed), nextRun(option)));
     }
 
-    // The group as step 7 left it, for the night's protocol.
+    // What step 7 reached with the group, for the night's protocol; what the database holds of
+    // it is read when the protocol is written.
     void noteGroup(qint64 group)
     {
-        ProtocolGroup figures;
-        try {
-            figures = groupFigures(session_.Database1, group);
-        } catch (const db::EngineError& error) {
-            figures.group = group;
-            reached_.append(QString::fromUtf8("údaje skupiny nelze přečíst: ")
-                            + visibleText(QString::fromStdString(error.what())));
-        }
-        figures.state = reached_.join(QStringLiteral("; "));
-        session_.protocol().noteGroup(std::move(figures));
+        ProtocolGroup reached;
+        reached.group = group;
+        reached.state = reached_.join(QStringLiteral("; "));
+        session_.protocol().noteGroup(std::move(reached));
     }
 
     UpdateSession& session_;
