@@ -1,7 +1,6 @@
 #include "commands/NightProtocolFile.h"
 
 #include "commands/ProtocolDocument.h"
-#include "db/EngineError.h"
 #include "db/ServiceBackup.h"
 #include "update/GroupFigures.h"
 #include "update/NightProtocol.h"
@@ -245,8 +244,8 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
     QString unread;
     try {
         fillGroupFigures((copy ? copy : &session)->Database1, record.groups());
-    } catch (const db::EngineError& error) {
-        unread = visibleText(QString::fromStdString(error.what()));
+    } catch (const std::exception& error) {
+        unread = visibleText(QString::fromLocal8Bit(error.what()));
     }
     // After a stop signal the operator wants the program ended, not a check of the whole database.
     if (!check && session.stopSignal() == 0) {

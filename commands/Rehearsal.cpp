@@ -1,7 +1,6 @@
 #include "commands/Rehearsal.h"
 
 #include "commands/NightProtocolFile.h"
-
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
