@@ -11,7 +11,6 @@
 #include "update/safety/OwnFile.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <pwd.h>
@@ -114,7 +113,7 @@ ProtocolSection firstPage(UpdateSession& session, const NightProtocol& record, c
         const RecordedBackup& backup = backups.back();
         section.facts.emplace_back(QString::fromUtf8("Záloha"), backup.file);
         section.facts.emplace_back(QString::fromUtf8("Velikost zálohy"), bytesText(backup.bytes));
-        section.facts.emplace_back(QStringLiteral("SHA-256"),
+        section.facts.emplace_back(kChecksumLabel,
                                    backup.sha256.isEmpty() ? QString::fromUtf8("neznámý (soubor je na serveru)") : backup.sha256);
         section.facts.emplace_back(QString::fromUtf8("Ověřena obnovou"), backup.proved ? QString::fromUtf8("ano")
                                                                                       : QString::fromUtf8("ne"));
@@ -134,8 +133,9 @@ ProtocolSection firstPage(UpdateSession& session, const NightProtocol& record, c
     return section;
 }
 
+// `unread`: why the stay groups' figures could not be read, if they could not.
 ProtocolDocument document(UpdateSession& session, const NightProtocol& record, const ReadinessReport* check,
-                          const QString& rehearsalCopy)
+                          const QString& rehearsalCopy, const QString& unread)
 {
     ProtocolDocument protocol;
     protocol.title = QString::fromUtf8("Protokol změny sazby DPH 10 % → 14 % k 1.1.2012");
@@ -180,6 +180,8 @@ ProtocolDocument document(UpdateSession& session, const NightProtocol& record, c
                                    group.charged14, group.state});
         if (groups.rows.empty())
             groups.notes.append(QString::fromUtf8("Žádná skupina nebyla zpracována."));
+        if (!unread.isEmpty())
+            groups.notes.append(QString::fromUtf8("Údaje skupin z databáze nelze přečíst: ") + unread);
         protocol.sections.push_back(groups);
     }
 
@@ -213,8 +215,7 @@ QString freeBaseName(const QString& directory, const QDateTime& started)
 {
     const QString stamped = QDir(directory).filePath(kProtocolFilePrefix + started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
     QString base = stamped;
-    for (int counter = 2; QFileInfo(base + QStringLiteral(".pdf")).exists() || QFileInfo(base + QStringLiteral(".pdf")).isSymLink()
-                          || QFileInfo(base + QStringLiteral(".txt")).exists() || QFileInfo(base + QStringLiteral(".txt")).isSymLink();
+    for (int counter = 2; nameTakenHere(base + QStringLiteral(".pdf")) || nameTakenHere(base + QStringLiteral(".txt"));
          ++counter)
         base = stamped + QStringLiteral("-%1").arg(counter);
     return base;
@@ -255,12 +256,7 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
         } catch (const Interrupted&) {
         }
     }
-    ProtocolDocument protocol = document(session, record, check ? &*check : nullptr, rehearsalCopy);
-    if (!unread.isEmpty()) {
-        for (ProtocolSection& section : protocol.sections)
-            if (section.columns.contains(QString::fromUtf8("Skupina")))
-                section.notes.append(QString::fromUtf8("Údaje skupin z databáze nelze přečíst: ") + unread);
-    }
+    const ProtocolDocument protocol = document(session, record, check ? &*check : nullptr, rehearsalCopy, unread);
     const QString base = freeBaseName(session.programDir(), record.started());
     QString failure = replaceOwnFile(base + QStringLiteral(".txt"), protocol.text().toUtf8());
     if (failure.isEmpty() && session.pdfMaker()) {

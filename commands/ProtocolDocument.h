@@ -8,6 +8,9 @@
 
 namespace update {
 
+// The fact whose value is a checksum, read character by character.
+inline const QString kChecksumLabel = QStringLiteral("SHA-256");
+
 // A part of the night's protocol: a heading, facts ("label: value"), a table and notes, each
 // possibly empty.
 struct ProtocolSection {

@@ -36,13 +36,15 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
                 return;
             }
             session.log().WriteLog(QStringLiteral("START KROK 7   | "));
+            const int option = view.stayingGuestsOption();
             session.protocol().begin(QString::fromUtf8("Krok 7 samostatně"));
             session.protocol().beginStep(7);
+            session.protocol().noteOption(option);
             view.setIndicatorRunning(true);
             const int failedBefore = session.runner().failureCount();
             QElapsedTimer clock;
             clock.start();
-            const bool ran = ProcessStayingGuests(session, view, view.stayingGuestsOption(), [&](qint64 done, qint64 total) {
+            const bool ran = ProcessStayingGuests(session, view, option, [&](qint64 done, qint64 total) {
                 groups.total = total;
                 groups.done = done;
                 groups.elapsedMilliseconds = clock.elapsed();

@@ -16,6 +16,7 @@
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/OthersWork.h"
+#include "update/safety/OwnFile.h"
 #include "update/safety/RehearsalRestore.h"
 #include "update/safety/ServiceJob.h"
 #include "update/safety/ThisMachine.h"
@@ -60,14 +61,9 @@ QString besides(const QString& database, const QString& insert)
     return suffix.isEmpty() ? base + insert : base + insert + QLatin1Char('.') + suffix;
 }
 
-bool existsHere(const QString& name)
-{
-    return QFileInfo::exists(name) || QFileInfo(name).isSymLink();
-}
-
 // A name beside the file that nothing has: with the time, and a counter when that is taken.
 QString freeNameBeside(const QString& file, const QString& insert,
-                       const std::function<bool(const QString&)>& exists = existsHere)
+                       const std::function<bool(const QString&)>& exists = nameTakenHere)
 {
     const QString stamped = insert + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString name = besides(file, stamped);
@@ -250,17 +246,8 @@ private:
                 removeFailedCopy(session_.settings(), restored);
                 throw Refused{came};
             }
-            const ConnectionSettings settings = session_.settings();
-            session_.Database1.close();
-            try {
-                db::shutDownDatabase(settings.alias.toStdString(), settings.user.toStdString(),
-                                     settings.password.toStdString(), settings.connectTimeout);
-            } catch (const std::exception& error) {
-                return failed(QStringLiteral("databazi nelze uzavrit pro ostatni: ")
-                                  + visibleText(QString::fromLocal8Bit(error.what())),
-                              restored);
-            }
-            log(kPrefix + QStringLiteral("Databaze %1 je uzavrena pro ostatni").arg(plan.database));
+            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Full); !open.isEmpty())
+                return failed(open, restored);
         }
         if (::renameat2(AT_FDCWD, QFile::encodeName(plan.database).constData(), AT_FDCWD,
                         QFile::encodeName(restored).constData(), RENAME_EXCHANGE) != 0) {
@@ -308,19 +295,12 @@ private:
         const UpdateSession::StopsHeld held(session_);
         if (const QString came = othersCameMeanwhile(); !came.isEmpty())
             throw Refused{came};
+        // Single: the server's gbak alone may attach, to back up and to replace.
+        if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Single); !open.isEmpty())
+            return failed(open, QString());
         const ConnectionSettings settings = session_.settings();
-        const std::string alias = settings.alias.toStdString(), user = settings.user.toStdString(),
-                          password = settings.password.toStdString();
-        session_.Database1.close();
-        try {
-            // Single: the server's gbak alone may attach, to back up and to replace.
-            db::shutDownDatabase(alias, user, password, settings.connectTimeout, db::Shutdown::Single);
-        } catch (const std::exception& error) {
-            return failed(QStringLiteral("databazi nelze uzavrit pro ostatni: ") + visibleText(QString::fromLocal8Bit(error.what())),
-                          QString());
-        }
-        log(kPrefix + QStringLiteral("Databaze %1 je uzavrena pro ostatni").arg(plan.database));
-        const db::ServiceBackup backup(alias, user, password, settings.connectTimeout);
+        const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
+                                       settings.password.toStdString(), settings.connectTimeout);
         const QString notKept = runOnServer(
             [backup, to = plan.kept.toStdString()](const auto& lines, const auto&) { return backup.run(to, lines); },
             QStringLiteral("zaloha dnesniho stavu: "), true);
@@ -335,15 +315,14 @@ private:
             failure = QStringLiteral("obnovenou databazi nelze otevrit: ") + failure;
         if (!failure.isEmpty()) {
             log(kFailedPrefix + QStringLiteral("obnova zalohy %1 se nezdarila: ").arg(plan.backup.file) + failure);
+            const QString why = QStringLiteral("obnova zalohy se nezdarila: ") + failure;
             QString unopened;
             const QString notBack = restoreOnServer(plan.kept, plan.database);
             if (notBack.isEmpty() && opens(plan.database, unopened))
-                return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure, QString(),
+                return failed(why, QString(),
                               QStringLiteral("databaze %1 je vracena do stavu po aktualizaci ze zalohy %2")
                                   .arg(plan.database, plan.kept));
-            return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure + QStringLiteral("; vraceni stavu po "
-                                                                                               "aktualizaci take: ")
-                              + (notBack.isEmpty() ? unopened : notBack),
+            return failed(why + QStringLiteral("; vraceni stavu po aktualizaci take: ") + (notBack.isEmpty() ? unopened : notBack),
                           QString(),
                           QStringLiteral("databaze %1 neni cela a je uzavrena; jeji stav po aktualizaci je v zaloze %2, "
                                          "stav pred aktualizaci v zaloze %3")
@@ -353,6 +332,22 @@ private:
         log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan v zaloze ") + plan.kept);
         restartRecord(plan, *restoredNext);
         return WayBackEnd::Restored;
+    }
+
+    // Shuts the database down through its server, this program's own connection closed first;
+    // why it could not, else empty.
+    QString shutDownForOthers(const QString& database, db::Shutdown mode)
+    {
+        const ConnectionSettings settings = session_.settings();
+        session_.Database1.close();
+        try {
+            db::shutDownDatabase(settings.alias.toStdString(), settings.user.toStdString(),
+                                 settings.password.toStdString(), settings.connectTimeout, mode);
+        } catch (const std::exception& error) {
+            return QStringLiteral("databazi nelze uzavrit pro ostatni: ") + visibleText(QString::fromLocal8Bit(error.what()));
+        }
+        log(kPrefix + QStringLiteral("Databaze %1 je uzavrena pro ostatni").arg(database));
+        return {};
     }
 
     // Restores the backup over the database through its server; empty when it is whole.

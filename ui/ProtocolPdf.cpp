@@ -41,7 +41,7 @@ QString html(const ProtocolDocument& document)
             // A checksum is read character by character: a fixed width, no ligatures, on one line.
             for (const auto& [label, value] : section.facts)
                 page += QStringLiteral("<tr><td><b>") + escaped(label) + QStringLiteral(":</b></td><td>")
-                    + (label == QLatin1String("SHA-256")
+                    + (label == update::kChecksumLabel
                            ? QStringLiteral("<span style='font-family: \"DejaVu Sans Mono\"; font-size: 7pt'>") + escaped(value)
                                + QStringLiteral("</span>")
                            : escaped(value))

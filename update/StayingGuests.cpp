@@ -52,7 +52,6 @@ public:
         if (option < 0 || option > 3)
             return true; // no item selected
         log(QStringLiteral("     volba %1   | ").arg(QLatin1Char(static_cast<char>('a' + option))));
-        session_.protocol().noteOption(option);
         if (option == 0)
             return true;
         if (!objectsReady())

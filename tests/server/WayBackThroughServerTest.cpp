@@ -31,6 +31,13 @@ EndState endStateThroughServer(const std::string& file)
     return nightEndState(connection);
 }
 
+// The database of that file through the server holds the state expected, part by part.
+void expectState(const EndState& expected, const std::string& file)
+{
+    for (const auto& [part, rows] : endStateThroughServer(file))
+        EXPECT_EQ(rows, expected.at(part)) << part;
+}
+
 TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhileAnotherProgramIsAttached)
 {
     const FreshDatabase database(HotelData::Demo);
@@ -47,17 +54,14 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
         EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3);
         EXPECT_TRUE(program.standardError().contains(QStringLiteral("isql-fb"))) << program.standardError().toStdString();
     }
-    for (const auto& [part, rows] : endStateThroughServer(database.path()))
-        EXPECT_EQ(rows, after.at(part)) << part;
+    expectState(after, database.path());
 
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
-    for (const auto& [part, rows] : endStateThroughServer(database.path()))
-        EXPECT_EQ(rows, before.at(part)) << part;
+    expectState(before, database.path());
     const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
                                  .entryList({QStringLiteral("hotel-po-aktualizaci-*.fdb")}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
-    for (const auto& [part, rows] : endStateThroughServer((database.directory() / kept.front().toStdString()).string()))
-        EXPECT_EQ(rows, after.at(part)) << part;
+    expectState(after, (database.directory() / kept.front().toStdString()).string());
 }
 
 // The program runs as nobody: the server's folder is closed to it, as on a server whose files
@@ -79,12 +83,6 @@ protected:
         before = endStateThroughServer(database.path());
         ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
         after = endStateThroughServer(database.path());
-    }
-
-    void expectState(const EndState& expected, const std::string& file) const
-    {
-        for (const auto& [part, rows] : endStateThroughServer(file))
-            EXPECT_EQ(rows, expected.at(part)) << part;
     }
 
     const FreshDatabase database{HotelData::Demo};

@@ -10,6 +10,7 @@
 #include "update/safety/BackupHeader.h"
 #include "update/safety/BackupRecord.h"
 #include "update/safety/LocalBackupFile.h"
+#include "update/safety/OwnFile.h"
 #include "update/safety/ServiceJob.h"
 #include "update/safety/ThisMachine.h"
 #include "update/StatementRunner.h"
@@ -89,9 +90,8 @@ std::function<bool(const QString&)> existsWhereTheEngineWrites(const ConnectionS
                                                                const db::ServiceTarget& target,
                                                                const std::function<bool()>& stop)
 {
-    // A link is a name taken, even when it leads nowhere.
     if (target.host.empty())
-        return [](const QString& path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
+        return &nameTakenHere;
     auto unchecked = std::make_shared<int>(0);
     return [settings, prefix = target.serverPrefix, unchecked, stop](const QString& path) {
         const std::optional<bool> exists =

@@ -1,6 +1,7 @@
 #include "update/safety/OwnFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -61,6 +62,11 @@ bool writeAll(int fd, const QByteArray& content)
 }
 
 } // namespace
+
+bool nameTakenHere(const QString& path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
 
 QString replaceOwnFile(const QString& path, const QByteArray& content)
 {

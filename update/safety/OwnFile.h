@@ -14,6 +14,9 @@ namespace update {
 // sees the old content or the new, never a part. Empty text on success, else why not.
 QString replaceOwnFile(const QString& path, const QByteArray& content);
 
+// Whether a name on this machine is taken: by a file, or by a link, even one that leads nowhere.
+bool nameTakenHere(const QString& path);
+
 // The file's content, if it is a plain file (not a link) that this user owns; nothing when it is
 // missing, and nothing when anyone else could have written it.
 std::optional<QByteArray> readOwnFile(const QString& path);
