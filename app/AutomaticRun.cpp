@@ -5,6 +5,8 @@
 #include "app/TerminalView.h"
 #include "update/CommandGuard.h"
 #include "commands/FullUpdate.h"
+#include "commands/StayingGuestsAlone.h"
+#include "commands/StockAndBanquets.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
 #include "update/UpdateSession.h"
@@ -43,7 +45,8 @@ bool endWithinTenSeconds(db::Connection& connection)
 }
 
 int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop, int option,
-                 bool* mustEndAtOnce, const EngineEnd& end, const update::UpdateSession::PdfMaker& pdf)
+                 bool* mustEndAtOnce, const EngineEnd& end, const update::UpdateSession::PdfMaker& pdf,
+                 AutomaticCommand command)
 {
     try {
         update::UpdateSession session(programDir);
@@ -59,7 +62,17 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
         // A failed connection changes nothing here: every statement tries again by itself.
         session.connect();
         TerminalView view(option);
-        update::RunFullUpdate(session, view);
+        switch (command) {
+        case AutomaticCommand::FullUpdate:
+            update::RunFullUpdate(session, view);
+            break;
+        case AutomaticCommand::StayingGuestsAlone:
+            update::RunStayingGuestsAlone(session, view);
+            break;
+        case AutomaticCommand::StockAndBanquets:
+            update::UpdateStockAndBanquets(session, view);
+            break;
+        }
         const int status = exitStatusOf(session);
         // With forced writes every committed page is on disk: what the engine still does at its
         // end (clearing old record versions) is done again by its next attachment.

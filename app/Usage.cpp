@@ -21,6 +21,11 @@ constexpr const char* kUsage =
     "                      the same with that option for staying guests (default a), as\n"
     "                      \"Spusť aktualizaci\" runs it but without reminders; with\n"
     "                      Rehearsal=1 the rehearsal uses the same option\n"
+    "  dph2012 --step7 b|c|d\n"
+    "                      step 7 alone, unattended, as \"Spusť pouze krok 7\" runs it with\n"
+    "                      that option (the server-side objects must be installed)\n"
+    "  dph2012 --stock     the stock items and banquets moved to 14 %, unattended, as\n"
+    "                      its button runs it (for after New Year)\n"
     "  dph2012 --check     a read-only report of what is still at the old rate; changes\n"
     "                      nothing, writes no run log (exit 0 nothing left, 1 something, 2 failed)\n"
     "  dph2012 --rehearse [a|b|c|d]\n"
@@ -83,20 +88,22 @@ void printUsageForMistake(const std::string& mistake)
     std::fprintf(stderr, "dph2012: %s\n\n%s", mistake.c_str(), kUsage);
 }
 
-std::optional<int> stayingGuestsOptionArgument(std::string_view argument)
+std::optional<int> stayingGuestsOptionArgument(std::string_view argument, bool optionA)
 {
-    if (argument.empty())
+    if (argument.empty() && optionA)
         return 0;
-    if (argument.size() == 1 && argument[0] >= 'a' && argument[0] <= 'd')
+    if (argument.size() == 1 && argument[0] >= (optionA ? 'a' : 'b') && argument[0] <= 'd')
         return argument[0] - 'a';
-    printUsageForMistake("unknown option for staying guests " + std::string(argument));
+    printUsageForMistake(argument.empty() ? std::string("an option for staying guests is required")
+                                          : "unknown option for staying guests " + std::string(argument));
     return std::nullopt;
 }
 
 bool refuseUnknownOption(std::string_view argument)
 {
     if (!argument.starts_with("--") || argument == "--check" || argument == "--rehearse" || argument == "--update"
-        || argument == "--restore" || argument == "--protocol" || argument == "--protocol-pdf")
+        || argument == "--restore" || argument == "--protocol" || argument == "--protocol-pdf" || argument == "--step7"
+        || argument == "--stock")
         return false;
     printUsageForMistake("unknown argument " + std::string(argument));
     return true;

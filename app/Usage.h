@@ -15,9 +15,10 @@ bool answerHelpRequest(std::string_view argument);
 // kUnknownArgumentStatus without reading DPH.ini or connecting.
 bool refuseUnknownOption(std::string_view argument);
 
-// The option for staying guests after --update or --rehearse: "" or "a" to "d" as 0 to 3; for
-// anything else the usage goes to standard error and nothing is returned.
-std::optional<int> stayingGuestsOptionArgument(std::string_view argument);
+// The option for staying guests after --update, --rehearse or --step7: "" or "a" to "d" as 0 to 3
+// (without `optionA`, after --step7, only "b" to "d"); for anything else the usage goes to
+// standard error and nothing is returned.
+std::optional<int> stayingGuestsOptionArgument(std::string_view argument, bool optionA = true);
 
 // Says what is wrong and prints the usage, both to standard error.
 void printUsageForMistake(const std::string& mistake);

@@ -24,13 +24,15 @@ namespace {
 
 // Unattended, nobody answers a box, whatever the display: the settings notice goes to standard
 // error as it stands. `option`: what step 7 does with the staying guests, 0 to 3 for a to d.
-int runAutomaticProcess(int& argc, char** argv, int option = 0)
+int runAutomaticProcess(int& argc, char** argv, int option = 0,
+                        app::AutomaticCommand command = app::AutomaticCommand::FullUpdate)
 {
     const QCoreApplication application(argc, argv);
     bool mustEndAtOnce = false;
     const int status = app::runAutomatic(
         QCoreApplication::applicationDirPath(), [](const QString& notice) { app::TerminalView::sayAsIs(notice); },
-        &app::stopSignal, option, &mustEndAtOnce, &app::endWithinTenSeconds, app::protocolPdfProcess());
+        &app::stopSignal, option, &mustEndAtOnce, &app::endWithinTenSeconds, app::protocolPdfProcess(),
+        command);
     if (mustEndAtOnce) {
         // The engine's threads would be waited for at exit: everything of this run is logged.
         std::fflush(nullptr);
@@ -86,6 +88,19 @@ int runProgram(int& argc, char** argv)
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--update")) {
         const std::optional<int> option = app::stayingGuestsOptionArgument(argc > 2 ? argv[2] : "");
         return option ? runAutomaticProcess(argc, argv, *option) : app::kUnknownArgumentStatus;
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--step7")) {
+        // Step 7 alone with option a would do nothing at all: an option is required.
+        const std::optional<int> option = app::stayingGuestsOptionArgument(argc > 2 ? argv[2] : "", false);
+        return option ? runAutomaticProcess(argc, argv, *option, app::AutomaticCommand::StayingGuestsAlone)
+                      : app::kUnknownArgumentStatus;
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--stock")) {
+        if (argc > 2) {
+            app::printUsageForMistake("--stock takes no further argument");
+            return app::kUnknownArgumentStatus;
+        }
+        return runAutomaticProcess(argc, argv, 0, app::AutomaticCommand::StockAndBanquets);
     }
     if (argc > 1 && argv[1][0] != '\0')
         return runAutomaticProcess(argc, argv);

@@ -1,6 +1,6 @@
 /* Demo hotel: guests staying over 31.12.2011, accounts in several currencies, stock and banquets.
    Numbers: clients 501-509 (payers, also their group numbers) and 601-605 (guests),
-   reservations 1001-1012, reservation lines 2001-2024, rooming list 3001-3009,
+   reservations 1001-1012, reservation lines 2001-2025, rooming list 3001-3009,
    accounts 5001-5010, account items 1-16, cash-journal entries 1-8, stays 7001-7012. */
 
 /* ---------- clients ---------- */
@@ -110,6 +110,10 @@ INSERT INTO REC_MM_REZDET (ID, CISLOREZERVACE, DATUMOD, DATUMDO, KODRASTRU, TYPS
   VALUES (2023, 1012, '30.12.2011', '1.1.2012', 'UB', 1, NULL, 2, 1, 1, 1, 900, 'CZK', 507, 'Ubytovani', 10, NULL);
 INSERT INTO REC_MM_REZDET (ID, CISLOREZERVACE, DATUMOD, DATUMDO, KODRASTRU, TYPSLUZBY, LINK, POCETPERIOD, POCETOSOB, POCET, CISLOSLUZBY, CENA, MENA, CISLOKLIENTA, NAZEV, DPH, MARKOVANODO)
   VALUES (2024, 1012, '30.12.2011', '1.1.2012', 'SN', 2, 2023, 2, 1, 1, 10, 150, 'CZK', 507, 'Snidane', 10, NULL);
+
+/* charged in advance beyond the cut-off, not to its end */
+INSERT INTO REC_MM_REZDET (ID, CISLOREZERVACE, DATUMOD, DATUMDO, KODRASTRU, TYPSLUZBY, LINK, POCETPERIOD, POCETOSOB, POCET, CISLOSLUZBY, CENA, MENA, CISLOKLIENTA, NAZEV, DPH, MARKOVANODO)
+  VALUES (2025, 1001, '28.12.2011', '3.1.2012', 'PA', 4, 2001, 6, 1, 1, 31, 100, 'CZK', 501, 'Parkovani', 20, '2.1.2012');
 
 /* ---------- rooming list ---------- */
 INSERT INTO REC_MM_ROOMINGLIST (ID, CISLOREZERVACE, CISLOKLIENTA, LUZKO, TRIDAKLIENTA, CENIK) VALUES (3001, 1001, 501, 1, 'A', 1);

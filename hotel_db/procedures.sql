@@ -211,10 +211,11 @@ END^
 
 /* ---------- posting of accommodation ---------- */
 
-/* Posts the group's uncharged reservation lines (MarkovanoDo null) of reservations that are not
-   cancelled (Status 8) to the payer's open account: for each line the nights from its start (not
-   before arrival) up to the earliest of its end, the departure and IDATUM, at the line's price,
-   count, rate and raster code; the line's MarkovanoDo becomes the end of what was posted.
+/* Posts the group's reservation lines not charged to their end (MarkovanoDo null or before the
+   line's end) of reservations that are not cancelled (Status 8) to the payer's open account: for
+   each line the nights from its start (not before arrival, nor before what it was charged up to)
+   up to the earliest of its end, the departure and IDATUM, at the line's price, count, rate and
+   raster code; the line's MarkovanoDo becomes the end of what was posted.
    The group number is the payer's client number. One row: the account number and the items posted. */
 CREATE OR ALTER PROCEDURE REC_MM_MARKUJUBYTOVANIKLIENTA (ICISLOSKUPINY INTEGER, IDATUM DATE,
     ICISLOPOKLADNY INTEGER, IUSR VARCHAR(31))
@@ -237,6 +238,7 @@ DECLARE VARIABLE AMENA VARCHAR(3);
 DECLARE VARIABLE ADPH INTEGER;
 DECLARE VARIABLE AKODRASTRU VARCHAR(2);
 DECLARE VARIABLE ANAZEV VARCHAR(80);
+DECLARE VARIABLE AMARKOVANO DATE;
 DECLARE VARIABLE AZACATEK DATE;
 DECLARE VARIABLE AKONEC DATE;
 DECLARE VARIABLE ANOCI INTEGER;
@@ -257,13 +259,14 @@ BEGIN
       WHERE CISLOSKUPINY = :ICISLOSKUPINY AND (STATUS IS NULL OR STATUS <> 8)
       INTO :ACISLOREZERVACE, :APRIJEZD, :AODJEZD DO
   BEGIN
-    FOR SELECT ID, DATUMOD, DATUMDO, CISLOSLUZBY, CENA, POCET, MENA, DPH, KODRASTRU, NAZEV
+    FOR SELECT ID, DATUMOD, DATUMDO, CISLOSLUZBY, CENA, POCET, MENA, DPH, KODRASTRU, NAZEV, MARKOVANODO
         FROM REC_MM_REZDET
-        WHERE CISLOREZERVACE = :ACISLOREZERVACE AND MARKOVANODO IS NULL
-        INTO :AID, :AOD, :ADO, :ACISLOSLUZBY, :ACENA, :APOCET, :AMENA, :ADPH, :AKODRASTRU, :ANAZEV DO
+        WHERE CISLOREZERVACE = :ACISLOREZERVACE AND (MARKOVANODO IS NULL OR MARKOVANODO < DATUMDO)
+        INTO :AID, :AOD, :ADO, :ACISLOSLUZBY, :ACENA, :APOCET, :AMENA, :ADPH, :AKODRASTRU, :ANAZEV, :AMARKOVANO DO
     BEGIN
       AZACATEK = AOD;
       IF (APRIJEZD IS NOT NULL AND APRIJEZD > AZACATEK) THEN AZACATEK = APRIJEZD;
+      IF (AMARKOVANO IS NOT NULL AND AMARKOVANO > AZACATEK) THEN AZACATEK = AMARKOVANO;
       AKONEC = ADO;
       IF (AODJEZD IS NOT NULL AND AODJEZD < AKONEC) THEN AKONEC = AODJEZD;
       IF (IDATUM < AKONEC) THEN AKONEC = IDATUM;

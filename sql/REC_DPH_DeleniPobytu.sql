@@ -4,7 +4,7 @@ DECLARE VARIABLE ICisloRezervace INTEGER;
 DECLARE VARIABLE ACisloRezervace INTEGER;
 DECLARE VARIABLE ALID INTEGER;
 BEGIN
-  for select CisloRezervace from REC_MM_REZERVACE where CisloSkupiny = :ICisloKlienta and DatumPrijezd < :IDatum and DatumOdjezd > :IDatum into :ICisloRezervace do
+  for select CisloRezervace from REC_MM_REZERVACE where CisloSkupiny = :ICisloKlienta and DatumPrijezd < :IDatum and DatumOdjezd > :IDatum and (Status is null or Status <> 8) into :ICisloRezervace do
   begin
     insert into TMP_SEM_TABLESYNCH (SEMAPHORE_NAME) values ('RPK');
 
@@ -18,13 +18,20 @@ BEGIN
     delete from TMP_SEM_TABLESYNCH where SEMAPHORE_NAME = 'RPK';
 
     ALID = Gen_ID(REC_MM_RezDet, 1);
-    insert into REC_MM_RezDet (ID, CisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, PocetPeriod, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP)
-    select :ALID, :ACisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, DatumDO - DatumOD, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP
+    insert into REC_MM_RezDet (ID, CisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, PocetPeriod, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP, MarkovanoDo)
+    select :ALID, :ACisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, DatumDO - DatumOD, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP, MarkovanoDo
     from REC_MM_REZDET where CisloRezervace = :ICisloRezervace and (Link = 0 or Link is null) and DatumDo > :IDatum and DatumOd < :IDatum;
 
-    insert into REC_MM_RezDet (ID, CisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, PocetPeriod, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP)
-    select Gen_ID(REC_MM_RezDet, 1), :ACisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, :ALID, DatumDO - DatumOD, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP
+    insert into REC_MM_RezDet (ID, CisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, PocetPeriod, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP, MarkovanoDo)
+    select Gen_ID(REC_MM_RezDet, 1), :ACisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, :ALID, DatumDO - DatumOD, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP, MarkovanoDo
     from REC_MM_REZDET where CisloRezervace = :ICisloRezervace and Link > 0 and Link is not null and DatumDo > :IDatum and DatumOd < :IDatum;
+
+    insert into REC_MM_RezDet (ID, CisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, PocetPeriod, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP, MarkovanoDo)
+    select Gen_ID(REC_MM_RezDet, 1), :ACisloRezervace, DatumOD, DatumDO, KodRastru, TypSluzby, Link, DatumDO - DatumOD, PocetOsob, Pocet, CisloSluzby, Cena, Mena, CisloKlienta, LOption, Nazev, DPH, CenaCiz, Kurz, CenaMas, KurzMas, MenaMas, REC_DUZP, MarkovanoDo
+    from REC_MM_REZDET where CisloRezervace = :ICisloRezervace and Link < 0 and DatumDo > :IDatum and DatumOd < :IDatum;
+
+    update REC_MM_REZDET L set Link = :ALID where CisloRezervace = :ICisloRezervace and DatumOd >= :IDatum and Link > 0 and not exists (select 1 from REC_MM_REZDET M where M.ID = L.Link and M.CisloRezervace = :ICisloRezervace and M.DatumOd >= :IDatum);
+    update REC_MM_REZDET set CisloRezervace = :ACisloRezervace where CisloRezervace = :ICisloRezervace and DatumOd >= :IDatum;
 
     insert into REC_MM_RoomingList (ID, CisloRezervace, CisloKlienta, Luzko, TridaKlienta, Cenik)
     select GEN_ID(REC_MM_RoomingList_Gen,1), :ACisloRezervace, CisloKlienta, Luzko, TridaKlienta, Cenik

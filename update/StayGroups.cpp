@@ -31,12 +31,14 @@ const QString kNotClosedOn31December = QStringLiteral(
 
 QString splitNotPosted()
 {
-    return kFromSplitLines + QStringLiteral("coalesce(P.Status, 0) <> 8 and PL.MarkovanoDo is null and ") + kCopiedLine;
+    return kFromSplitLines
+        + QStringLiteral("coalesce(P.Status, 0) <> 8 and (PL.MarkovanoDo is null or PL.MarkovanoDo < '31.12.2011') and ")
+        + kCopiedLine;
 }
 
 QString postedNotClosedOnSplit()
 {
-    return kFromSplitLines + QStringLiteral("PL.MarkovanoDo is not null and ") + kCopiedLine + QStringLiteral(" and ")
+    return kFromSplitLines + QStringLiteral("PL.MarkovanoDo >= '31.12.2011' and ") + kCopiedLine + QStringLiteral(" and ")
         + kNotClosedOn31December;
 }
 
@@ -45,8 +47,9 @@ QString partOf2012NotPosted()
 {
     return QStringLiteral(
         "select distinct Q.CisloSkupiny from rec_mm_rezervace Q join rec_mm_rezdet QL on QL.CisloRezervace = "
-        "Q.CisloRezervace where Q.DatumPrijezd = '31.12.2011' and coalesce(Q.Status, 0) <> 8 and QL.MarkovanoDo is "
-        "null and QL.DatumOD < '31.12.2011' and QL.DatumDO > '31.12.2011'");
+        "Q.CisloRezervace where Q.DatumPrijezd = '31.12.2011' and coalesce(Q.Status, 0) <> 8 and (QL.MarkovanoDo is "
+        "null or QL.MarkovanoDo < minvalue(QL.DatumDO, Q.DatumOdjezd)) and QL.DatumOD < '31.12.2011' and QL.DatumDO > "
+        "'31.12.2011'");
 }
 
 // Whole stays charged to their end by option d's posting (items as "Internal"), their account open.
@@ -57,7 +60,7 @@ QString wholeStayPostedNotClosed()
         "((R.DatumPrijezd < '31.12.2011' and R.DatumOdjezd > '31.12.2011') or (R.DatumPrijezd = '31.12.2011' and exists "
         "(select 1 from rec_mm_rezdet QL where QL.CisloRezervace = R.CisloRezervace and QL.DatumOD < '31.12.2011' and "
         "QL.DatumDO > '31.12.2011'))) and not exists (select 1 from rec_mm_rezdet L where L.CisloRezervace = "
-        "R.CisloRezervace and L.MarkovanoDo is null) and exists (select 1 from rec_checkhead H join rec_checkdtl D on "
+        "R.CisloRezervace and (L.MarkovanoDo is null or L.MarkovanoDo < minvalue(L.DatumDO, R.DatumOdjezd))) and exists (select 1 from rec_checkhead H join rec_checkdtl D on "
         "D.CisloUctu = H.CisloUctu where H.CisloKlienta = R.CisloSkupiny and H.Status < 2 and D.Usr = 'Internal')");
 }
 
@@ -171,21 +174,6 @@ QString describeGroup(db::Connection& connection, const StayGroup& group)
     return QStringLiteral("%1 (rezervace %2; ucet %3): %4")
         .arg(number, reservations.isEmpty() ? QStringLiteral("-") : reservations,
              account.isEmpty() ? QStringLiteral("-") : account, stateText(group.state));
-}
-
-std::vector<QString> copiesOfChargedLines(db::Connection& connection)
-{
-    const QString sql = QStringLiteral(
-        "select distinct Q.CisloSkupiny, Q.CisloRezervace from rec_mm_rezervace Q join rec_mm_rezdet QL on "
-        "QL.CisloRezervace = Q.CisloRezervace where Q.DatumPrijezd = '31.12.2011' and QL.DatumOD < '31.12.2011' and "
-        "QL.DatumDO > '31.12.2011' and exists (select 1 from rec_mm_rezervace P join rec_mm_rezdet PL on "
-        "PL.CisloRezervace = P.CisloRezervace where P.CisloSkupiny = Q.CisloSkupiny and P.DatumOdjezd = '31.12.2011' "
-        "and PL.DatumOD = QL.DatumOD and PL.DatumDO = QL.DatumDO and PL.CisloSluzby = QL.CisloSluzby and "
-        "PL.MarkovanoDo is not null and PL.MarkovanoDo <> '31.12.2011') order by 1, 2");
-    std::vector<QString> copies;
-    for (db::ResultSet rows = connection.select(sql.toStdString()); !rows.eof(); rows.next())
-        copies.push_back(QString::fromStdString(rows.text(0)) + QLatin1Char('/') + QString::fromStdString(rows.text(1)));
-    return copies;
 }
 
 } // namespace update

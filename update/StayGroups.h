@@ -30,7 +30,8 @@ struct StayGroup {
 // - split by this program: a reservation of the group ending on 31.12.2011 and one beginning on
 //   it hold the same line (service and whole period across 31.12.2011); only the update's split
 //   copies a line without cutting its period;
-// - its 2011 part not charged: such a line of the part ending on 31.12.2011 has no MarkovanoDo;
+// - its 2011 part not charged: such a line of the part ending on 31.12.2011 is not charged up to
+//   that date (MarkovanoDo empty or earlier);
 // - closed: the group's client has an account closed on 31.12.2011 (Status 2, REC_DUZP -13881),
 //   as the closing leaves it (option c); option d's posting of whole stays is found by the items
 //   it posts as "Internal" on an account of the client that is still open (where the account
@@ -50,9 +51,5 @@ QString workLeftText(GroupState state, int option);
 
 // One group as the check lists it: "502 (rezervace 1002, 1003; ucet 5002): rozdelena, neuctovana".
 QString describeGroup(db::Connection& connection, const StayGroup& group);
-
-// The reservations beginning on 31.12.2011 that hold an uncharged copy of a line that was already
-// charged, at least in part, when the stay was split: possibly charged twice. As "group/reservation".
-std::vector<QString> copiesOfChargedLines(db::Connection& connection);
 
 } // namespace update

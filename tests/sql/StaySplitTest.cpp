@@ -115,7 +115,7 @@ protected:
 TEST_F(StaySplit, EveryReservationOfTheGroupAcrossTheDateGetsItsOwnSecondPartInTheGroup)
 {
     addReservation(1, kGroup, 11, 1, "28.12.2011", "3.1.2012");
-    addReservation(2, kGroup, 12, 8, "20.12.2011", "1.1.2012");
+    addReservation(2, kGroup, 12, 3, "20.12.2011", "1.1.2012");
     addReservation(3, kGroup, 13, 6, "30.12.2011", "10.1.2012");
     ASSERT_TRUE(split(kGroup));
 
@@ -161,7 +161,10 @@ TEST_F(StaySplit, ReservationsOutsideTheGroupOrNotReachingAcrossTheDateStayAsThe
     addReservation(3, kGroup, 13, 1, "28.12.2011", "31.12.2011");  // leaves on the split date
     addReservation(4, kGroup, 14, 1, "2.1.2012", "5.1.2012");      // wholly after
     addReservation(5, kGroup, 15, 1, "31.12.2011 12:00", "3.1.2012"); // arrives later that day
+    addReservation(6, kGroup, 16, 8, "28.12.2011", "3.1.2012");    // cancelled: neither split nor charged
     addLine(10, 2, "31.12.2011", "3.1.2012", "0", 14);
+    addLine(11, 6, "28.12.2011", "3.1.2012", "0", 14);
+    addLine(12, 6, "1.1.2012", "3.1.2012", "0", 14);
     addRoomingGuest(20, 3, 77, 1);
     const std::string before = everything();
     const auto drawn = generators();
@@ -190,46 +193,54 @@ TEST_F(StaySplit, SecondCallWithTheSameGroupChangesNothingAndDrawsNothing)
 
 // ---------- service lines ----------
 
-TEST_F(StaySplit, LinesAcrossTheDateAreCopiedWithLinkedOnesPointingToTheNewMainLine)
+TEST_F(StaySplit, EveryLineReachesThePartOfItsNightsOnceWithLinksKeptValid)
 {
     addReservation(1, kGroup, 11, 1, "28.12.2011", "3.1.2012");
-    addLine(10, 1, "28.12.2011", "3.1.2012", "0", 14, "'30.12.2011'"); // main line, partly charged
+    addLine(10, 1, "28.12.2011", "3.1.2012", "0", 14, "'30.12.2011'"); // main line, charged before the date
     addLine(11, 1, "28.12.2011", "3.1.2012", "10", 14);                // linked
     addLine(12, 1, "29.12.2011", "2.1.2012", "10", 20);                // linked, other rate
-    addLine(13, 1, "28.12.2011", "3.1.2012", "-10", 14);               // negative link
-    addLine(14, 1, "1.1.2012", "3.1.2012", "0", 14);                   // wholly after
+    addLine(13, 1, "28.12.2011", "3.1.2012", "-10", 0);                // negative link
+    addLine(14, 1, "1.1.2012", "3.1.2012", "0", 14);                   // main line wholly after
+    addLine(19, 1, "1.1.2012", "3.1.2012", "14", 14);                  // linked to it, moves with it
     addLine(15, 1, "28.12.2011", "30.12.2011", "10", 14);              // wholly before
     addLine(16, 1, "28.12.2011", "31.12.2011", "10", 14);              // ends on the date
     addLine(17, 1, "28.12.2011", "31.12.2011", "0", 14);               // main line ending on the date
     addLine(18, 1, "31.12.2011", "3.1.2012", "10", 14);                // starts on the date
+    addLine(20, 1, "28.12.2011", "3.1.2012", "10", 14, "'2.1.2012'");  // charged beyond the date
     const std::int64_t mainId = generator("REC_MM_RezDet") + 1;
+    const std::string main = std::to_string(mainId);
 
     ASSERT_TRUE(split(kGroup));
 
     const std::string second = std::to_string(secondPartOf(1));
-    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = " + second), 3);
-    // The main copy carries the ID drawn first and is still a main line.
-    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = " + second + " and ID = "
-                  + std::to_string(mainId) + " and Link = 0"),
-        1);
-    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = " + second + " and Link = "
-                  + std::to_string(mainId) + " and ID > " + std::to_string(mainId)),
-        2);
-    // Copies keep whole periods and prices; their period count is the whole period; nothing of them
-    // is charged yet.
+    // Copies of the lines across the date, moved lines wholly on or after it, each with its link
+    // (main copy: the ID drawn first; lines of the copied main line: that ID; the moved main line
+    // keeps its own and its line), rate and what it was charged up to.
+    EXPECT_EQ(dump("select case when ID = " + main + " then 'main' when ID > " + main + " then 'copy' else ID end, "
+                   "case when Link = " + main + " then 'main' else Link end, DatumOD, DatumDO, DPH, MarkovanoDo "
+                   "from REC_MM_REZDET where CisloRezervace = " + second + " order by DatumOD, DatumDO, DPH, Link, ID"),
+              "copy|-10|28.12.2011|3.1.2012|0|<null>|\n"
+              "main|0|28.12.2011|3.1.2012|14|30.12.2011|\n"
+              "copy|main|28.12.2011|3.1.2012|14|<null>|\n"
+              "copy|main|28.12.2011|3.1.2012|14|2.1.2012|\n"
+              "copy|main|29.12.2011|2.1.2012|20|<null>|\n"
+              "18|main|31.12.2011|3.1.2012|14|<null>|\n"
+              "14|0|1.1.2012|3.1.2012|14|<null>|\n"
+              "19|14|1.1.2012|3.1.2012|14|<null>|\n");
+    // Copies keep whole periods and prices; their period count is the whole period.
     const std::string columns = joined(kCopiedLineColumns);
-    EXPECT_EQ(dump("select " + columns + " from REC_MM_REZDET where CisloRezervace = " + second + " and Link = 0"),
-        dump("select " + columns + " from REC_MM_REZDET where ID = 10"));
+    EXPECT_EQ(dump("select " + columns + " from REC_MM_REZDET where CisloRezervace = " + second + " and ID = " + main),
+              dump("select " + columns + " from REC_MM_REZDET where ID = 10"));
     EXPECT_EQ(dump("select " + columns + " from REC_MM_REZDET where CisloRezervace = " + second
-                  + " and Link > 0 order by DatumOD"),
-        dump("select " + columns + " from REC_MM_REZDET where ID in (11, 12) order by DatumOD"));
-    EXPECT_EQ(dump("select PocetPeriod from REC_MM_REZDET where CisloRezervace = " + second + " order by DPH, ID"),
-        "6|\n6|\n4|\n");
-    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = " + second
-                  + " and MarkovanoDo is null"),
-        3);
-    // The first part keeps all its lines.
-    EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where CisloRezervace = 1"), 9);
+                   + " and ID > " + main + " order by DatumOD, Link, MarkovanoDo"),
+              dump("select " + columns + " from REC_MM_REZDET where ID in (11, 12, 13, 20) order by DatumOD, Link, "
+                   "MarkovanoDo"));
+    EXPECT_EQ(dump("select PocetPeriod from REC_MM_REZDET where CisloRezervace = " + second + " and ID >= " + main
+                   + " order by PocetPeriod"),
+              "4|\n6|\n6|\n6|\n6|\n");
+    // The first part keeps the lines of its own nights, back at 10.
+    EXPECT_EQ(dump("select ID, DPH from REC_MM_REZDET where CisloRezervace = 1 order by ID"),
+              "10|10|\n11|10|\n12|20|\n13|0|\n15|10|\n16|10|\n17|10|\n20|10|\n");
 }
 
 TEST_F(StaySplit, MainLineWithoutLinkIsCopiedAsMainLine)
@@ -303,12 +314,12 @@ TEST_F(StaySplit, ReservationWithoutLinesAcrossTheDateGetsNoLinesButItsRoomingLi
     EXPECT_EQ(integer("select DPH from REC_MM_REZDET where ID = 10"), 10);
 }
 
-TEST_F(StaySplit, FirstPartLinesAtFourteenGoBackToTenWhileCopiesKeepTheirRate)
+TEST_F(StaySplit, FirstPartLinesAtFourteenGoBackToTenWhileCopiesAndMovedLinesKeepTheirRate)
 {
     addReservation(1, kGroup, 11, 1, "28.12.2011", "3.1.2012");
     addReservation(2, "501", 12, 1, "28.12.2011", "3.1.2012");
     addLine(10, 1, "28.12.2011", "3.1.2012", "0", 14);
-    addLine(11, 1, "1.1.2012", "3.1.2012", "0", 14);   // wholly after the date
+    addLine(11, 1, "1.1.2012", "3.1.2012", "0", 14);   // wholly after the date: moves, keeps its rate
     addLine(12, 1, "28.12.2011", "30.12.2011", "0", 14); // wholly before
     addLine(13, 1, "28.12.2011", "3.1.2012", "10", 20);
     addLine(14, 1, "28.12.2011", "3.1.2012", "10", 0);
@@ -316,11 +327,11 @@ TEST_F(StaySplit, FirstPartLinesAtFourteenGoBackToTenWhileCopiesKeepTheirRate)
     ASSERT_TRUE(split(kGroup));
 
     EXPECT_EQ(dump("select ID, DPH from REC_MM_REZDET where CisloRezervace = 1 order by ID"),
-        "10|10|\n11|10|\n12|10|\n13|20|\n14|0|\n");
+        "10|10|\n12|10|\n13|20|\n14|0|\n");
     EXPECT_EQ(integer("select DPH from REC_MM_REZDET where ID = 20"), 14);
     EXPECT_EQ(dump("select DPH from REC_MM_REZDET where CisloRezervace = " + std::to_string(secondPartOf(1))
                   + " order by DPH"),
-        "0|\n14|\n20|\n");
+        "0|\n14|\n14|\n20|\n");
 }
 
 // ---------- rooming list ----------
@@ -380,12 +391,12 @@ TEST_F(StaySplit, LoweringTheSemaphoreRemovesEveryRowOfThatNameOnly)
 TEST_F(StaySplit, AfterTheYearEndFirstPartGetsTenAndSecondPartKeepsTheStatus)
 {
     addReservation(1, kGroup, 11, 6, "28.12.2011", "3.1.2012");
-    addReservation(2, kGroup, 12, 8, "28.12.2011", "3.1.2012");
+    addReservation(2, kGroup, 12, 3, "28.12.2011", "3.1.2012");
     ASSERT_TRUE(split(kGroup));
 
     EXPECT_EQ(dump("select Status from REC_MM_REZERVACE where CisloRezervace in (1, 2)"), "10|\n10|\n");
     EXPECT_EQ(integer("select Status from REC_MM_REZERVACE where CisloRezervace = " + std::to_string(secondPartOf(1))), 6);
-    EXPECT_EQ(integer("select Status from REC_MM_REZERVACE where CisloRezervace = " + std::to_string(secondPartOf(2))), 8);
+    EXPECT_EQ(integer("select Status from REC_MM_REZERVACE where CisloRezervace = " + std::to_string(secondPartOf(2))), 3);
 }
 
 // Runs only inside the child process that the test below starts under a clock set to 30.12.2011.

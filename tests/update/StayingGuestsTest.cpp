@@ -58,13 +58,16 @@ TEST_F(StayingGuestsTest, OptionBSplitsEachGroupOnceAndRepaintsPerGroup)
     EXPECT_EQ(stepEntries(), QStringList{QStringLiteral("     volba b   | ")}
                                  + splitCalls({"501", "502", "503", "507"}));
     EXPECT_EQ(view.events, QStringList(4, QStringLiteral("messages")));
-    // The first parts end on the cut-off, the second parts begin there; group 504 arrives on it.
+    // The first parts end on the cut-off, the second parts begin there; group 504 arrives on it and
+    // the cancelled reservation 1011 is left as it was.
     EXPECT_EQ(value("select count(*) from REC_MM_REZERVACE where DatumOdjezd = '31.12.2011' and CisloSkupiny in "
                     "(501, 502, 503, 507) and DatumPrijezd < '31.12.2011'"),
-              "6");
+              "5");
     EXPECT_EQ(value("select count(*) from REC_MM_REZERVACE where DatumPrijezd = '31.12.2011' and CisloSkupiny in "
                     "(501, 502, 503, 507)"),
-              "6");
+              "5");
+    EXPECT_EQ(dump("select Status, DatumOdjezd from REC_MM_REZERVACE where CisloRezervace = 1011"),
+              "8|4.1.2012|\n");
     EXPECT_EQ(value("select DatumOdjezd from REC_MM_REZERVACE where CisloRezervace = 1006"), "2.1.2012");
     EXPECT_EQ(value("select count(*) from REC_CHECKHEAD"), "10") << "option b opens and closes no account";
 }
@@ -120,7 +123,7 @@ TEST_F(StayingGuestsTest, OptionCSplitsPostsUpToTheCutOffAndClosesEachGroup)
     EXPECT_EQ(value("select count(*) from REC_MM_REZDET d join REC_MM_REZERVACE r on r.CisloRezervace = "
                     "d.CisloRezervace where r.CisloSkupiny = 501 and r.DatumPrijezd = '31.12.2011' and d.MarkovanoDo "
                     "is null"),
-              "2");
+              "4");
     EXPECT_EQ(value("select Status from REC_CHECKHEAD where CisloUctu = 5004"), "0") << "group 504 is not touched";
 }
 

@@ -4,6 +4,7 @@
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 #include "update/InstalledObjects.h"
+#include "update/MoneyAtRisk.h"
 #include "update/OldRateItems.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/ServerScripts.h"
@@ -141,18 +142,31 @@ ReadinessItem unfinishedStayGroups(db::Connection& connection, std::optional<int
     });
 }
 
-// 2012 parts holding copies of lines charged before the split: the accountant decides.
-ReadinessItem copiedChargedLines(db::Connection& connection)
+// Lines whose money the hotel's posting gets wrong, each with its amount.
+ReadinessItem linesAtRisk(const QString& what, bool counted, const std::function<std::vector<LineAtRisk>()>& find)
 {
-    return listing(QStringLiteral("7 Pobyty od 31.12.2011 s kopii uctovaneho radku"), false, [&] {
-        const std::vector<QString> copies = copiesOfChargedLines(connection);
-        QStringList named;
-        if (!copies.empty())
-            named.append(QStringLiteral("skupina/rezervace ")
-                         + QStringList(copies.begin(), copies.end()).join(QStringLiteral(", "))
-                         + QStringLiteral(" (mozne dvoji uctovani, posoudi ucetni)"));
-        return std::pair{static_cast<qint64>(copies.size()), named};
+    return listing(what, counted, [&] {
+        const std::vector<LineAtRisk> lines = find();
+        return std::pair{static_cast<qint64>(lines.size()), describeLines(lines)};
     });
+}
+
+// What no posting will charge, or charges for a stay that was cancelled: the update's to mend.
+std::vector<std::function<ReadinessItem()>> moneyItems(db::Connection& connection)
+{
+    return {[&] {
+                return linesAtRisk(QStringLiteral("7 Radky mimo data pobytu, nikdy neuctovane"), true,
+                                   [&] { return linesNoPostingReaches(connection); });
+            },
+            [&] {
+                return linesAtRisk(QStringLiteral("7 Uctovani zrusenych rezervaci"), true,
+                                   [&] { return chargesOfCancelledStays(connection); });
+            },
+            // Charged before the night on the hotel's own decision: the accountant decides.
+            [&] {
+                return linesAtRisk(QStringLiteral("7 Pobyty od 31.12.2011 s kopii uctovaneho radku"), false,
+                                   [&] { return copiesOfChargedLines(connection); });
+            }};
 }
 
 // Attachments marked as running an update (another instance), or carrying a forged mark.
@@ -259,8 +273,10 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         report.items.push_back(counted(connection, stayingGroupsQuery()));
         stopIfAsked();
         report.items.push_back(unfinishedStayGroups(connection, option));
-        stopIfAsked();
-        report.items.push_back(copiedChargedLines(connection));
+        for (const auto& item : moneyItems(connection)) {
+            stopIfAsked();
+            report.items.push_back(item());
+        }
         for (const CountQuery& query : afterNewYearQueries()) {
             stopIfAsked();
             report.items.push_back(counted(connection, query));

@@ -1,0 +1,161 @@
+// The hotel's money across the night: whatever the option and the order of the commands, once the
+// hotel's checkout has posted every stay, each client is charged what its stays are worth.
+
+#include "FreshDatabase.h"
+#include "InstalledProgram.h"
+
+#include "db/Connection.h"
+#include "db/ResultSet.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace {
+
+using namespace testsupport;
+
+using Money = std::map<std::int64_t, double>; // per client (the group's payer), in CZK
+
+void pointAt(db::Connection& connection, const FreshDatabase& database)
+{
+    connection.setDatabase(database.path());
+    connection.setUser("SYSDBA");
+}
+
+// What the stays are worth from their lines before the night: each night within its reservation
+// once, nothing for a cancelled reservation, nothing more for what was charged in advance.
+Money worthOfStays(db::Connection& connection)
+{
+    Money worth;
+    for (db::ResultSet rows = connection.select(
+             "select CisloSkupiny, (select OCastka from REC_PrevedNaKoruny(CisloSluzby, Mena, Cena * Pocet * Noci)) "
+             "from (select R.CisloSkupiny, L.CisloSluzby, L.Mena, L.Cena, coalesce(L.Pocet, 1) as Pocet, "
+             "cast(minvalue(L.DatumDO, R.DatumOdjezd) - maxvalue(L.DatumOD, R.DatumPrijezd, coalesce(L.MarkovanoDo, "
+             "L.DatumOD)) as integer) as Noci from REC_MM_REZERVACE R join REC_MM_REZDET L on L.CisloRezervace = "
+             "R.CisloRezervace where R.Status is null or R.Status <> 8) where Noci > 0");
+         !rows.eof(); rows.next())
+        worth[rows.integer(0)] += std::stod(rows.text(1));
+    return worth;
+}
+
+// The hotel's checkout after the night: its posting for every group, on 2.1.2012 and at departure.
+void playCheckout(db::Connection& connection)
+{
+    std::vector<std::int64_t> groups;
+    for (db::ResultSet rows = connection.select("select distinct CisloSkupiny from REC_MM_REZERVACE"); !rows.eof();
+         rows.next())
+        groups.push_back(rows.integer(0));
+    for (const std::int64_t group : groups)
+        for (const char* date : {"2.1.2012", "1.1.3000"})
+            connection.select("select * from Rec_MM_MarkujUbytovaniKlienta(" + std::to_string(group) + ", '" + date
+                              + "', 1, 'Recepce')");
+}
+
+// What the postings charged each client, on all its accounts.
+Money charged(db::Connection& connection)
+{
+    Money money;
+    for (db::ResultSet rows = connection.select(
+             "select H.CisloKlienta, sum(D.Trzba) from REC_CHECKDTL D join REC_CHECKHEAD H on H.CisloUctu = D.CisloUctu "
+             "where D.RezDetId is not null group by 1");
+         !rows.eof(); rows.next())
+        money[rows.integer(0)] = std::stod(rows.text(1));
+    return money;
+}
+
+void installOlderSplit(const FreshDatabase& database)
+{
+    QFile older(QStringLiteral(OLDER_SPLIT_FILE));
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    db::Connection connection;
+    pointAt(connection, database);
+    connection.execute(older.readAll().toStdString());
+}
+
+TEST(NightMoney, EveryClientIsChargedWhatItsStaysAreWorthWhateverTheOption)
+{
+    const struct {
+        const char* name;
+        std::vector<QStringList> commands;
+    } nights[] = {
+        {"a", {{"--update", "a"}}},
+        {"b", {{"--update", "b"}}},
+        {"c", {{"--update", "c"}}},
+        {"d", {{"--update", "d"}}},
+        {"b, then step 7 with d", {{"--update", "b"}, {"--step7", "d"}}},
+        {"c, then step 7 with d", {{"--update", "c"}, {"--step7", "d"}}},
+        {"step 7 with c, then the update with d", {{"--update", "a"}, {"--step7", "c"}, {"--update", "d"}}},
+    };
+    for (const auto& night : nights) {
+        SCOPED_TRACE(night.name);
+        const FreshDatabase database(HotelData::Demo);
+        db::Connection connection;
+        pointAt(connection, database);
+        const Money worth = worthOfStays(connection);
+        connection.close();
+        ASSERT_GT(worth.size(), 4u);
+
+        InstalledProgram program;
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n");
+        for (const QStringList& command : night.commands)
+            ASSERT_EQ(program.run(command), 0) << command.join(' ').toStdString() << program.standardError().toStdString();
+        EXPECT_EQ(program.run({QStringLiteral("--check")}), 0) << program.standardOutput().toStdString();
+
+        playCheckout(connection);
+        const Money after = charged(connection);
+        for (const auto& [client, amount] : worth) {
+            SCOPED_TRACE(client);
+            const auto found = after.find(client);
+            ASSERT_NE(found, after.end());
+            EXPECT_NEAR(found->second, amount, 0.05); // a night's conversion rounds per posting
+        }
+        for (const auto& [client, amount] : after)
+            EXPECT_TRUE(worth.contains(client) || std::abs(amount) < 0.005) << client << " charged " << amount;
+    }
+}
+
+// A database whose stays were split by the older text: the check names every line no posting
+// will reach, every charge of a cancelled stay and every copy of a line charged in advance, each
+// with its amount.
+TEST(NightMoney, TheCheckNamesWhatAnOlderSplitLeftWithItsAmounts)
+{
+    const FreshDatabase database(HotelData::Demo);
+    installOlderSplit(database);
+    {
+        db::Connection connection;
+        pointAt(connection, database);
+        for (const char* group : {"501", "502"})
+            connection.execute(std::string("execute procedure REC_DPH_DeleniPobytu(") + group + ",\"31.12.2011\")");
+    }
+    InstalledProgram program;
+    program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n");
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), 1);
+    const QString report = program.standardOutput();
+    const struct {
+        const char* item;
+        const char* named;
+    } expected[] = {
+        // The city tax's 2012 nights (negative link), the extra bed and the half board wholly in 2012.
+        {"7 Radky mimo data pobytu, nikdy neuctovane",
+         "ZBYVA: 501/1001/2003 90,00 CZK; 501/1001/2004 800,00 CZK; 502/1003/2009 2 100,00 CZK; celkem 2 990,00 CZK"},
+        // Reservation 1011 was cancelled; its 2011 part now counts as a stay.
+        {"7 Uctovani zrusenych rezervaci", "ZBYVA: 502/1011/2022 3 600,00 CZK; celkem 3 600,00 CZK"},
+        // Parking charged up to 2.1.2012, copied uncharged: 31.12. and 1.1. twice.
+        {"7 Pobyty od 31.12.2011 s kopii uctovaneho radku", "pozor (nepocita se): 501/"},
+    };
+    for (const auto& each : expected) {
+        SCOPED_TRACE(each.item);
+        const qsizetype at = report.indexOf(QString::fromUtf8(each.item));
+        ASSERT_GE(at, 0) << report.toStdString();
+        const QString line = report.mid(at, report.indexOf(QLatin1Char('\n'), at) - at);
+        EXPECT_TRUE(line.contains(QString::fromUtf8(each.named))) << line.toStdString();
+    }
+    EXPECT_TRUE(report.contains(QStringLiteral(" 200,00 CZK; celkem 200,00 CZK"))) << report.toStdString();
+}
+
+} // namespace
