@@ -236,13 +236,13 @@ TEST_P(StayOptionsInWindow, Step7AloneAfterTheUpdateWorksOnTheStaysOverTheYearEn
     const std::string postedTo = value("select MarkovanoDo from REC_MM_REZDET where ID = 2001");
     switch (GetParam()) {
     case 1:
-        EXPECT_EQ(splitStays, "6");
+        EXPECT_EQ(splitStays, "5");
         EXPECT_EQ(account5001, "1/-");
         EXPECT_EQ(newAccount, "");
         EXPECT_EQ(postedTo, "");
         break;
     case 2:
-        EXPECT_EQ(splitStays, "6");
+        EXPECT_EQ(splitStays, "5");
         EXPECT_EQ(account5001, "2/-13881");
         EXPECT_EQ(newAccount, "1/-13880/501");
         EXPECT_EQ(postedTo, "31.12.2011");
