@@ -1,7 +1,7 @@
 #include "app/ProtocolCommand.h"
 
 #include "app/TerminalView.h"
-#include "commands/NightProtocolFile.h"
+#include "protocol/NightProtocolFile.h"
 #include "update/VisibleText.h"
 #include "update/safety/OwnFile.h"
 

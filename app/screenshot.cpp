@@ -43,10 +43,10 @@ update::RehearsalReport rehearsalWithProblems()
     for (const auto& [milliseconds, statements, failed] : steps)
         report.steps.push_back({++number, milliseconds, statements, failed, failed > 0 ? refused : QString()});
     update::ReadinessReport check;
-    check.items = {{QStringLiteral("1 POS: dane se sazbou 10"), QStringLiteral("0"), 0, {}, false, true},
-                   {QStringLiteral("2 FBS: sazba 14 (prave jeden radek)"), QStringLiteral("1"), 1, {}, false, true},
-                   {QStringLiteral("3 REC: sluzby se sazbou 10 (typ mimo 1)"), QStringLiteral("0"), 2, {}, true, true},
-                   {QStringLiteral("5 Rezervace od 1.1.2012 se sazbou 10"), QStringLiteral("0"), 0, {}, false, true}};
+    check.items = {{QStringLiteral("1 POS: dane se sazbou 10"), QStringLiteral("0"), 0, {}, false, true, {}},
+                   {QStringLiteral("2 FBS: sazba 14 (prave jeden radek)"), QStringLiteral("1"), 1, {}, false, true, {}},
+                   {QStringLiteral("3 REC: sluzby se sazbou 10 (typ mimo 1)"), QStringLiteral("0"), 2, {}, true, true, {}},
+                   {QStringLiteral("5 Rezervace od 1.1.2012 se sazbou 10"), QStringLiteral("0"), 0, {}, false, true, {}}};
     report.check = check;
     report.sizeBefore = 734'003'200;
     report.sizeAfter = 741'343'232;

@@ -1,6 +1,10 @@
 #include "commands/FullUpdate.h"
 
-#include "commands/NightProtocolFile.h"
+#include "protocol/NightProtocolFile.h"
+#include "db/Connection.h"
+#include "db/EngineError.h"
+#include "db/ResultSet.h"
+#include "update/Amount.h"
 #include "update/CommandGuard.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/DatabaseChanges.h"
@@ -13,6 +17,7 @@
 #include "update/UpdateEstimate.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
+#include "update/VisibleText.h"
 
 #include <QElapsedTimer>
 
@@ -56,6 +61,26 @@ Refusal backupRefusal(const QString& failure)
                                                   "dph2012's window): close it first. ")
                                  : QString())
                 + failure};
+}
+
+// Sends the move, noting for the protocol what the rows it moves are worth, read just before
+// without the run log: the accountant's figure, not a statement of the update.
+void moveRate(UpdateSession& session, const RateMove& move)
+{
+    if (session.isConnected() && session.writesProtocols()) {
+        try {
+            QStringList worth;
+            for (db::ResultSet rows = session.Database1.select(move.worthLeft().toStdString()); !rows.eof(); rows.next()) {
+                const QString currency = visibleText(QString::fromStdString(rows.text(0)).trimmed());
+                if (!rows.isNull(1))
+                    worth.append((amountText(centsFromEngine(rows.text(1))) + QLatin1Char(' ') + currency).trimmed());
+            }
+            session.protocol().noteWorthOfNext(worth.isEmpty() ? amountText(0) : worth.join(QStringLiteral("; ")));
+        } catch (const db::EngineError&) {
+            session.protocol().noteWorthOfNext(QString::fromUtf8("nelze zjistit"));
+        }
+    }
+    session.runner().ExecSql(move.statement());
 }
 
 void addRate14ForFoodAndBeverage(UpdateSession& session)
@@ -121,9 +146,9 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
     const std::vector<std::function<void()>> steps = {
         [&] { runner.ExecSql(posTaxes().statement()); },
         [&] { addRate14ForFoodAndBeverage(session); },
-        [&] { runner.ExecSql(receptionServices().statement()); },
+        [&] { moveRate(session, receptionServices()); },
         [&] { runner.ExecSql(settingsRates().statement()); },
-        [&] { runner.ExecSql(reservations().statement()); },
+        [&] { moveRate(session, reservations()); },
         [&] { installServerObjects(session); },
         [&] { stayingGuestsRan = ProcessStayingGuests(session, view, option, groupEnded); },
         // Deposits between the years need nothing in the database.

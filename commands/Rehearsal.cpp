@@ -1,6 +1,6 @@
 #include "commands/Rehearsal.h"
 
-#include "commands/NightProtocolFile.h"
+#include "protocol/NightProtocolFile.h"
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
@@ -348,6 +348,8 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     UpdateSession rehearsal(production.programDir(), kRehearsalLogFileName, production.serverScripts());
     rehearsal.applySettings(copySettings(settings, report.scratchDatabase));
     rehearsal.setStopProbe([&production] { return production.stopSignal(); });
+    // Its record becomes the rehearsal's protocol, written through the production's session.
+    rehearsal.setWritesProtocols(production.writesProtocols());
     const auto dropCopy = [&] {
         rehearsal.QueryPobyty.close();
         try {

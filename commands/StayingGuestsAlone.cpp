@@ -1,6 +1,6 @@
 #include "commands/StayingGuestsAlone.h"
 
-#include "commands/NightProtocolFile.h"
+#include "protocol/NightProtocolFile.h"
 #include "update/CommandGuard.h"
 #include "update/PhaseClock.h"
 #include "update/RunLog.h"

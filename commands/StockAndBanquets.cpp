@@ -1,6 +1,6 @@
 #include "commands/StockAndBanquets.h"
 
-#include "commands/NightProtocolFile.h"
+#include "protocol/NightProtocolFile.h"
 #include "update/CommandGuard.h"
 #include "update/OldRateItems.h"
 #include "update/safety/UpdateClaim.h"

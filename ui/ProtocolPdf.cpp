@@ -1,19 +1,19 @@
 #include "ui/ProtocolPdf.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QColor>
 #include <QFile>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTextDocument>
 
 #include <algorithm>
-#include <cmath>
+#include <functional>
+#include <numeric>
 
 namespace ui {
 
@@ -22,65 +22,260 @@ using update::ProtocolSection;
 
 namespace {
 
-constexpr std::size_t kRowsPerTable = 100;
-
-QString escaped(const QString& text)
-{
-    return text.toHtmlEscaped();
-}
-
-QString html(const ProtocolDocument& document)
-{
-    QString page = QStringLiteral("<h2>") + escaped(document.title) + QStringLiteral("</h2>");
-    for (std::size_t at = 0; at < document.sections.size(); ++at) {
-        const ProtocolSection& section = document.sections[at];
-        if (!section.heading.isEmpty())
-            page += QStringLiteral("<h3>") + escaped(section.heading) + QStringLiteral("</h3>");
-        if (!section.facts.empty()) {
-            page += QStringLiteral("<table cellspacing='0' cellpadding='2'>");
-            // A checksum is read character by character: a fixed width, no ligatures, on one line.
-            for (const auto& [label, value] : section.facts)
-                page += QStringLiteral("<tr><td><b>") + escaped(label) + QStringLiteral(":</b></td><td>")
-                    + (label == update::kChecksumLabel
-                           ? QStringLiteral("<span style='font-family: \"DejaVu Sans Mono\"; font-size: 7pt'>") + escaped(value)
-                               + QStringLiteral("</span>")
-                           : escaped(value))
-                    + QStringLiteral("</td></tr>");
-            page += QStringLiteral("</table>");
-        }
-        if (!section.columns.isEmpty()) {
-            QString head = QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%' style='font-size: "
-                                          "7.5pt'><thead><tr>");
-            for (qsizetype column = 0; column < section.columns.size(); ++column)
-                head += (column < section.widths.size() ? QStringLiteral("<th align='left' width='%1%'>").arg(section.widths.at(column))
-                                                        : QStringLiteral("<th align='left'>"))
-                    + escaped(section.columns.at(column)) + QStringLiteral("</th>");
-            head += QStringLiteral("</tr></thead>");
-            // The layout of one table grows faster than its rows: a long one goes as many short ones.
-            for (std::size_t row = 0; row < section.rows.size() || row == 0; row += kRowsPerTable) {
-                page += head;
-                for (std::size_t at = row; at < std::min(row + kRowsPerTable, section.rows.size()); ++at) {
-                    page += QStringLiteral("<tr>");
-                    for (const QString& cell : section.rows[at])
-                        page += QStringLiteral("<td>") + escaped(cell) + QStringLiteral("</td>");
-                    page += QStringLiteral("</tr>");
-                }
-                page += QStringLiteral("</table>");
-            }
-        }
-        for (const QString& note : section.notes)
-            page += QStringLiteral("<p>") + escaped(note) + QStringLiteral("</p>");
-        if (at == 0 && !document.signatures.isEmpty()) {
-            page += QStringLiteral("<br/><table width='100%' cellpadding='12'><tr>");
-            for (const QString& who : document.signatures)
-                page += QStringLiteral("<td>") + escaped(who) + QStringLiteral(":<br/><br/><br/>______________________________</td>");
-            page += QStringLiteral("</tr></table>");
-        }
-        if (at == 0)
-            page += QStringLiteral("<p style='page-break-after: always'></p>");
+// Lays the document out row by row straight onto the pages: nothing of the document is held as
+// a layout, so time and memory grow with one page, not with the rows. Run twice: once to count
+// the pages (nothing drawn), once to draw them with "page n of m".
+class PageLayout {
+public:
+    PageLayout(QPdfWriter& writer, QPainter* painter, const ProtocolDocument& document, int pageCount)
+        : writer_(writer), painter_(painter), document_(document), pageCount_(pageCount),
+          area_(writer.pageLayout().paintRectPixels(writer.resolution()))
+    {
+        body_ = QFont(QStringLiteral("DejaVu Sans"));
+        body_.setPointSizeF(9);
+        bold_ = body_;
+        bold_.setBold(true);
+        table_ = body_;
+        table_.setPointSizeF(7.5);
+        tableBold_ = table_;
+        tableBold_.setBold(true);
+        title_ = bold_;
+        title_.setPointSizeF(13);
+        heading_ = bold_;
+        heading_.setPointSizeF(10.5);
+        mono_ = QFont(QStringLiteral("DejaVu Sans Mono"));
+        mono_.setPointSizeF(7);
+        small_ = body_;
+        small_.setPointSizeF(8);
+        padding_ = writer.resolution() / 50.0;
     }
-    return page;
-}
+
+    // The number of pages laid out.
+    int run()
+    {
+        beginPage();
+        paragraph(document_.title, title_);
+        for (std::size_t at = 0; at < document_.sections.size(); ++at) {
+            const ProtocolSection& section = document_.sections[at];
+            // The run and its backup fill the first page; the figures follow on their own.
+            if (at == 1)
+                newPage();
+            this->section(section);
+        }
+        signatures();
+        return page_;
+    }
+
+private:
+    double bottom() const { return area_.height(); }
+    double width() const { return area_.width(); }
+
+    void beginPage()
+    {
+        ++page_;
+        y_ = 0;
+        if (!painter_)
+            return;
+        // The head and the foot of each page sit in the margins, a little away from the text.
+        const int gap = writer_.resolution() / 10;
+        QFont head = small_;
+        head.setBold(!document_.mark.isEmpty());
+        painter_->setFont(head);
+        painter_->setPen(document_.mark.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
+        const QString headText =
+            document_.mark.isEmpty() ? document_.title : document_.mark + QStringLiteral(" \u2013 ") + document_.title;
+        painter_->drawText(QRectF(0, -gap - writer_.resolution() / 4.0, width(), writer_.resolution() / 4.0),
+                           Qt::AlignLeft | Qt::AlignBottom, headText);
+        painter_->setFont(small_);
+        painter_->setPen(Qt::black);
+        painter_->drawText(QRectF(0, bottom() + gap, width(), writer_.resolution() / 4.0), Qt::AlignRight | Qt::AlignTop,
+                           QString::fromUtf8("Strana %1 z %2").arg(page_).arg(std::max(pageCount_, page_)));
+    }
+
+    void newPage()
+    {
+        if (painter_)
+            writer_.newPage();
+        beginPage();
+    }
+
+    // Room for `height` more on this page, or a new one; a block taller than a page starts one.
+    void makeRoom(double height)
+    {
+        if (y_ > 0 && y_ + height > bottom())
+            newPage();
+    }
+
+    double textHeight(const QString& text, const QFont& font, double boxWidth) const
+    {
+        const QFontMetricsF metrics(font, &writer_);
+        return metrics.boundingRect(QRectF(0, 0, std::max(boxWidth, 1.0), 1e9), Qt::TextWordWrap | Qt::AlignLeft, text)
+            .height();
+    }
+
+    void drawText(const QRectF& box, const QString& text, const QFont& font, int alignment)
+    {
+        if (!painter_)
+            return;
+        painter_->setFont(font);
+        painter_->drawText(box, alignment | Qt::TextWordWrap, text);
+    }
+
+    void paragraph(const QString& text, const QFont& font, double spaceAfter = -1)
+    {
+        const double height = textHeight(text, font, width());
+        makeRoom(height);
+        drawText(QRectF(0, y_, width(), height), text, font, Qt::AlignLeft | Qt::AlignTop);
+        y_ += height + (spaceAfter < 0 ? QFontMetricsF(font, &writer_).height() * 0.5 : spaceAfter);
+    }
+
+    void section(const ProtocolSection& section)
+    {
+        const double headingHeight =
+            section.heading.isEmpty() ? 0 : textHeight(section.heading, heading_, width()) * 1.6;
+        // A heading is never left at a page's foot: it goes with the start of what it heads.
+        double firstBlock = headingHeight;
+        if (!section.columns.isEmpty()) {
+            const std::vector<double> columns = columnWidths(section);
+            firstBlock += rowHeight(section.columns, columns, tableBold_)
+                + (section.rows.empty() ? 0 : rowHeight(section.rows.front(), columns, table_));
+        } else if (!section.facts.empty()) {
+            firstBlock += factHeight(section.facts.front().first, section.facts.front().second);
+        } else if (!section.notes.isEmpty()) {
+            firstBlock += textHeight(section.notes.front(), body_, width());
+        }
+        makeRoom(firstBlock);
+        if (!section.heading.isEmpty()) {
+            y_ += headingHeight * 0.2;
+            drawText(QRectF(0, y_, width(), headingHeight), section.heading, heading_, Qt::AlignLeft | Qt::AlignTop);
+            y_ += headingHeight * 0.8;
+        }
+        for (const auto& [label, value] : section.facts)
+            fact(label, value);
+        if (!section.columns.isEmpty())
+            table(section);
+        for (const QString& note : section.notes)
+            paragraph(note, small_);
+    }
+
+    double labelWidth() const { return width() * 0.3; }
+
+    const QFont& valueFont(const QString& label) const { return label == update::kChecksumLabel ? mono_ : body_; }
+
+    double factHeight(const QString& label, const QString& value) const
+    {
+        return std::max(textHeight(label + QLatin1Char(':'), bold_, labelWidth() - padding_),
+                        textHeight(value, valueFont(label), width() - labelWidth()))
+            + padding_;
+    }
+
+    void fact(const QString& label, const QString& value)
+    {
+        const double height = factHeight(label, value);
+        makeRoom(height);
+        drawText(QRectF(0, y_, labelWidth() - padding_, height), label + QLatin1Char(':'), bold_,
+                 Qt::AlignLeft | Qt::AlignTop);
+        // A checksum is read character by character: a fixed width, no ligatures.
+        drawText(QRectF(labelWidth(), y_, width() - labelWidth(), height), value, valueFont(label),
+                 Qt::AlignLeft | Qt::AlignTop);
+        y_ += height;
+    }
+
+    std::vector<double> columnWidths(const ProtocolSection& section) const
+    {
+        const auto count = static_cast<std::size_t>(section.columns.size());
+        std::vector<double> shares(count, 1.0);
+        if (section.widths.size() == section.columns.size())
+            for (std::size_t at = 0; at < count; ++at)
+                shares[at] = std::max(section.widths.at(static_cast<qsizetype>(at)), 1);
+        const double sum = std::accumulate(shares.begin(), shares.end(), 0.0);
+        for (double& share : shares)
+            share = width() * share / sum;
+        return shares;
+    }
+
+    double rowHeight(const QStringList& cells, const std::vector<double>& columns, const QFont& font) const
+    {
+        double height = 0;
+        for (std::size_t at = 0; at < columns.size(); ++at) {
+            const QString cell = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
+            height = std::max(height, textHeight(cell, font, columns[at] - 2 * padding_));
+        }
+        return height + 2 * padding_;
+    }
+
+    void row(const ProtocolSection& section, const QStringList& cells, const std::vector<double>& columns,
+             const QFont& font, double height, bool shaded)
+    {
+        if (!painter_) {
+            y_ += height;
+            return;
+        }
+        double x = 0;
+        painter_->setPen(QPen(QColor(120, 120, 120), 0));
+        if (shaded)
+            painter_->fillRect(QRectF(0, y_, width(), height), QColor(232, 232, 232));
+        for (std::size_t at = 0; at < columns.size(); ++at) {
+            const QRectF cell(x, y_, columns[at], height);
+            painter_->drawRect(cell);
+            const int alignment = section.rightAligned.contains(static_cast<int>(at)) ? Qt::AlignRight : Qt::AlignLeft;
+            const QString text = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
+            painter_->setPen(Qt::black);
+            drawText(cell.adjusted(padding_, padding_, -padding_, -padding_), text, font, alignment | Qt::AlignTop);
+            painter_->setPen(QPen(QColor(120, 120, 120), 0));
+            x += columns[at];
+        }
+        painter_->setPen(Qt::black);
+        y_ += height;
+    }
+
+    // Rows are whole on one page; each page of a table begins with the table's head.
+    void table(const ProtocolSection& section)
+    {
+        const std::vector<double> columns = columnWidths(section);
+        const double headHeight = rowHeight(section.columns, columns, tableBold_);
+        makeRoom(headHeight);
+        row(section, section.columns, columns, tableBold_, headHeight, true);
+        for (std::size_t at = 0; at < section.rows.size(); ++at) {
+            const bool total = section.totalRow && at + 1 == section.rows.size();
+            const QFont& font = total ? tableBold_ : table_;
+            const double height = rowHeight(section.rows[at], columns, font);
+            if (y_ + height > bottom()) {
+                newPage();
+                row(section, section.columns, columns, tableBold_, headHeight, true);
+            }
+            row(section, section.rows[at], columns, font, height, total);
+        }
+        y_ += padding_ * 4;
+    }
+
+    // At the end, after the figures they sign: a line for the signature and one for its date.
+    void signatures()
+    {
+        if (document_.signatures.isEmpty())
+            return;
+        const double line = QFontMetricsF(body_, &writer_).height();
+        makeRoom(line * (3 * document_.signatures.size() + 1));
+        y_ += line;
+        for (const QString& who : document_.signatures) {
+            y_ += line * 1.5;
+            drawText(QRectF(0, y_, width(), line), who + QStringLiteral(": ______________________________   ")
+                         + update::kSignatureDate + QStringLiteral(": ______________"),
+                     body_, Qt::AlignLeft | Qt::AlignTop);
+            y_ += line * 1.5;
+        }
+    }
+
+    QPdfWriter& writer_;
+    QPainter* painter_;
+    const ProtocolDocument& document_;
+    const int pageCount_;
+    const QRect area_;
+    QFont body_, bold_, table_, tableBold_, title_, heading_, mono_, small_;
+    double padding_ = 0;
+    double y_ = 0;
+    int page_ = 0;
+};
 
 } // namespace
 
@@ -95,41 +290,9 @@ QByteArray protocolPdf(const ProtocolDocument& document)
     writer.setResolution(300);
     writer.setTitle(document.title);
     writer.setCreator(QStringLiteral("dph2012"));
-    const QRect page = writer.pageLayout().paintRectPixels(writer.resolution());
-    // The head and the foot of each page sit in the margins, a little away from the text.
-    const int gap = writer.resolution() / 10;
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(9);
-
-    QTextDocument text;
-    text.documentLayout()->setPaintDevice(&writer);
-    text.setDefaultFont(font);
-    text.setHtml(html(document));
-    text.setPageSize(QSizeF(page.width(), page.height()));
-    const int pages = text.pageCount();
-
+    const int pages = PageLayout(writer, nullptr, document, 0).run();
     QPainter painter(&writer);
-    QFont small = font;
-    small.setPointSizeF(8);
-    for (int at = 0; at < pages; ++at) {
-        if (at > 0)
-            writer.newPage();
-        painter.save();
-        painter.translate(0, -static_cast<double>(at) * page.height());
-        text.drawContents(&painter, QRectF(0, static_cast<double>(at) * page.height(), page.width(), page.height()));
-        painter.restore();
-        QFont head = small;
-        head.setBold(!document.mark.isEmpty());
-        painter.setFont(head);
-        painter.setPen(document.mark.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
-        const QString headText = document.mark.isEmpty() ? document.title : document.mark + QStringLiteral(" \u2013 ") + document.title;
-        painter.drawText(QRect(0, -gap - writer.resolution() / 4, page.width(), writer.resolution() / 4),
-                         Qt::AlignLeft | Qt::AlignBottom, headText);
-        painter.setFont(small);
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(0, page.height() + gap, page.width(), writer.resolution() / 4), Qt::AlignRight | Qt::AlignTop,
-                         QString::fromUtf8("Strana %1 z %2").arg(at + 1).arg(pages));
-    }
+    PageLayout(writer, &painter, document, pages).run();
     painter.end();
     return pdf;
 }

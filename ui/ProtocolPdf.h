@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/ProtocolDocument.h"
+#include "protocol/ProtocolDocument.h"
 
 #include <QByteArray>
 

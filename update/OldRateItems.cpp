@@ -33,6 +33,14 @@ QString RateMove::countLeft() const
     return QStringLiteral("select count(*) from %1 where %2").arg(table, oldRate);
 }
 
+QString RateMove::worthLeft() const
+{
+    if (price.isEmpty())
+        return {};
+    const QString worth = QStringLiteral("select %1, sum(%2) from %3 where %4").arg(currency, price, table, oldRate);
+    return (onlyIf.isEmpty() ? worth : worth + QStringLiteral(" and ") + onlyIf) + QStringLiteral(" group by 1");
+}
+
 RateMove posTaxes()
 {
     return {QStringLiteral("pos_taxes"), QStringLiteral("pos_taxes.percentage = 14"),
@@ -42,7 +50,8 @@ RateMove posTaxes()
 RateMove receptionServices()
 {
     return {QStringLiteral("cissluz"), QStringLiteral("cissluz.dph = 14"),
-            QStringLiteral("cissluz.dph = 10 and cissluz.typsluzby <> 1")};
+            QStringLiteral("cissluz.dph = 10 and cissluz.typsluzby <> 1"), {}, QStringLiteral("cissluz.cena"),
+            QStringLiteral("cissluz.mena")};
 }
 
 RateMove settingsRates()
@@ -63,7 +72,12 @@ RateMove reservations()
                            "join rec_mm_rezdet PL on PL.CisloRezervace = P.CisloRezervace where P.CisloSkupiny = "
                            "R.CisloSkupiny and P.DatumOdjezd = \"31.12.2011\" and PL.DatumOD = rec_mm_rezdet.DatumOD "
                            "and PL.DatumDO = rec_mm_rezdet.DatumDO and PL.CisloSluzby = rec_mm_rezdet.CisloSluzby and "
-                           "(PL.MarkovanoDo is null or PL.MarkovanoDo = \"31.12.2011\")))))")};
+                           "(PL.MarkovanoDo is null or PL.MarkovanoDo = \"31.12.2011\")))))"),
+            {},
+            // Each line for its whole period.
+            QStringLiteral("rec_mm_rezdet.cena * coalesce(rec_mm_rezdet.pocet, 1) * (rec_mm_rezdet.datumdo - "
+                           "rec_mm_rezdet.datumod)"),
+            QStringLiteral("rec_mm_rezdet.mena")};
 }
 
 RateMove stockItems()

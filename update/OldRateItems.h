@@ -13,11 +13,16 @@ struct RateMove {
     QString newRate; // what the statement sets
     QString oldRate; // what is still at the old rate
     QString onlyIf = {}; // when set, the statement moves nothing unless this holds
+    // What a row is worth and in which currency, where the accountant wants the amount moved.
+    QString price = {};
+    QString currency = {};
 
     // "update <table> set <newRate> where <oldRate> [and <onlyIf>]", as the command sends it.
     QString statement() const;
     // "select count(*) from <table> where <oldRate>": how many rows are left.
     QString countLeft() const;
+    // What the rows the statement would move are worth, one row per currency; empty without a price.
+    QString worthLeft() const;
 };
 
 // Step 1: the point-of-sale taxes.

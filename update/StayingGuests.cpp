@@ -1,5 +1,8 @@
 #include "update/StayingGuests.h"
 
+#include "db/Connection.h"
+#include "db/EngineError.h"
+#include "db/ResultSet.h"
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
 #include "update/InstalledObjects.h"
@@ -59,12 +62,26 @@ public:
         noteOption(option);
         // Read before any group is touched: a group this run leaves half done waits for the next.
         const std::vector<StayGroup> unfinished = unfinishedGroups(session_.Database1, option);
+        notePostingMarks();
         forEachGroup(option, unfinished);
         return true;
     }
 
 private:
     void log(const QString& text) const { session_.log().WriteLog(text); }
+
+    // Where the account items and cash-journal rows stood before the first group: what the
+    // protocol counts as posted by this step comes after. Not known when the database will not say.
+    void notePostingMarks()
+    {
+        try {
+            const db::ResultSet marks = session_.Database1.selectFirst(
+                "select (select coalesce(max(ID), 0) from REC_CHECKDTL), (select coalesce(max(ID), 0) from "
+                "REC_POKLDENIK) from RDB$DATABASE");
+            session_.protocol().notePostingMarks({marks.integer(0), marks.integer(1)});
+        } catch (const db::EngineError&) {
+        }
+    }
 
     // The groups' work calls what step 6 installs. Missing, not compiled or switched off, a group
     // would be split by nothing or posted and never closed; another text of it still works, and

@@ -56,7 +56,7 @@ protected:
     static qint64 changedBy(const QString& text, const QString& statement)
     {
         const QRegularExpressionMatch match =
-            QRegularExpression(QRegularExpression::escape(statement) + QStringLiteral("\\s+(\\d+)\\s*$"),
+            QRegularExpression(QRegularExpression::escape(statement) + QStringLiteral("[^\\n]*\\s(\\d+)\\s*$"),
                                QRegularExpression::MultilineOption)
                 .match(text);
         return match.hasMatch() ? match.captured(1).toLongLong() : -1;
@@ -67,11 +67,21 @@ protected:
     mutable InstalledProgram program;
 };
 
+// "4 590,00" as the protocol writes an amount, in hundredths.
+qint64 cents(const QString& amount)
+{
+    QString digits = amount;
+    digits.remove(QLatin1Char(' ')).remove(QLatin1Char(','));
+    return digits.toLongLong();
+}
+
 TEST_F(NightProtocol, CountsTheRowsEachStepChangedAndNamesTheBackupByItsChecksum)
 {
     const std::int64_t taxes = count("select count(*) from POS_TAXES where PERCENTAGE = 10");
     const std::int64_t services = count("select count(*) from CISSLUZ where DPH = 10 and TYPSLUZBY <> 1");
     const std::int64_t settings = count("select count(*) from QVT_KONFIG where HODNOTACZ = '10' and ITEM like 'DPHSazba%'");
+    const std::int64_t servicePrices =
+        count("select cast(sum(CENA) * 100 as integer) from CISSLUZ where DPH = 10 and TYPSLUZBY <> 1 and MENA = 'CZK'");
     std::map<std::string, std::string> linesBefore;
     for (db::ResultSet lines = select("select ID, DPH from REC_MM_REZDET"); !lines.eof(); lines.next())
         linesBefore[lines.text(0)] = lines.text(1);
@@ -93,34 +103,69 @@ TEST_F(NightProtocol, CountsTheRowsEachStepChangedAndNamesTheBackupByItsChecksum
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(text.contains(QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex())));
     EXPECT_TRUE(text.contains(QRegularExpression(QString::fromUtf8("Chybné příkazy:\\s+0\\s"))));
+    // Step 3 moved the services at their catalogue prices; the backup is this run's, with its time.
+    const QRegularExpressionMatch worth =
+        QRegularExpression(QStringLiteral("update cissluz +(?:[^\\n]*; )?(-?[\\d ]+,\\d\\d) CZK +%1").arg(services)).match(text);
+    ASSERT_TRUE(worth.hasMatch()) << text.toStdString();
+    EXPECT_EQ(cents(worth.captured(1)), servicePrices);
+    EXPECT_TRUE(text.contains(QString::fromUtf8("Záloha vytvořena:")));
 }
 
-TEST_F(NightProtocol, NamesEverySplitGroupWithWhatItsAccountsHoldAtEachRate)
+// What step 7 posted, per group and in total, by rate, carried over and in the cash journal: the
+// protocol's figures are the database's own, and its totals add up.
+TEST_F(NightProtocol, WhatTheNightPostedAddsUpToTheDatabasesSums)
 {
+    const std::int64_t lastItem = count("select max(ID) from REC_CHECKDTL");
+    const std::int64_t lastRow = count("select max(ID) from REC_POKLDENIK");
     ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
     const QString text = protocolText();
-    db::ResultSet groups = select("select distinct R.CISLOSKUPINY from REC_MM_REZERVACE R where R.DATUMODJEZD = '31.12.2011' "
-                                  "and exists (select 1 from REC_MM_REZERVACE N where N.CISLOSKUPINY = R.CISLOSKUPINY "
-                                  "and N.DATUMPRIJEZD = '31.12.2011')");
+    const qsizetype start = text.indexOf(QString::fromUtf8("co noc zaúčtovala"));
+    const qsizetype end = text.indexOf(QString::fromUtf8("Kontrola po běhu"), start);
+    ASSERT_GT(start, 0) << text.toStdString();
+    const QString section = text.mid(start, end - start);
+    const QRegularExpression amount(QStringLiteral("-?\\d{1,3}(?: \\d{3})*,\\d{2}"));
+    // The figures of the row that begins with `first`.
+    const auto figures = [&](const QString& first) {
+        std::vector<qint64> values;
+        const QRegularExpressionMatch row =
+            QRegularExpression(QStringLiteral("^ *") + first + QStringLiteral(" +(.*)$"), QRegularExpression::MultilineOption)
+                .match(section);
+        for (QRegularExpressionMatchIterator each = amount.globalMatch(row.captured(1)); each.hasNext();)
+            values.push_back(cents(each.next().captured(0)));
+        return values;
+    };
+    const std::string items = " from REC_CHECKDTL D join REC_CHECKHEAD H on H.CisloUctu = D.CisloUctu where D.ID > "
+        + std::to_string(lastItem);
+    const std::string rows = " from REC_POKLDENIK P join REC_CHECKHEAD H on H.CisloUctu = P.CisloUctu where P.ID > "
+        + std::to_string(lastRow);
+    const std::string itemsByRate = "cast(coalesce(sum(iif(D.SysInfo not like '%#D1014(%' and D.DPH = %1, D.Trzba, 0)), 0) * 100 as integer)";
+    const auto expected = [&](const std::string& client) {
+        std::vector<qint64> values;
+        const std::string only = client.empty() ? "" : " and H.CisloKlienta = " + client;
+        for (const char* rate : {"0", "10", "14", "20"})
+            values.push_back(count("select " + QString::fromStdString(itemsByRate).arg(QLatin1String(rate)).toStdString()
+                                   + items + only));
+        values.push_back(count("select cast(coalesce(sum(iif(D.SysInfo not like '%#D1014(%', D.Trzba, 0)), 0) * 100 as integer)" + items + only));
+        values.push_back(count("select cast(coalesce(sum(iif(D.SysInfo like '%#D1014(%', D.Trzba, 0)), 0) * 100 as integer)" + items + only));
+        values.push_back(count("select cast(coalesce(sum(iif(H.Status = 2, P.Castka, 0)), 0) * 100 as integer)" + rows + only));
+        values.push_back(count("select cast(coalesce(sum(iif(H.Status = 2, 0, P.Castka)), 0) * 100 as integer)" + rows + only));
+        return values;
+    };
+    db::ResultSet groups = select("select distinct R.CisloSkupiny from REC_MM_REZERVACE R where R.DatumOdjezd = '31.12.2011' "
+                                  "and exists (select 1 from REC_MM_REZERVACE N where N.CisloSkupiny = R.CisloSkupiny and "
+                                  "N.DatumPrijezd = '31.12.2011')");
     ASSERT_GT(groups.rowCount(), 1u);
     for (; !groups.eof(); groups.next()) {
-        const std::string group = groups.text(0);
-        QStringList amounts;
-        for (const int rate : {10, 14}) {
-            const db::ResultSet sum = select("select cast(coalesce(sum(D.TRZBA), 0) * 100 as integer) from REC_CHECKDTL D where D.DPH = "
-                                             + std::to_string(rate) + " and D.CISLOUCTU in (select H.CISLOUCTU from REC_CHECKHEAD H "
-                                             "where H.CISLOKLIENTA = " + group + ")");
-            const qint64 cents = sum.integer(0);
-            amounts.append(QStringLiteral("%1,%2").arg(cents / 100).arg(cents % 100, 2, 10, QLatin1Char('0')));
-        }
-        const QRegularExpression row(QStringLiteral("^ *%1 .*\\b%2 +%3 +rozdělena").arg(QString::fromStdString(group), amounts.at(0), amounts.at(1)),
-                                     QRegularExpression::MultilineOption);
-        EXPECT_TRUE(row.match(text).hasMatch()) << group << " with " << amounts.join(QLatin1Char('/')).toStdString() << "\n"
-                                                << text.toStdString();
+        SCOPED_TRACE(groups.text(0));
+        EXPECT_EQ(figures(QString::fromStdString(groups.text(0))), expected(groups.text(0))) << section.toStdString();
     }
+    const std::vector<qint64> total = expected("");
+    EXPECT_GT(total.at(4), 0);
+    EXPECT_EQ(figures(QStringLiteral("Celkem")), total) << section.toStdString();
+
     // The same protocol as text, for mail or a terminal.
     ASSERT_EQ(program.run({QStringLiteral("--protocol")}), 0);
-    EXPECT_TRUE(program.standardOutput().contains(QString::fromUtf8("Krok 7: skupiny ubytovaných hostů")));
+    EXPECT_TRUE(program.standardOutput().contains(QString::fromUtf8("Krok 7: co noc zaúčtovala na účty hostů")));
 }
 
 // A rehearsal on a database without the food-and-beverage rates: its step 2 fails on the copy.
@@ -147,6 +192,10 @@ TEST_F(RehearsalProtocol, MarksEveryPageAsARehearsalAndListsTheFailedStatement)
     EXPECT_TRUE(text.contains(QRegularExpression(QString::fromUtf8("Krok 2: stravování +select count\\(\\*\\) Pocet from fbs_vat"))))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("FBS_VAT"))) << "the engine's message names the table";
+    EXPECT_TRUE(pages.front().contains(QString::fromUtf8("Protokol ZKOUŠKY změny sazby DPH"))) << pages.front().toStdString();
+    // The signatures close the document, after every figure they sign.
+    EXPECT_TRUE(pages.back().contains(QString::fromUtf8("Převzal (účetní): ")) && pages.back().contains(QStringLiteral("Datum:")))
+        << pages.back().toStdString();
 }
 
 } // namespace

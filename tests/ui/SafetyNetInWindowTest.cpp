@@ -100,7 +100,7 @@ update::RehearsalReport rehearsal(bool problems)
     for (int step = 1; step <= 8; ++step)
         report.steps.push_back({step, 100 * step, 10, 0, {}});
     update::ReadinessReport check;
-    check.items = {{QStringLiteral("3 REC: sluzby se sazbou 10"), QStringLiteral("0"), problems ? 2 : 0, {}, problems, true}};
+    check.items = {{QStringLiteral("3 REC: sluzby se sazbou 10"), QStringLiteral("0"), problems ? 2 : 0, {}, problems, true, {}}};
     report.check = check;
     if (problems)
         report.steps[2] = {3, 300, 10, 1, QStringLiteral("335544347, -625, validation error for column ID_DPH")};

@@ -145,10 +145,13 @@ ReadinessItem unfinishedStayGroups(db::Connection& connection, std::optional<int
 // Lines whose money the hotel's posting gets wrong, each with its amount.
 ReadinessItem linesAtRisk(const QString& what, bool counted, const std::function<std::vector<LineAtRisk>()>& find)
 {
-    return listing(what, counted, [&] {
-        const std::vector<LineAtRisk> lines = find();
+    std::vector<LineAtRisk> lines;
+    ReadinessItem item = listing(what, counted, [&] {
+        lines = find();
         return std::pair{static_cast<qint64>(lines.size()), describeLines(lines)};
     });
+    item.lines = std::move(lines);
+    return item;
 }
 
 // What no posting will charge, or charges for a stay that was cancelled: the update's to mend.

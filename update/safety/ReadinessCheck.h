@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/MoneyAtRisk.h"
 #include "update/Settings.h"
 #include "update/Stop.h"
 
@@ -23,6 +24,8 @@ struct ReadinessItem {
     bool left = false;           // differs from what it should be
     // Part of the update's steps 1 to 6; the others are reported but may be left on purpose.
     bool counted = true;
+    // The lines named, where the item counts money the hotel's posting gets wrong.
+    std::vector<LineAtRisk> lines;
 };
 
 struct ReadinessReport {

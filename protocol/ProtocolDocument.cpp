@@ -1,4 +1,4 @@
-#include "commands/ProtocolDocument.h"
+#include "protocol/ProtocolDocument.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,8 +15,8 @@ QString underlined(const QString& heading, QChar line)
     return heading + QLatin1Char('\n') + QString(heading.size(), line) + QLatin1Char('\n');
 }
 
-// Columns as wide as their widest cell, two blanks between them.
-QString table(const QStringList& columns, const std::vector<QStringList>& rows)
+// Columns as wide as their widest cell, two blanks between them; amounts set right.
+QString table(const QStringList& columns, const std::vector<QStringList>& rows, const QList<int>& rightAligned)
 {
     std::vector<qsizetype> widths(static_cast<std::size_t>(columns.size()), 0);
     const auto measure = [&widths](const QStringList& cells) {
@@ -26,11 +26,12 @@ QString table(const QStringList& columns, const std::vector<QStringList>& rows)
     measure(columns);
     for (const QStringList& row : rows)
         measure(row);
-    const auto line = [&widths](const QStringList& cells) {
+    const auto line = [&widths, &rightAligned](const QStringList& cells) {
         QString text;
         for (std::size_t at = 0; at < widths.size(); ++at) {
             const QString cell = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
-            text += at + 1 < widths.size() ? cell.leftJustified(widths[at] + 2) : cell;
+            const QString set = rightAligned.contains(static_cast<int>(at)) ? cell.rightJustified(widths[at]) : cell;
+            text += at + 1 < widths.size() ? set.leftJustified(widths[at] + 2) : set;
         }
         return text.trimmed() + QLatin1Char('\n');
     };
@@ -60,13 +61,13 @@ QString ProtocolDocument::text() const
         for (const auto& [label, value] : section.facts)
             text += label + QStringLiteral(": ") + value + QLatin1Char('\n');
         if (!section.columns.isEmpty())
-            text += table(section.columns, section.rows);
+            text += table(section.columns, section.rows, section.rightAligned);
         for (const QString& note : section.notes)
             text += note + QLatin1Char('\n');
-        if (at == 0)
-            for (const QString& who : signatures)
-                text += QLatin1Char('\n') + who + QStringLiteral(": ") + QString(30, QLatin1Char('.')) + QLatin1Char('\n');
     }
+    for (const QString& who : signatures)
+        text += QLatin1Char('\n') + who + QStringLiteral(": ") + QString(30, QLatin1Char('.')) + QStringLiteral("  ")
+            + kSignatureDate + QStringLiteral(": ") + QString(12, QLatin1Char('.')) + QLatin1Char('\n');
     if (!mark.isEmpty())
         text += QStringLiteral("\n*** ") + mark + QStringLiteral(" ***\n");
     return text;
@@ -79,11 +80,19 @@ QJsonArray strings(const QStringList& list)
     return QJsonArray::fromStringList(list);
 }
 
-QVariantList widthList(const QList<int>& widths)
+QJsonArray numbers(const QList<int>& values)
 {
-    QVariantList list;
-    for (const int width : widths)
-        list.append(width);
+    QJsonArray list;
+    for (const int value : values)
+        list.append(value);
+    return list;
+}
+
+QList<int> numberList(const QJsonValue& value)
+{
+    QList<int> list;
+    for (const QJsonValue& item : value.toArray())
+        list.append(item.toInt());
     return list;
 }
 
@@ -110,8 +119,10 @@ QByteArray ProtocolDocument::toJson() const
         parts.append(QJsonObject{{QStringLiteral("heading"), section.heading},
                                  {QStringLiteral("facts"), facts},
                                  {QStringLiteral("columns"), strings(section.columns)},
-                                 {QStringLiteral("widths"), QJsonArray::fromVariantList(widthList(section.widths))},
+                                 {QStringLiteral("widths"), numbers(section.widths)},
                                  {QStringLiteral("rows"), rows},
+                                 {QStringLiteral("right"), numbers(section.rightAligned)},
+                                 {QStringLiteral("total"), section.totalRow},
                                  {QStringLiteral("notes"), strings(section.notes)}});
     }
     return QJsonDocument(QJsonObject{{QStringLiteral("title"), title},
@@ -135,8 +146,9 @@ ProtocolDocument ProtocolDocument::fromJson(const QByteArray& json)
         for (const QJsonValue& fact : object.value(QStringLiteral("facts")).toArray())
             section.facts.emplace_back(fact.toArray().at(0).toString(), fact.toArray().at(1).toString());
         section.columns = listOf(object.value(QStringLiteral("columns")));
-        for (const QJsonValue& width : object.value(QStringLiteral("widths")).toArray())
-            section.widths.append(width.toInt());
+        section.widths = numberList(object.value(QStringLiteral("widths")));
+        section.rightAligned = numberList(object.value(QStringLiteral("right")));
+        section.totalRow = object.value(QStringLiteral("total")).toBool();
         for (const QJsonValue& row : object.value(QStringLiteral("rows")).toArray())
             section.rows.push_back(listOf(row));
         section.notes = listOf(object.value(QStringLiteral("notes")));

@@ -10,6 +10,8 @@ namespace update {
 
 // The fact whose value is a checksum, read character by character.
 inline const QString kChecksumLabel = QStringLiteral("SHA-256");
+// Beside each signature: the day it was signed.
+inline const QString kSignatureDate = QStringLiteral("Datum");
 
 // A part of the night's protocol: a heading, facts ("label: value"), a table and notes, each
 // possibly empty.
@@ -20,6 +22,9 @@ struct ProtocolSection {
     // Each column's share of the page's width in percent, when the layout should not choose.
     QList<int> widths;
     std::vector<QStringList> rows;
+    // Columns of amounts and counts, set right; the last row sums the others (drawn bold).
+    QList<int> rightAligned;
+    bool totalRow = false;
     QStringList notes;
 };
 
@@ -28,8 +33,8 @@ struct ProtocolDocument {
     QString title;
     // On every page of a rehearsal's protocol; empty otherwise.
     QString mark;
-    // The first is the first page, which ends with the lines where the operator and the
-    // accountant sign; the rest follow from the second page on.
+    // The first is the first page; the rest follow from the second page on. The lines where the
+    // operator and the accountant sign, each with its date, close the document, after the figures.
     std::vector<ProtocolSection> sections;
     QStringList signatures;
 
