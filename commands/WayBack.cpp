@@ -13,6 +13,7 @@
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
 #include "update/safety/BackupHeader.h"
+#include "update/safety/BackupOrigin.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/OthersWork.h"
@@ -23,6 +24,7 @@
 #include "update/safety/UpdateClaim.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -173,10 +175,18 @@ private:
             throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
         if (plan.verified && plan.backup.sha256.isEmpty())
             throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
-        const std::optional<QString> named = plan.verified ? backedUpDatabase(plan.backup.file) : plan.database;
-        if (!named || QFileInfo(*named).absoluteFilePath() != QFileInfo(plan.database).absoluteFilePath())
+        if (plan.verified) {
+            const std::optional<QString> named = backedUpDatabase(plan.backup.file);
+            if (!named || !isBackupOf(*named, plan.backup, plan.database))
+                throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
+                                  .arg(plan.backup.file,
+                                       named ? backedUpDatabaseText(*named, plan.backup) : QStringLiteral("?"),
+                                       plan.database)};
+        } else if (!plan.backup.attached.isEmpty()
+                   && QDir::cleanPath(plan.backup.attached) != QDir::cleanPath(plan.database)) {
             throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
-                              .arg(plan.backup.file, named.value_or(QStringLiteral("?")), plan.database)};
+                              .arg(plan.backup.file, plan.backup.attached, plan.database)};
+        }
 
         // Everything this program did since that backup is its own to undo.
         for (std::size_t at = chosen; at < backups.size(); ++at)
