@@ -226,12 +226,14 @@ private:
         QString failure;
         try {
             // The restored database grows back to about the size of today's.
-            failure = restoreCopy(session_, view_, plan.backup.file, restored, databaseBytes(session_.Database1));
+            failure = restoreCopy(session_, view_, plan.backup.file, restored, databaseBytes(session_.Database1),
+                                  [this](const QString& line) { view_.showRestoreProgress(line); });
         } catch (const Interrupted&) {
             checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
             throw;
         }
+        view_.showRestoreProgress(QString());
         const QString refusal = checked.get();
         if (!failure.isEmpty() || !refusal.isEmpty())
             removeFailedCopy(session_.settings(), restored);
@@ -380,9 +382,9 @@ private:
     QString runOnServer(ServiceJob job, const QString& label, bool writes)
     {
         const ServiceOutcome outcome = runKeepingWindowAlive(
-            std::move(job), QString(), [this, label](const QString& line) { view_.showRehearsalProgress(label + line); },
+            std::move(job), QString(), [this, label](const QString& line) { view_.showRestoreProgress(label + line); },
             view_, session_);
-        view_.showRehearsalProgress(QString());
+        view_.showRestoreProgress(QString());
         if (outcome.stopped)
             return QStringLiteral("sluzba byla prerusena");
         if (outcome.failure)

@@ -40,6 +40,14 @@ void expectState(const EndState& expected, const std::string& file)
 
 // The database named by its path, and by an alias of the server's databases.conf (whose file the
 // server resolves): each row a night and its way back.
+// The server's progress lines of the way back stand under its own name on standard error.
+void expectProgressCalledRestore(InstalledProgram& program)
+{
+    const QString said = program.standardError();
+    EXPECT_TRUE(said.contains(QStringLiteral("restore: obnova: "))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("rehearsal"))) << said.toStdString();
+}
+
 TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhileAnotherProgramIsAttached)
 {
     for (const bool throughAlias : {false, true}) {
@@ -72,6 +80,7 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
 
         ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
         expectState(before, database);
+        expectProgressCalledRestore(program);
         const QStringList kept = QDir(QString::fromStdString(folder.string()))
                                      .entryList({QStringLiteral("hotel-po-aktualizaci-*.fdb")}, QDir::Files);
         ASSERT_EQ(kept.size(), 1);
@@ -126,6 +135,7 @@ TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThat
     file.close();
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectState(before, database.path());
+    expectProgressCalledRestore(program);
     const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
                                  .entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files, QDir::Time);
     ASSERT_EQ(kept.size(), 2);

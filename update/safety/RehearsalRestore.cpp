@@ -105,7 +105,7 @@ bool streamsBackupIntoCopy(const ConnectionSettings& settings)
 }
 
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                    qint64 copyBytes)
+                    qint64 copyBytes, const std::function<void(const QString&)>& show)
 {
     const ConnectionSettings settings = production.settings();
     const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
@@ -121,7 +121,7 @@ QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& 
             service.run(from, to, lines, stop);
             return std::optional<std::uint64_t>();
         },
-        embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
+        embedded ? copy : QString(), [&show](const QString& line) { show(QStringLiteral("obnova: ") + line); },
         view, production, [&](qint64 written) {
             progress.done = written;
             progress.elapsedMilliseconds = clock.elapsed();
