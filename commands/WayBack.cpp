@@ -33,6 +33,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <cstring>
@@ -52,6 +53,12 @@ const QString kFailedPrefix = QStringLiteral("NAVRAT CHYBA").leftJustified(15) +
 // A refusal: nothing has been changed.
 struct Refused {
     QString why;
+};
+
+// Nobody has written into the database since the backup: it holds what the backup holds.
+struct AlreadyInPlace {
+    QString database;
+    QString backup;
 };
 
 // "/data/hotel.fdb" with "-po-aktualizaci-20120101-0830" -> "/data/hotel-po-aktualizaci-20120101-0830.fdb".
@@ -100,6 +107,11 @@ public:
                 throw Refused{QStringLiteral("databaze neodpovida: ") + visibleText(QString::fromStdString(error.what()))};
             }
             return putBack(plan);
+        } catch (const AlreadyInPlace& same) {
+            log(kPrefix + QStringLiteral("Databaze %1 uz obsahuje zalohu %2: od zalohy do ni nikdo nezapsal, neni co "
+                                         "vracet a zadna kopie se nedela")
+                              .arg(same.database, same.backup));
+            return WayBackEnd::AlreadyInPlace;
         } catch (const Refused& refused) {
             session_.noteCommandRefused();
             log(kRefusedPrefix + refused.why + QStringLiteral("; databaze se nezmenila"));
@@ -191,6 +203,14 @@ private:
         // Everything this program did since that backup is its own to undo.
         for (std::size_t at = chosen; at < backups.size(); ++at)
             own_.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
+        // This program has not changed the database since (a way back made just before, or a night
+        // that changed nothing): when nobody else has either, there is nothing to put back.
+        if (std::all_of(backups.begin() + static_cast<std::ptrdiff_t>(chosen), backups.end(),
+                        [](const RecordedBackup& backup) { return backup.transactionAfterOwnWork == 0; })) {
+            if (const QString written = othersWrote(plan); !written.isEmpty())
+                throw Refused{written};
+            throw AlreadyInPlace{plan.database, plan.backup.file};
+        }
         try {
             plan.kept = filesHere_ ? freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"))
                                    : freeNameBeside(plan.backup.file, QStringLiteral("-po-aktualizaci-"),
@@ -410,6 +430,13 @@ private:
     {
         if (plan.verified && sha256OfFile(plan.backup.file) != plan.backup.sha256)
             return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
+        return othersWrote(plan);
+    }
+
+    // Why the way back must not go on because others wrote into the database since the backup;
+    // empty when nobody did.
+    QString othersWrote(const WayBackPlan& plan) const
+    {
         try {
             db::Connection reader;
             reader.setDatabase(session_.Database1.database());
@@ -529,9 +556,23 @@ WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QStri
     WayBackEnd end = WayBackEnd::Refused;
     RunClaimed(session, view, [&] {
         end = WayBack(session, view, file, confirm).run();
-        return end == WayBackEnd::Restored;
+        return end == WayBackEnd::Restored || end == WayBackEnd::AlreadyInPlace;
     });
     return end;
+}
+
+int exitStatusOf(WayBackEnd end)
+{
+    switch (end) {
+    case WayBackEnd::Restored:
+    case WayBackEnd::AlreadyInPlace:
+        return 0;
+    case WayBackEnd::Failed:
+        return 2;
+    case WayBackEnd::Refused:
+        break;
+    }
+    return 3;
 }
 
 } // namespace update

@@ -118,9 +118,12 @@ TEST_P(WayBackUnderEachName, PutsTheBackupBackAndKeepsTodaysDatabaseBesideIt)
     expectSame(endStateOf(database.path()), before);
     ASSERT_EQ(kept().size(), 1);
     expectSame(endStateOf((database.directory() / kept().front().toStdString()).string()), after);
-    // Nothing since the backup is anyone else's: the same way back again is allowed and changes nothing.
+    // Nothing written since the first way back: a second one says so and keeps no copy of the same state.
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectSame(endStateOf(database.path()), before);
+    EXPECT_EQ(kept().size(), 1);
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("nothing was done and no copy was kept")))
+        << program.standardError().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, WayBackUnderEachName, testing::Values(Naming::Path, Naming::Alias, Naming::Link),
