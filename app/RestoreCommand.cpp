@@ -67,7 +67,10 @@ int runRestoreCommand(const QString& programDir, const QStringList& arguments)
         if (end == update::WayBackEnd::Restored)
             TerminalView::say(QStringLiteral("the database was restored from its backup; its state after the update is "
                                              "kept beside it (see the run log)"));
-        return static_cast<int>(end);
+        if (end == update::WayBackEnd::AlreadyInPlace)
+            TerminalView::say(QStringLiteral("nobody has written into the database since its backup: it holds the backup's "
+                                             "state already, nothing was done and no copy was kept"));
+        return update::exitStatusOf(end);
     } catch (const std::exception& error) {
         TerminalView::say(QStringLiteral("the way back could not be made: ") + QString::fromLocal8Bit(error.what()));
     }

@@ -69,6 +69,18 @@ void TerminalView::showRehearsalProgress(const QString& line)
     say(QStringLiteral("rehearsal: ") + line);
 }
 
+void TerminalView::showRestoreProgress(const QString& line)
+{
+    // Each service's first line says what it does; of its own lines one now and then is enough.
+    if (line.isEmpty()) {
+        restoreLineShown_ = false;
+        return;
+    }
+    if (!restoreLineShown_ || serverLineDue())
+        say(QStringLiteral("restore: ") + line);
+    restoreLineShown_ = true;
+}
+
 void TerminalView::showPhaseProgress(const update::PhaseProgress& progress)
 {
     const bool newPhase = shownPhase_ != progress.phase;

@@ -39,6 +39,7 @@ public:
     void showBackupProgress(const QString& line) override;
     void showIncompleteBackup(const QString& file) override;
     void showRehearsalProgress(const QString& line) override;
+    void showRestoreProgress(const QString& line) override;
     // One line at most every few seconds, and the phase's start and end.
     void showPhaseProgress(const update::PhaseProgress& progress) override;
     void showRefusal(const update::Refusal& refusal) override;
@@ -61,6 +62,7 @@ private:
     // terminal or a scheduler's log wants a pace, not the server's whole account.
     bool serverLineDue();
     bool backupNamed_ = false;
+    bool restoreLineShown_ = false;
     QElapsedTimer sinceServerLine_;
 };
 

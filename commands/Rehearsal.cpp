@@ -324,7 +324,8 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     } else {
         view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
         const QString restoreFailure =
-            restoreCopy(production, view, report.backupFile, report.scratchDatabase, productionBytes);
+            restoreCopy(production, view, report.backupFile, report.scratchDatabase, productionBytes,
+                        [&view](const QString& line) { view.showRehearsalProgress(line); });
         report.restoreMilliseconds = phase.restart();
         report.wayBackMilliseconds = report.restoreMilliseconds;
         if (!restoreFailure.isEmpty())

@@ -13,6 +13,7 @@
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
 #include "update/safety/BackupHeader.h"
+#include "update/safety/BackupOrigin.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/OthersWork.h"
@@ -23,6 +24,7 @@
 #include "update/safety/UpdateClaim.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -31,6 +33,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <cstring>
@@ -50,6 +53,12 @@ const QString kFailedPrefix = QStringLiteral("NAVRAT CHYBA").leftJustified(15) +
 // A refusal: nothing has been changed.
 struct Refused {
     QString why;
+};
+
+// Nobody has written into the database since the backup: it holds what the backup holds.
+struct AlreadyInPlace {
+    QString database;
+    QString backup;
 };
 
 // "/data/hotel.fdb" with "-po-aktualizaci-20120101-0830" -> "/data/hotel-po-aktualizaci-20120101-0830.fdb".
@@ -98,6 +107,11 @@ public:
                 throw Refused{QStringLiteral("databaze neodpovida: ") + visibleText(QString::fromStdString(error.what()))};
             }
             return putBack(plan);
+        } catch (const AlreadyInPlace& same) {
+            log(kPrefix + QStringLiteral("Databaze %1 uz obsahuje zalohu %2: od zalohy do ni nikdo nezapsal, neni co "
+                                         "vracet a zadna kopie se nedela")
+                              .arg(same.database, same.backup));
+            return WayBackEnd::AlreadyInPlace;
         } catch (const Refused& refused) {
             session_.noteCommandRefused();
             log(kRefusedPrefix + refused.why + QStringLiteral("; databaze se nezmenila"));
@@ -173,14 +187,30 @@ private:
             throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
         if (plan.verified && plan.backup.sha256.isEmpty())
             throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
-        const std::optional<QString> named = plan.verified ? backedUpDatabase(plan.backup.file) : plan.database;
-        if (!named || QFileInfo(*named).absoluteFilePath() != QFileInfo(plan.database).absoluteFilePath())
+        if (plan.verified) {
+            const std::optional<QString> named = backedUpDatabase(plan.backup.file);
+            if (!named || !isBackupOf(*named, plan.backup, plan.database))
+                throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
+                                  .arg(plan.backup.file,
+                                       named ? backedUpDatabaseText(*named, plan.backup) : QStringLiteral("?"),
+                                       plan.database)};
+        } else if (!plan.backup.attached.isEmpty()
+                   && QDir::cleanPath(plan.backup.attached) != QDir::cleanPath(plan.database)) {
             throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
-                              .arg(plan.backup.file, named.value_or(QStringLiteral("?")), plan.database)};
+                              .arg(plan.backup.file, plan.backup.attached, plan.database)};
+        }
 
         // Everything this program did since that backup is its own to undo.
         for (std::size_t at = chosen; at < backups.size(); ++at)
             own_.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
+        // This program has not changed the database since (a way back made just before, or a night
+        // that changed nothing): when nobody else has either, there is nothing to put back.
+        if (std::all_of(backups.begin() + static_cast<std::ptrdiff_t>(chosen), backups.end(),
+                        [](const RecordedBackup& backup) { return backup.transactionAfterOwnWork == 0; })) {
+            if (const QString written = othersWrote(plan); !written.isEmpty())
+                throw Refused{written};
+            throw AlreadyInPlace{plan.database, plan.backup.file};
+        }
         try {
             plan.kept = filesHere_ ? freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"))
                                    : freeNameBeside(plan.backup.file, QStringLiteral("-po-aktualizaci-"),
@@ -216,12 +246,14 @@ private:
         QString failure;
         try {
             // The restored database grows back to about the size of today's.
-            failure = restoreCopy(session_, view_, plan.backup.file, restored, databaseBytes(session_.Database1));
+            failure = restoreCopy(session_, view_, plan.backup.file, restored, databaseBytes(session_.Database1),
+                                  [this](const QString& line) { view_.showRestoreProgress(line); });
         } catch (const Interrupted&) {
             checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
             throw;
         }
+        view_.showRestoreProgress(QString());
         const QString refusal = checked.get();
         if (!failure.isEmpty() || !refusal.isEmpty())
             removeFailedCopy(session_.settings(), restored);
@@ -370,9 +402,9 @@ private:
     QString runOnServer(ServiceJob job, const QString& label, bool writes)
     {
         const ServiceOutcome outcome = runKeepingWindowAlive(
-            std::move(job), QString(), [this, label](const QString& line) { view_.showRehearsalProgress(label + line); },
+            std::move(job), QString(), [this, label](const QString& line) { view_.showRestoreProgress(label + line); },
             view_, session_);
-        view_.showRehearsalProgress(QString());
+        view_.showRestoreProgress(QString());
         if (outcome.stopped)
             return QStringLiteral("sluzba byla prerusena");
         if (outcome.failure)
@@ -398,6 +430,13 @@ private:
     {
         if (plan.verified && sha256OfFile(plan.backup.file) != plan.backup.sha256)
             return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
+        return othersWrote(plan);
+    }
+
+    // Why the way back must not go on because others wrote into the database since the backup;
+    // empty when nobody did.
+    QString othersWrote(const WayBackPlan& plan) const
+    {
         try {
             db::Connection reader;
             reader.setDatabase(session_.Database1.database());
@@ -517,9 +556,23 @@ WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QStri
     WayBackEnd end = WayBackEnd::Refused;
     RunClaimed(session, view, [&] {
         end = WayBack(session, view, file, confirm).run();
-        return end == WayBackEnd::Restored;
+        return end == WayBackEnd::Restored || end == WayBackEnd::AlreadyInPlace;
     });
     return end;
+}
+
+int exitStatusOf(WayBackEnd end)
+{
+    switch (end) {
+    case WayBackEnd::Restored:
+    case WayBackEnd::AlreadyInPlace:
+        return 0;
+    case WayBackEnd::Failed:
+        return 2;
+    case WayBackEnd::Refused:
+        break;
+    }
+    return 3;
 }
 
 } // namespace update

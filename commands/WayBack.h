@@ -27,8 +27,17 @@ struct WayBackPlan {
     QString text() const;
 };
 
-// How the way back ended, as the process's exit status.
-enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
+// How the way back ended.
+enum class WayBackEnd {
+    Restored,
+    AlreadyInPlace, // nobody wrote into the database since the backup: nothing to put back, no copy kept
+    Failed,
+    Refused,
+};
+
+// The process's exit status for that end: 0 when the database holds the backup's state, 2 when
+// the way back failed, 3 when it was refused.
+int exitStatusOf(WayBackEnd end);
 
 // Puts back the newest backup this program made of the session's database (or `file`, which must
 // be one of them) in its place. Refuses, changing nothing, when another program is attached,
@@ -41,6 +50,8 @@ enum class WayBackEnd { Restored = 0, Failed = 2, Refused = 3 };
 // the exchange leaves today's database in place and nothing beside it. Through a server whose
 // files this program cannot rename, the database is shut down, today's state backed up beside the
 // night's backup, and the backup restored over it; when that fails, today's state goes back.
+// When nobody, this program included, wrote into the database since the backup (a second way
+// back), it says so and changes nothing, keeping no copy.
 WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,
                            const std::function<bool(const WayBackPlan&)>& confirm);
 

@@ -369,6 +369,11 @@ void TFormD08Main::showRehearsalProgress(const QString& line)
     showProgressInStatus(QString::fromUtf8("Zkouška: "), line);
 }
 
+void TFormD08Main::showRestoreProgress(const QString& line)
+{
+    showProgressInStatus(QString::fromUtf8("Návrat: "), line);
+}
+
 void TFormD08Main::showPhaseProgress(const update::PhaseProgress& progress)
 {
     // The update's own bar counts its eight steps; the other phases borrow the bar for percent.

@@ -52,6 +52,7 @@ public:
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
     void showRehearsalProgress(const QString& line) override;
+    void showRestoreProgress(const QString& line) override;
     void showPhaseProgress(const update::PhaseProgress& progress) override;
     bool continueAfterRehearsal(const update::RehearsalReport& report) override;
     void showRefusal(const update::Refusal& refusal) override;

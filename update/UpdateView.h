@@ -85,6 +85,9 @@ public:
     // A line of the running rehearsal's progress (backup, restore, the rehearsed steps, the check);
     // an empty line: the rehearsal has ended. The window stays usable meanwhile.
     virtual void showRehearsalProgress(const QString& line) { showBackupProgress(line); }
+    // A line of the way back's progress (the server's backup of today's state, the restore); an
+    // empty line: that service has ended.
+    virtual void showRestoreProgress(const QString& line) { showBackupProgress(line); }
     // The rehearsal before the real update has ended: true to go on with the real update. The
     // window asks the operator ("Pokračovat", "Zrušit"; the focus starts on "Zrušit" when the
     // rehearsal found problems); unattended, the run goes on only when it found none.

@@ -4,11 +4,20 @@ namespace update {
 
 namespace {
 
+// The marks and embeddings that turn the order in which a terminal or a viewer shows the text
+// after them: they can make a line read otherwise than it is written.
+bool isBidirectionalControl(QChar character)
+{
+    const char16_t code = character.unicode();
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) || code == 0x200E || code == 0x200F
+        || code == 0x061C;
+}
+
 bool isControl(QChar character)
 {
     const QChar::Category category = character.category();
     return category == QChar::Other_Control || category == QChar::Separator_Line
-        || category == QChar::Separator_Paragraph;
+        || category == QChar::Separator_Paragraph || isBidirectionalControl(character);
 }
 
 } // namespace

@@ -8,7 +8,8 @@ namespace update {
 
 // Text that another client chose (its process name, user, address in the monitoring tables),
 // made safe to write anywhere: every control character (C0, DEL, C1, line and paragraph
-// separators) becomes '?', so it can neither start a line of the run log nor steer a terminal.
+// separators, the bidirectional marks, embeddings, overrides and isolates) becomes '?', so it can
+// neither start a line of the run log, steer a terminal nor reorder what a line shows.
 QString visibleText(const QString& foreign);
 
 // Text of several lines on its way out of the program (run logs, standard output and error, the

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,38 @@ TEST_F(BackupFile, TheBackupIsReadableByItsOwnerOnly)
     EXPECT_GT(fs::file_size(file), 0u);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write) << file;
     EXPECT_EQ(contentOf(folder / "hotel.fbk"), "an earlier backup");
+}
+
+// In a folder shared by several users (sticky, like /tmp), another user's file under the name the
+// backup is written under at first belongs to that user: the backup takes a free name instead,
+// the night and the rehearsal run, and that file stays as it was.
+TEST_F(BackupFile, AnotherUsersFileUnderTheUnfinishedNameIsLeftAloneAndTheBackupIsMade)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a file of another user needs root to be made";
+    const fs::path shared = folder / "shared", backup = shared / "hotel.fbk", theirs = shared / "hotel.fbk.dph2012-castecna";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    const struct {
+        const char* name;
+        const char* argument;
+    } cases[] = {{"the night", "x"}, {"the rehearsal", "--rehearse"}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        fs::remove(backup);
+        std::ofstream(theirs, std::ios::trunc) << "another user's file";
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path())
+                                  + "\r\nUser=SYSDBA\r\nBackup=" + QByteArray::fromStdString(backup.string()) + "\r\n");
+        EXPECT_EQ(program.run({QString::fromLatin1(each.argument)}), 0) << program.standardError().toStdString();
+        EXPECT_TRUE(fs::is_regular_file(backup) && fs::file_size(backup) > 0);
+        EXPECT_EQ(contentOf(theirs), "another user's file");
+        struct stat status {};
+        ASSERT_EQ(::lstat(theirs.c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, 65534u);
+        // Nothing unfinished of the program's own is left beside.
+        EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 2);
+    }
 }
 
 // A run killed while it writes the backup leaves no file under the backup's name; the check names

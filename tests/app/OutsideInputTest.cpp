@@ -6,10 +6,13 @@
 
 #include "db/Connection.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,28 +97,63 @@ TEST_F(OutsideInput, TheRunLogIsWrittenOnlyIntoAPlainFileOfItsOwnReadableByItsOw
 }
 
 // A value of the hotel's quoted in an engine message (here by a trigger of the hotel's that
-// refuses step 3) reaches the logs and the rehearsal's report without a control character: it can
-// neither forge a log line nor steer the terminal.
+// refuses step 3) leaves the program without a control character on every way out: the logs, the
+// rehearsal's report, the night's protocol and `--protocol`. Neither a line break nor an escape
+// sequence can forge a log line or steer the terminal, and no bidirectional control can make a
+// line read otherwise than it is written.
 TEST_F(OutsideInput, HotelDataInEngineMessagesLeavesTheProgramWithoutControlCharacters)
 {
-    const std::string forged = "x' || ascii_char(13) || ascii_char(10) || '9.9.2099 | ZKOUSKA OK' || ascii_char(27) || "
-                               "']0;PWNED' || ascii_char(7) || ascii_char(27) || '[1;31m";
-    connection.execute("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('Poznamka', '" + forged + "')");
-    connection.execute("create exception TEST_REFUSED 'refused'");
-    connection.execute("create trigger TEST_REFUSE_SERVICES for CISSLUZ before update as begin exception TEST_REFUSED "
-                       "(select HODNOTACZ from QVT_KONFIG where ITEM = 'Poznamka'); end");
-    connection.close();
-    EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 1) << program.standardError().toStdString();
-
-    const QByteArray report = program.standardOutput().toUtf8() + program.standardError().toUtf8();
-    EXPECT_TRUE(report.contains("9.9.2099 | ZKOUSKA OK")) << "the value is shown: " << report.toStdString();
-    for (const QString& name : {QStringLiteral("QVTDPH2012.log"), QStringLiteral("QVTDPH2012-zkouska.log")}) {
-        QFile file(program.directory() + QLatin1Char('/') + name);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-        const QByteArray written = file.readAll();
-        EXPECT_FALSE(written.contains("\n9.9.2099 | ZKOUSKA OK")) << name.toStdString();
-        for (const char control : {'\x1b', '\x07'})
-            EXPECT_FALSE(written.contains(control) || report.contains(control)) << name.toStdString();
+    const struct {
+        const char* name;
+        std::string forged; // an SQL expression
+        QByteArray shown;   // what of it stands in the output
+        std::vector<QByteArray> controls;
+    } cases[] = {
+        {"line breaks and escape sequences",
+         "'x' || ascii_char(13) || ascii_char(10) || '9.9.2099 | ZKOUSKA OK' || ascii_char(27) || ']0;PWNED' || "
+         "ascii_char(7) || ascii_char(27) || '[1;31m'",
+         "9.9.2099 | ZKOUSKA OK", {"\n9.9.2099 | ZKOUSKA OK", "\x1b", "\x07"}},
+        {"bidirectional controls",
+         "'Host \u202Ekov\u202A\u202B\u202C\u202D\u2066\u2067\u2068\u2069\u200E\u200F\u061C ucet'",
+         "Host ?kov", {"\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066", "\u2067", "\u2068", "\u2069",
+                       "\u200E", "\u200F", "\u061C"}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        const FreshDatabase hotel(HotelData::Demo);
+        InstalledProgram night;
+        night.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(hotel.path()) + "\r\nUser=SYSDBA\r\nBackup="
+                                + QByteArray::fromStdString(hotel.directory().string()) + "/hotel.fbk\r\n");
+        {
+            db::Connection hotelConnection;
+            hotelConnection.setDatabase(hotel.path());
+            hotelConnection.setUser("SYSDBA");
+            // A note of the hotel's in Unicode, as a guest's name may be.
+            hotelConnection.execute("create table TEST_NOTE (TXT varchar(200) character set UTF8)");
+            hotelConnection.execute("insert into TEST_NOTE (TXT) values (" + each.forged + ")");
+            hotelConnection.execute("create exception TEST_REFUSED 'refused'");
+            hotelConnection.execute("create trigger TEST_REFUSE_SERVICES for CISSLUZ before update as begin exception "
+                                    "TEST_REFUSED (select TXT from TEST_NOTE); end");
+        }
+        EXPECT_EQ(night.run({QStringLiteral("--rehearse")}), 1) << night.standardError().toStdString();
+        QByteArray written = night.standardOutput().toUtf8() + night.standardError().toUtf8();
+        EXPECT_TRUE(written.contains(each.shown)) << "the value is shown: " << written.toStdString();
+        EXPECT_EQ(night.run({QStringLiteral("x")}), 2) << night.standardError().toStdString();
+        written += night.standardError().toUtf8();
+        ASSERT_EQ(night.run({QStringLiteral("--protocol")}), 0) << night.standardError().toStdString();
+        const QByteArray printed = night.standardOutput().toUtf8();
+        EXPECT_TRUE(printed.contains(each.shown)) << "the protocol names the value: " << printed.toStdString();
+        written += printed;
+        QStringList files = {QStringLiteral("QVTDPH2012.log"), QStringLiteral("QVTDPH2012-zkouska.log")};
+        files += QDir(night.directory()).entryList({QStringLiteral("QVTDPH2012-protokol-*.txt")}, QDir::Files);
+        EXPECT_EQ(files.size(), 4) << files.join(' ').toStdString();
+        for (const QString& name : files) {
+            QFile file(night.directory() + QLatin1Char('/') + name);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+            written += file.readAll();
+        }
+        for (const QByteArray& control : each.controls)
+            EXPECT_FALSE(written.contains(control)) << control.toHex().toStdString();
     }
 }
 

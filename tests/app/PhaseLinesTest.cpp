@@ -100,7 +100,7 @@ TEST_F(PhaseLines, ARehearsalTellsItsPhasesAndForecastsTheRealRunFromWhatItMeasu
     QFile record(QDir(program.directory()).filePath(QStringLiteral("QVTDPH2012-zalohy.stav")));
     ASSERT_TRUE(record.open(QIODevice::ReadOnly));
     const QList<QByteArray> fields = record.readAll().trimmed().split('\t');
-    ASSERT_EQ(fields.size(), 8) << record.fileName().toStdString();
+    ASSERT_EQ(fields.size(), 9) << record.fileName().toStdString();
     EXPECT_EQ(fields[5], "1") << "proved";
 }
 

@@ -1,6 +1,7 @@
 // The way back: the night's backup put back in place of the database by `dph2012 --restore`,
 // today's database kept beside it, and every reason to refuse leaving the database as it is.
 
+#include "FirebirdRoot.h"
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
 #include "NightEndState.h"
@@ -12,7 +13,9 @@
 #include <QFile>
 #include <QThread>
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 
 #include <signal.h>
 
@@ -67,16 +70,85 @@ protected:
     EndState before, after;
 };
 
-TEST_F(WayBack, PutsTheBackupBackAndKeepsTodaysDatabaseBesideIt)
+// How DPH.ini names the database: its path, the alias QVT through databases.conf (as the demo and
+// the README set it up), or a path through a symbolic link.
+enum class Naming { Path, Alias, Link };
+
+class WayBackUnderEachName : public WayBack, public testing::WithParamInterface<Naming> {
+protected:
+    WayBackUnderEachName()
+    {
+        if (GetParam() == Naming::Path)
+            return;
+        const QByteArray name = GetParam() == Naming::Alias ? QByteArray("QVT") : QByteArray::fromStdString(link().string());
+        if (GetParam() == Naming::Alias) {
+            root.emplace(std::map<std::string, std::string>{{"QVT", database.path()}});
+            program.setFirebirdRoot(QString::fromStdString(root->path()));
+        } else {
+            std::filesystem::create_symlink(database.path(), link());
+        }
+        program.writeSettingsText("[Params]\r\nAlias=" + name + "\r\nUser=SYSDBA\r\nBackup=" + backup().toUtf8() + "\r\n");
+    }
+
+    std::filesystem::path link() const { return database.directory() / "hotel-link.fdb"; }
+
+    // Makes the name lead to `file` from now on.
+    void redirectName(const std::string& file)
+    {
+        if (GetParam() == Naming::Alias) {
+            root.emplace(std::map<std::string, std::string>{{"QVT", file}});
+            program.setFirebirdRoot(QString::fromStdString(root->path()));
+        } else {
+            std::filesystem::remove(link());
+            std::filesystem::create_symlink(file, link());
+        }
+    }
+
+    std::optional<FirebirdRoot> root;
+};
+
+std::string namingName(const testing::TestParamInfo<Naming>& naming)
+{
+    return naming.param == Naming::Path ? "Path" : naming.param == Naming::Alias ? "AliasInDatabasesConf" : "PathThroughLink";
+}
+
+TEST_P(WayBackUnderEachName, PutsTheBackupBackAndKeepsTodaysDatabaseBesideIt)
 {
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectSame(endStateOf(database.path()), before);
     ASSERT_EQ(kept().size(), 1);
     expectSame(endStateOf((database.directory() / kept().front().toStdString()).string()), after);
-    // Nothing since the backup is anyone else's: the same way back again is allowed and changes nothing.
+    // Nothing written since the first way back: a second one says so and keeps no copy of the same state.
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectSame(endStateOf(database.path()), before);
+    EXPECT_EQ(kept().size(), 1);
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("nothing was done and no copy was kept")))
+        << program.standardError().toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, WayBackUnderEachName, testing::Values(Naming::Path, Naming::Alias, Naming::Link),
+                         namingName);
+
+// A name that may lead elsewhere than at the night.
+class WayBackUnderAnIndirectName : public WayBackUnderEachName {};
+
+// The name now leads to another database (here a copy of today's, which nobody wrote into since
+// the backup): the backup is not of it, and both stay as they are.
+TEST_P(WayBackUnderAnIndirectName, RefusesTheBackupOnceTheNameLeadsToAnotherDatabase)
+{
+    const std::string other = (database.directory() / "other.fdb").string();
+    std::filesystem::copy_file(database.path(), other);
+    redirectName(other);
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("je zalohou databaze"))) << program.standardError().toStdString();
+    expectSame(endStateOf(other), after);
+    expectSame(endStateOf(database.path()), after);
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
+                    .isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, WayBackUnderAnIndirectName, testing::Values(Naming::Alias, Naming::Link), namingName);
 
 // Each refusal leaves the updated database where it is, with nothing beside it, and says why.
 TEST_F(WayBack, RefusesWithThreeAndChangesNothing)

@@ -15,6 +15,8 @@ namespace testsupport::server {
 
 inline constexpr const char* kPassword = "serverkey"; // SYSDBA's on the tests' own server
 inline const std::string kAliasDatabase = std::string(SERVER_DIR) + "/databases/alias_hotel.fdb";
+// The file of the alias HOTEL_WAYBACK, in a folder of its own for what the way back keeps beside it.
+inline const std::string kWayBackAliasDatabase = std::string(SERVER_DIR) + "/databases/wayback/hotel.fdb";
 inline const QString kStep1 = QStringLiteral(
     "EXEC SQL       | update pos_taxes set pos_taxes.percentage = 14 where pos_taxes.percentage = 10");
 

@@ -38,30 +38,56 @@ void expectState(const EndState& expected, const std::string& file)
         EXPECT_EQ(rows, expected.at(part)) << part;
 }
 
+// The database named by its path, and by an alias of the server's databases.conf (whose file the
+// server resolves): each row a night and its way back.
+// The server's progress lines of the way back stand under its own name on standard error.
+void expectProgressCalledRestore(InstalledProgram& program)
+{
+    const QString said = program.standardError();
+    EXPECT_TRUE(said.contains(QStringLiteral("restore: obnova: "))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("rehearsal"))) << said.toStdString();
+}
+
 TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhileAnotherProgramIsAttached)
 {
-    const FreshDatabase database(HotelData::Demo);
-    const std::string backup = (database.directory() / "hotel.fbk").string();
-    InstalledProgram program;
-    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
-    const EndState before = endStateThroughServer(database.path());
-    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
-    const EndState after = endStateThroughServer(database.path());
-    ASSERT_NE(before.at("reservation lines"), after.at("reservation lines"));
+    for (const bool throughAlias : {false, true}) {
+        SCOPED_TRACE(throughAlias ? "alias HOTEL_WAYBACK" : "path");
+        const FreshDatabase fresh(HotelData::Demo);
+        const std::filesystem::path file = throughAlias ? std::filesystem::path(server::kWayBackAliasDatabase)
+                                                        : std::filesystem::path(fresh.path());
+        const std::filesystem::path folder = file.parent_path();
+        if (throughAlias) {
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directories(folder);
+            std::filesystem::copy_file(fresh.path(), file);
+        }
+        const std::string database = file.string();
+        const std::string backup = (folder / "hotel.fbk").string();
+        InstalledProgram program;
+        program.writeSettingsText(server::settingsFor(throughAlias ? "HOTEL_WAYBACK" : database) + "Backup="
+                                  + QByteArray::fromStdString(backup) + "\r\n");
+        const EndState before = endStateThroughServer(database);
+        ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+        const EndState after = endStateThroughServer(database);
+        ASSERT_NE(before.at("reservation lines"), after.at("reservation lines"));
 
-    {
-        const server::HeldLock otherProgram(database.path(), "update POS_TAXES set PERCENTAGE = PERCENTAGE where 1 = 0");
-        EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3);
-        EXPECT_TRUE(program.standardError().contains(QStringLiteral("isql-fb"))) << program.standardError().toStdString();
+        {
+            const server::HeldLock otherProgram(database, "update POS_TAXES set PERCENTAGE = PERCENTAGE where 1 = 0");
+            EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3);
+            EXPECT_TRUE(program.standardError().contains(QStringLiteral("isql-fb"))) << program.standardError().toStdString();
+        }
+        expectState(after, database);
+
+        ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
+        expectState(before, database);
+        expectProgressCalledRestore(program);
+        const QStringList kept = QDir(QString::fromStdString(folder.string()))
+                                     .entryList({QStringLiteral("hotel-po-aktualizaci-*.fdb")}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1);
+        expectState(after, (folder / kept.front().toStdString()).string());
+        if (throughAlias)
+            std::filesystem::remove_all(folder);
     }
-    expectState(after, database.path());
-
-    ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
-    expectState(before, database.path());
-    const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
-                                 .entryList({QStringLiteral("hotel-po-aktualizaci-*.fdb")}, QDir::Files);
-    ASSERT_EQ(kept.size(), 1);
-    expectState(after, (database.directory() / kept.front().toStdString()).string());
 }
 
 // The program runs as nobody: the server's folder is closed to it, as on a server whose files
@@ -109,6 +135,7 @@ TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThat
     file.close();
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectState(before, database.path());
+    expectProgressCalledRestore(program);
     const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
                                  .entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files, QDir::Time);
     ASSERT_EQ(kept.size(), 2);

@@ -58,6 +58,7 @@ make_root() {
     cat > "$root/databases.conf" <<CONF
 security.db = $root/security3.fdb
 HOTEL_ALIAS = $dir/databases/alias_hotel.fdb
+HOTEL_WAYBACK = $dir/databases/wayback/hotel.fdb
 CONF
     FIREBIRD=$root FIREBIRD_LOCK=$root/lock isql-fb -q -user SYSDBA > "$dir/security.out" 2>&1 <<SQL || return 1
 create database '$root/security3.fdb';

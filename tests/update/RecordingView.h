@@ -42,6 +42,7 @@ public:
     }
     void showBackupProgress(const QString& line) override { record(QStringLiteral("backup ") + line); }
     void showRehearsalProgress(const QString& line) override { record(QStringLiteral("rehearsal ") + line); }
+    void showRestoreProgress(const QString& line) override { record(QStringLiteral("restore ") + line); }
     // Kept apart from the events: how often a phase reports depends on how fast it runs.
     void showPhaseProgress(const update::PhaseProgress& progress) override { phases.push_back(progress); }
     bool continueAfterRehearsal(const update::RehearsalReport& report) override

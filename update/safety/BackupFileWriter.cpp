@@ -17,6 +17,9 @@ namespace update {
 
 namespace {
 
+// Names tried for the unfinished file before the backup gives up.
+constexpr int kUnfinishedNames = 20;
+
 std::runtime_error systemError(const QByteArray& path, int error = errno)
 {
     return std::runtime_error(path.toStdString() + ": " + std::strerror(error));
@@ -38,10 +41,15 @@ bool renameWithoutReplacing(const QByteArray& from, const QByteArray& to)
 
 } // namespace
 
-BackupFileWriter::BackupFileWriter(const QString& file)
-    : file_(QFile::encodeName(file)), temporary_(QFile::encodeName(file + kUnfinishedBackupSuffix))
+BackupFileWriter::BackupFileWriter(const QString& file) : file_(QFile::encodeName(file))
 {
-    fd_ = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // A name another user's file holds (a shared sticky folder) is theirs: the next one is tried.
+    for (int counter = 1; counter <= kUnfinishedNames; ++counter) {
+        temporary_ = QFile::encodeName(unfinishedBackupName(file, counter));
+        fd_ = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd_ >= 0 || errno != EEXIST)
+            break;
+    }
     if (fd_ < 0)
         throw systemError(temporary_);
 }
@@ -50,7 +58,12 @@ BackupFileWriter::~BackupFileWriter()
 {
     if (fd_ >= 0)
         ::close(fd_);
-    if (!named_)
+    discard();
+}
+
+void BackupFileWriter::discard()
+{
+    if (!released_.exchange(true))
         ::unlink(temporary_.constData());
 }
 
@@ -72,8 +85,13 @@ void BackupFileWriter::finish()
     struct stat written {};
     if (::fsync(fd_) != 0 || ::fstat(fd_, &written) != 0)
         throw systemError(temporary_);
-    if (!renameWithoutReplacing(temporary_, file_))
-        throw systemError(file_);
+    if (released_.exchange(true))
+        throw std::runtime_error(temporary_.toStdString() + ": the unfinished backup was discarded");
+    if (!renameWithoutReplacing(temporary_, file_)) {
+        const int error = errno;
+        ::unlink(temporary_.constData());
+        throw systemError(file_, error);
+    }
     named_ = true;
     const int fd = fd_;
     fd_ = -1;

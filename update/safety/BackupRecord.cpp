@@ -18,8 +18,9 @@ namespace {
 // The newest ones are enough to go back with; an endless record would only grow.
 constexpr std::size_t kKept = 50;
 
-// One line per backup, its fields separated by tabs, in the order of RecordedBackup.
-constexpr int kFields = 8;
+// One line per backup, its fields separated by tabs, in the order of RecordedBackup; a record of
+// an earlier version lacks the last.
+constexpr int kFields = 9;
 
 bool fitsALine(const QString& text)
 {
@@ -29,7 +30,7 @@ bool fitsALine(const QString& text)
 std::optional<RecordedBackup> parsed(const QByteArray& line)
 {
     const QList<QByteArray> fields = line.split('\t');
-    if (fields.size() != kFields)
+    if (fields.size() != kFields && fields.size() != kFields - 1)
         return std::nullopt;
     RecordedBackup backup;
     bool ok[4] = {};
@@ -41,6 +42,7 @@ std::optional<RecordedBackup> parsed(const QByteArray& line)
     backup.proved = fields[5] == "1";
     backup.transactionAtBackup = fields[6].toLongLong(&ok[1]);
     backup.transactionAfterOwnWork = fields[7].toLongLong(&ok[2]);
+    backup.attached = QString::fromUtf8(fields.value(8));
     ok[3] = backup.made.isValid() && !backup.file.isEmpty() && (fields[5] == "0" || fields[5] == "1");
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool each) { return each; }))
         return std::nullopt;
@@ -52,7 +54,7 @@ QByteArray line(const RecordedBackup& backup)
     return backup.database.toUtf8() + '\t' + backup.file.toUtf8() + '\t' + QByteArray::number(backup.bytes) + '\t'
         + backup.sha256.toLatin1() + '\t' + backup.made.toUTC().toString(Qt::ISODate).toLatin1() + '\t'
         + (backup.proved ? "1" : "0") + '\t' + QByteArray::number(backup.transactionAtBackup) + '\t'
-        + QByteArray::number(backup.transactionAfterOwnWork) + '\n';
+        + QByteArray::number(backup.transactionAfterOwnWork) + '\t' + backup.attached.toUtf8() + '\n';
 }
 
 } // namespace
@@ -80,7 +82,7 @@ QString BackupRecord::write(const std::vector<RecordedBackup>& backups) const
 
 QString BackupRecord::add(const RecordedBackup& backup) const
 {
-    if (!fitsALine(backup.database) || !fitsALine(backup.file) || !fitsALine(backup.sha256))
+    if (!fitsALine(backup.database) || !fitsALine(backup.file) || !fitsALine(backup.sha256) || !fitsALine(backup.attached))
         return QStringLiteral("%1: zalohu %2 nelze zaznamenat").arg(filePath_, backup.file);
     std::vector<RecordedBackup> backups = all();
     backups.push_back(backup);
@@ -139,10 +141,23 @@ std::optional<qint64> nextTransaction(UpdateSession& session)
     }
 }
 
-void recordBackupMade(UpdateSession& session, const RecordedBackup& backup)
+QString attachedFile(UpdateSession& session)
+{
+    if (!session.isConnected())
+        return {};
+    try {
+        return QString::fromStdString(
+            session.Database1.selectFirst("select trim(MON$DATABASE_NAME) from MON$DATABASE").text(0));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void recordBackupMade(UpdateSession& session, RecordedBackup backup)
 {
     if (session.onRehearsalCopy())
         return;
+    backup.attached = attachedFile(session);
     if (const QString failure = BackupRecord(session.programDir()).add(backup); !failure.isEmpty())
         session.log().WriteLog(QStringLiteral("ZALOHA CHYBA   | zalohu nelze zaznamenat pro navrat: ") + failure);
 }

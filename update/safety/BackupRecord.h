@@ -27,6 +27,9 @@ struct RecordedBackup {
     // transaction is someone else's work.
     qint64 transactionAtBackup = 0;
     qint64 transactionAfterOwnWork = 0;
+    // The database file the engine had open, the alias and links resolved; empty in a record of
+    // an earlier version.
+    QString attached = {};
 
     // The transaction from which on anything written is not this program's.
     qint64 othersFrom() const { return std::max(transactionAtBackup, transactionAfterOwnWork); }
@@ -61,8 +64,13 @@ private:
 // is not open or the engine does not tell.
 std::optional<qint64> nextTransaction(UpdateSession& session);
 
-// The session's backup noted in the record (not on a rehearsal's copy); a failure is logged.
-void recordBackupMade(UpdateSession& session, const RecordedBackup& backup);
+// The database file the session has open, as its engine resolved the name; empty when it does
+// not tell.
+QString attachedFile(UpdateSession& session);
+
+// The session's backup noted in the record (not on a rehearsal's copy), with the file the
+// session has open; a failure is logged.
+void recordBackupMade(UpdateSession& session, RecordedBackup backup);
 // Notes, on the newest backup of the session's database, that this program's command has
 // changed the database up to now; a failure is logged.
 void recordOwnWork(UpdateSession& session);

@@ -41,11 +41,11 @@ constexpr int kNumberedNames = 50;
 // After a stop signal: an unfinished file must not pass for a backup. One this process's engine
 // wrote is removed; one on a server that may still be there is reported as invalid.
 void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOutcome& outcome, const QString& file,
-                            bool embedded)
+                            BackupFileWriter* writer)
 {
-    if (embedded) {
-        // The writer removes it as the worker ends; a worker left behind cannot.
-        QFile::remove(file + kUnfinishedBackupSuffix);
+    if (writer) {
+        // A worker left behind would remove it only when it ends.
+        writer->discard();
         logBackupStopped(log, file);
         return;
     }
@@ -187,23 +187,33 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     PhaseProgress progress(Phase::Backup, embedded ? databaseBytes(session.Database1) : 0);
     progress.expectedMilliseconds = expectedMilliseconds;
     view.showPhaseProgress(progress);
-    // This machine's engine hands the backup to this program, which writes it itself; a server
-    // writes its own file.
+    // This machine's engine hands the backup to this program, which writes it itself into a file
+    // it created; a server writes its own file.
+    std::shared_ptr<BackupFileWriter> writer;
+    if (embedded) {
+        try {
+            writer = std::make_shared<BackupFileWriter>(file);
+        } catch (const std::exception&) {
+            view.showBackupProgress(QString());
+            const QString failure = failureText(std::current_exception());
+            logBackupFailed(log, failure);
+            return failure;
+        }
+    }
     const ServiceJob job = embedded
-        ? ServiceJob([backup, file, &watchTransactions, sha256](const auto&, const auto& stop) {
-              BackupFileWriter writer(file);
+        ? ServiceJob([backup, writer, &watchTransactions, sha256](const auto&, const auto& stop) {
               const std::uint64_t bytes = backup.stream(
-                  [&writer](const std::string& piece) { writer.write(piece.data(), piece.size()); }, stop,
+                  [&writer](const std::string& piece) { writer->write(piece.data(), piece.size()); }, stop,
                   &watchTransactions);
-              writer.finish();
-              *sha256 = writer.sha256();
+              writer->finish();
+              *sha256 = writer->sha256();
               return std::optional<std::uint64_t>(bytes);
           })
         : ServiceJob([backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
               return backup.run(target, lines, stop, &watchTransactions);
           });
     const ServiceOutcome outcome = runKeepingWindowAlive(
-        job, embedded ? file + kUnfinishedBackupSuffix : QString(),
+        job, writer ? writer->temporaryPath() : QString(),
         [&view](const QString& line) { view.showBackupProgress(line); }, view, session,
         [&](qint64 written) {
             progress.done = written;
@@ -213,7 +223,7 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     view.showBackupProgress(QString());
     session.noteOwnTransactionsElsewhere(watchTransactions);
     if (outcome.stopped && (outcome.failure || !outcome.written)) {
-        dealWithUnfinishedFile(log, view, outcome, file, embedded);
+        dealWithUnfinishedFile(log, view, outcome, file, writer.get());
         throw Interrupted{session.stopSignal()};
     }
     QString failure = outcome.failure ? failureText(outcome.failure) : QString();
@@ -225,9 +235,9 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
         failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
         logBackupFailed(log, failure);
-        // Nothing unfinished was given the name; the writer took its own file away.
-        if (embedded)
-            QFile::remove(file + kUnfinishedBackupSuffix);
+        // Nothing unfinished was given the name; only the file the writer created goes.
+        if (writer)
+            writer->discard();
         return failure;
     }
     progress.done = bytes;

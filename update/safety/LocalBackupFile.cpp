@@ -56,6 +56,11 @@ QString localBackupRefusal(const QString& wanted)
     return {};
 }
 
+QString unfinishedBackupName(const QString& wanted, int counter)
+{
+    return counter <= 1 ? wanted + kUnfinishedBackupSuffix : wanted + QStringLiteral("-%1").arg(counter) + kUnfinishedBackupSuffix;
+}
+
 QStringList unfinishedBackups(const QString& wanted)
 {
     const QFileInfo backup(wanted);

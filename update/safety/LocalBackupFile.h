@@ -19,6 +19,10 @@ QString localBackupRefusal(const QString& wanted);
 // The name a backup carries while it is written: the final name with this suffix.
 inline const QString kUnfinishedBackupSuffix = QStringLiteral(".dph2012-castecna");
 
+// The `counter`th name for the unfinished backup of `wanted`: "hotel.fbk.dph2012-castecna", then
+// "hotel.fbk-2.dph2012-castecna" and on.
+QString unfinishedBackupName(const QString& wanted, int counter);
+
 // Unfinished backups that this program left beside `wanted` (a run killed while writing): plain
 // files of this user named after the backup with the suffix above.
 QStringList unfinishedBackups(const QString& wanted);

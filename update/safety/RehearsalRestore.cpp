@@ -105,7 +105,7 @@ bool streamsBackupIntoCopy(const ConnectionSettings& settings)
 }
 
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                    qint64 copyBytes)
+                    qint64 copyBytes, const std::function<void(const QString&)>& show)
 {
     const ConnectionSettings settings = production.settings();
     const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
@@ -121,7 +121,7 @@ QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& 
             service.run(from, to, lines, stop);
             return std::optional<std::uint64_t>();
         },
-        embedded ? copy : QString(), [&view](const QString& line) { view.showRehearsalProgress(QStringLiteral("obnova: ") + line); },
+        embedded ? copy : QString(), [&show](const QString& line) { show(QStringLiteral("obnova: ") + line); },
         view, production, [&](qint64 written) {
             progress.done = written;
             progress.elapsedMilliseconds = clock.elapsed();
@@ -161,14 +161,17 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     QElapsedTimer clock;
     clock.start();
     view.showPhaseProgress(progress);
+    // The backup goes into a file this program created; only that file is removed when it fails.
+    std::shared_ptr<BackupFileWriter> writer;
+    try {
+        writer = std::make_shared<BackupFileWriter>(report.backupFile);
+    } catch (const std::exception&) {
+        const QString why = QStringLiteral("soubor zalohy nelze zapsat: ") + failureText(std::current_exception());
+        logBackupFailed(production.log(), why);
+        return QStringLiteral("zaloha se nezdarila: ") + why;
+    }
     const ServiceOutcome outcome = runKeepingWindowAlive(
-        [copier, found, from = report.backupFile, to = copy.toStdString()](const auto&, const auto& stop) {
-            std::unique_ptr<BackupFileWriter> file;
-            try {
-                file = std::make_unique<BackupFileWriter>(from);
-            } catch (...) {
-                throw db::StreamFailed(db::StreamSide::Keeping, std::current_exception());
-            }
+        [copier, found, file = writer, to = copy.toStdString()](const auto&, const auto& stop) {
             found->result = copier.run(
                 to, [&file](const std::string& piece) { file->write(piece.data(), piece.size()); }, stop,
                 &found->watchTransactions);
@@ -187,16 +190,19 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
         });
     const RunLog& log = production.log();
     production.noteOwnTransactionsElsewhere(found->watchTransactions);
+    // Whatever the backup file holds after a stop or a failure, it is no backup.
+    const auto removeWritten = [&writer, &report] {
+        if (writer->named())
+            QFile::remove(report.backupFile);
+        writer->discard();
+    };
     if (outcome.stopped) {
-        // Whatever the backup file holds, it is no backup.
-        QFile::remove(report.backupFile);
-        QFile::remove(report.backupFile + kUnfinishedBackupSuffix);
+        removeWritten();
         logBackupStopped(log, report.backupFile);
         abandonCopy(production, outcome, copy);
     }
     if (outcome.failure) {
-        QFile::remove(report.backupFile);
-        QFile::remove(report.backupFile + kUnfinishedBackupSuffix);
+        removeWritten();
         bool restoreFailed = false;
         QString why = failureText(outcome.failure);
         try {

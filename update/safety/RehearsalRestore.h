@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace update {
 
 struct ConnectionSettings;
@@ -22,10 +24,10 @@ QString serverOf(const ConnectionSettings& settings);
 bool streamsBackupIntoCopy(const ConnectionSettings& settings);
 
 // Restores the backup into the copy while the window stays usable; `copyBytes` is the size it
-// grows back to (0: unknown). An empty text when it succeeded, else why not; Interrupted on a
-// stop signal, the unfinished copy removed first.
+// grows back to (0: unknown). The server's progress lines go to `show`. An empty text when it
+// succeeded, else why not; Interrupted on a stop signal, the unfinished copy removed first.
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                    qint64 copyBytes);
+                    qint64 copyBytes, const std::function<void(const QString&)>& show);
 
 // After a restore that failed or was stopped: the copy it made goes, dropped by its engine or,
 // where this machine's engine made it and cannot open it (a disk that filled), as a file. The
