@@ -101,12 +101,13 @@ QStringList describeLines(const std::vector<LineAtRisk>& lines, std::size_t name
                              .arg(line.group)
                              .arg(line.reservation)
                              .arg(line.line)
-                             .arg(amountText(line.cents), line.currency));
+                             .arg(amountText(line.cents), line.currency)
+                             .trimmed());
     }
     if (lines.size() > named)
         texts.append(QStringLiteral("a dalsich %1").arg(lines.size() - named));
     for (const auto& [currency, cents] : totals)
-        texts.append(QStringLiteral("celkem %1 %2").arg(amountText(cents), currency));
+        texts.append(QStringLiteral("celkem %1 %2").arg(amountText(cents), currency).trimmed());
     return texts;
 }
 
