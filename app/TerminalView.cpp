@@ -50,16 +50,22 @@ bool TerminalView::serverLineDue()
     return true;
 }
 
+void TerminalView::sayFirstThenNowAndThen(const QString& phase, const QString& line, bool& firstShown)
+{
+    // An empty line begins a service anew.
+    if (line.isEmpty()) {
+        firstShown = false;
+        return;
+    }
+    if (!firstShown || serverLineDue())
+        say(phase + QStringLiteral(": ") + line);
+    firstShown = true;
+}
+
 void TerminalView::showBackupProgress(const QString& line)
 {
     // The first line names the file; the server's own follow.
-    if (line.isEmpty()) {
-        backupNamed_ = false;
-        return;
-    }
-    if (!backupNamed_ || serverLineDue())
-        say(QStringLiteral("backup: ") + line);
-    backupNamed_ = true;
+    sayFirstThenNowAndThen(QStringLiteral("backup"), line, backupNamed_);
 }
 
 void TerminalView::showRehearsalProgress(const QString& line)
@@ -72,13 +78,7 @@ void TerminalView::showRehearsalProgress(const QString& line)
 void TerminalView::showRestoreProgress(const QString& line)
 {
     // Each service's first line says what it does; of its own lines one now and then is enough.
-    if (line.isEmpty()) {
-        restoreLineShown_ = false;
-        return;
-    }
-    if (!restoreLineShown_ || serverLineDue())
-        say(QStringLiteral("restore: ") + line);
-    restoreLineShown_ = true;
+    sayFirstThenNowAndThen(QStringLiteral("restore"), line, restoreLineShown_);
 }
 
 void TerminalView::showPhaseProgress(const update::PhaseProgress& progress)

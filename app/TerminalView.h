@@ -61,6 +61,8 @@ private:
     // A server's own lines (one or two per table) at most one every few seconds: the operator's
     // terminal or a scheduler's log wants a pace, not the server's whole account.
     bool serverLineDue();
+    // "<phase>: <line>" for a service's first line, then for one now and then.
+    void sayFirstThenNowAndThen(const QString& phase, const QString& line, bool& firstShown);
     bool backupNamed_ = false;
     bool restoreLineShown_ = false;
     QElapsedTimer sinceServerLine_;
