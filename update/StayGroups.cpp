@@ -60,8 +60,9 @@ QString wholeStayPostedNotClosed()
         "((R.DatumPrijezd < '31.12.2011' and R.DatumOdjezd > '31.12.2011') or (R.DatumPrijezd = '31.12.2011' and exists "
         "(select 1 from rec_mm_rezdet QL where QL.CisloRezervace = R.CisloRezervace and QL.DatumOD < '31.12.2011' and "
         "QL.DatumDO > '31.12.2011'))) and not exists (select 1 from rec_mm_rezdet L where L.CisloRezervace = "
-        "R.CisloRezervace and (L.MarkovanoDo is null or L.MarkovanoDo < minvalue(L.DatumDO, R.DatumOdjezd))) and exists (select 1 from rec_checkhead H join rec_checkdtl D on "
-        "D.CisloUctu = H.CisloUctu where H.CisloKlienta = R.CisloSkupiny and H.Status < 2 and D.Usr = 'Internal')");
+        "R.CisloRezervace and (L.MarkovanoDo is null or L.MarkovanoDo < minvalue(L.DatumDO, R.DatumOdjezd))) and "
+        "exists (select 1 from rec_checkhead H join rec_checkdtl D on D.CisloUctu = H.CisloUctu where H.CisloKlienta = "
+        "R.CisloSkupiny and H.Status < 2 and D.Usr = 'Internal')");
 }
 
 // Which user an account item was posted by is the hotel database's own column; without it a

@@ -74,6 +74,8 @@ private:
     // protocol counts as posted by this step comes after. Not known when the database will not say.
     void notePostingMarks()
     {
+        if (!session_.writesProtocols())
+            return;
         try {
             const db::ResultSet marks = session_.Database1.selectFirst(
                 "select (select coalesce(max(ID), 0) from REC_CHECKDTL), (select coalesce(max(ID), 0) from "
