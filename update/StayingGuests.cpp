@@ -235,7 +235,7 @@ private:
             return;
         }
         log(kGroupPrefix + QStringLiteral("Namarkovani UB na ucet ") + QString::number(*account));
-        reached_.append((postedTo == kCutOff ? QString::fromUtf8("ubytování do 31.12.2011 na účet %1")
+        reached_.append((postedTo == kCutOff ? QString::fromUtf8("ubytování nocí do 30.12.2011 na účet %1")
                                              : QString::fromUtf8("celé ubytování na účet %1"))
                             .arg(*account));
         const QString newAccount = runner.SelectValue(QStringLiteral("select * from REC_DPH_UzavreniUctu(")
