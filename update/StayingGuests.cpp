@@ -6,6 +6,7 @@
 #include "db/WholeNumber.h"
 #include "update/CommandGuard.h"
 #include "update/InstalledObjects.h"
+#include "update/OlderSplitRepair.h"
 #include "update/StayGroups.h"
 #include "update/StayOptionRecord.h"
 #include "update/safety/UpdateClaim.h"
@@ -60,6 +61,7 @@ public:
         if (!objectsReady())
             return false;
         noteOption(option);
+        RepairOlderSplits(session_);
         // Read before any group is touched: a group this run leaves half done waits for the next.
         const std::vector<StayGroup> unfinished = unfinishedGroups(session_.Database1, option);
         notePostingMarks();
