@@ -33,7 +33,10 @@ QString table(const QStringList& columns, const std::vector<QStringList>& rows, 
             const QString set = rightAligned.contains(static_cast<int>(at)) ? cell.rightJustified(widths[at]) : cell;
             text += at + 1 < widths.size() ? set.leftJustified(widths[at] + 2) : set;
         }
-        return text.trimmed() + QLatin1Char('\n');
+        // Blanks at the end only: a first column set right keeps its own.
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        return text + QLatin1Char('\n');
     };
     QString text = line(columns);
     qsizetype total = 0;
