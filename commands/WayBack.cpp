@@ -298,8 +298,21 @@ private:
                 copy->removeIfStillUnderItsName();
                 throw Refused{came};
             }
-            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Full); !open.isEmpty())
+            holdForTest("shutdown");
+            // A login may have committed and left since the look beside the restore: with the
+            // database shut down to this program's one attachment, nobody's work can come after
+            // the look taken now.
+            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Single); !open.isEmpty())
                 return failedWithCopy(open, *copy, restored);
+            if (const QString written = othersWrote(plan); !written.isEmpty()) {
+                bringOnline(plan.database);
+                copy->removeIfStillUnderItsName();
+                throw Refused{written};
+            }
+            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Full); !open.isEmpty()) {
+                bringOnline(plan.database);
+                return failedWithCopy(open, *copy, restored);
+            }
         }
         if (const QString notExchanged = copy->exchange(); !notExchanged.isEmpty()) {
             if (throughServer_)
