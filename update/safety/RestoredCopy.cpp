@@ -30,15 +30,15 @@ std::runtime_error unusable(const QString& copy, const QString& why)
 RestoredCopy::RestoredCopy(const QString& database, const QString& copy)
     : database_(database), copy_(copy),
       folder_(::open(QFile::encodeName(QFileInfo(database).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-      databaseName_(QFile::encodeName(QFileInfo(database).fileName())), copyName_(QFile::encodeName(QFileInfo(copy).fileName()))
+      databaseName_(QFile::encodeName(QFileInfo(database).fileName())), copyName_(QFile::encodeName(QFileInfo(copy).fileName())),
+      file_(folder_.valid() ? ::openat(folder_.get(), copyName_.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1)
 {
     if (!folder_.valid())
         throw unusable(copy, QStringLiteral("slozka: ") + systemWords());
-    if (QFileInfo(copy).absolutePath() != QFileInfo(database).absolutePath())
-        throw unusable(copy, QStringLiteral("neni ve slozce databaze"));
-    file_ = Descriptor(::openat(folder_.get(), copyName_.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!file_.valid())
         throw unusable(copy, errno == ELOOP ? QStringLiteral("jeji nazev je symbolicky odkaz") : systemWords());
+    if (QFileInfo(copy).absolutePath() != QFileInfo(database).absolutePath())
+        throw unusable(copy, QStringLiteral("neni ve slozce databaze"));
     struct stat made {}, original {};
     if (::fstat(file_.get(), &made) != 0 || ::fstatat(folder_.get(), databaseName_.constData(), &original, AT_SYMLINK_NOFOLLOW) != 0)
         throw unusable(copy, systemWords());

@@ -42,7 +42,7 @@ private:
     const Descriptor folder_;
     const QByteArray databaseName_;
     const QByteArray copyName_;
-    Descriptor file_;
+    const Descriptor file_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
 };
