@@ -7,6 +7,7 @@
 #include "NightEndState.h"
 #include "TestServer.h"
 
+#include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
 
 #include <QDeadlineTimer>
