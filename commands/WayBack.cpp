@@ -264,7 +264,8 @@ private:
         }
         view_.showRestoreProgress(QString());
         QString refusal = checked.get();
-        if (failure.isEmpty() && opened_->sha256() != plan.backup.sha256)
+        // A backup that is not the file written explains a restore that failed on it too.
+        if (opened_->sha256() != plan.backup.sha256)
             refusal = notTheFileWritten(plan);
         if (!failure.isEmpty() || !refusal.isEmpty())
             removeFailedCopy(session_.settings(), restored);

@@ -5,7 +5,6 @@
 #include "update/NightProtocol.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
-#include "update/Stop.h"
 #include "update/VisibleText.h"
 #include "update/safety/UpdateClaim.h"
 #include "update/safety/OwnFile.h"
@@ -74,7 +73,7 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
         const QByteArray pdf = session.pdfMaker()(protocol.toJson(), failure);
         if (const int signal = session.stopSignal()) {
             // The command's own end was logged before the layout: this stop ends the run here.
-            session.log().WriteLog(kStoppedPrefix + signalName(signal));
+            StopRun(session, signal);
             return;
         }
         if (failure.isEmpty())

@@ -221,7 +221,7 @@ TEST_F(NightProtocol, AStopDuringTheLayoutEndsItsProcessAndIsLogged)
     }
     ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
     // The layout is held for a minute: a run that waited for it would still be running.
-    ASSERT_FALSE(program.stillRunningAfter(10000));
+    ASSERT_FALSE(program.stillRunningAfter(10000)) << program.logEntries().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
     EXPECT_EQ(program.logEntries().last(), QStringLiteral("PRERUSENO      | SIGTERM"))
         << program.logEntries().join('\n').toStdString();
