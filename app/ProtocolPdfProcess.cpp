@@ -3,13 +3,26 @@
 #include "update/VisibleText.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
 
 namespace app {
 
-update::UpdateSession::PdfMaker protocolPdfProcess()
+namespace {
+
+// How often the wait for the layout looks for a stop signal.
+constexpr int kStopLookMilliseconds = 50;
+
+} // namespace
+
+update::UpdateSession::PdfMaker protocolPdfProcess(update::StopProbe stop)
 {
-    return [](const QByteArray& json, QString& why) {
+    return [stop = std::move(stop)](const QByteArray& json, QString& why) {
+        const auto stopped = [&stop] { return stop && stop() != 0; };
+        if (stopped()) {
+            why = QStringLiteral("stopped before the layout");
+            return QByteArray();
+        }
         QProcess layout;
         layout.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--protocol-pdf")});
         if (!layout.waitForStarted(30000)) {
@@ -19,11 +32,15 @@ update::UpdateSession::PdfMaker protocolPdfProcess()
         layout.write(json);
         layout.closeWriteChannel();
         // About a millisecond per stay group; a real hotel has hundreds.
-        if (!layout.waitForFinished(600000)) {
-            layout.kill();
-            layout.waitForFinished(10000);
-            why = QStringLiteral("the layout did not end within ten minutes");
-            return QByteArray();
+        const QDeadlineTimer limit(600000);
+        while (layout.state() != QProcess::NotRunning && !layout.waitForFinished(kStopLookMilliseconds)) {
+            if (stopped() || limit.hasExpired()) {
+                why = stopped() ? QStringLiteral("stopped during the layout")
+                                : QStringLiteral("the layout did not end within ten minutes");
+                layout.kill(); // by its process id
+                layout.waitForFinished(10000);
+                return QByteArray();
+            }
         }
         if (layout.exitStatus() != QProcess::NormalExit || layout.exitCode() != 0) {
             why = update::visibleText(QString::fromLocal8Bit(layout.readAllStandardError()).trimmed());

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "update/Stop.h"
 #include "update/UpdateSession.h"
 
 namespace app {
 
 // Lays a protocol out in the program's own `--protocol-pdf` process, which loads the graphics
-// libraries that this one goes without.
-update::UpdateSession::PdfMaker protocolPdfProcess();
+// libraries that this one goes without. Once `stop` names a signal, that process is ended by its
+// id and no PDF is made.
+update::UpdateSession::PdfMaker protocolPdfProcess(update::StopProbe stop);
 
 } // namespace app

@@ -10,6 +10,7 @@
 #include "app/TerminalView.h"
 #include "app/Usage.h"
 #include "app/WindowLoader.h"
+#include "update/TestHold.h"
 #include "update/VisibleText.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,7 @@ int runAutomaticProcess(int& argc, char** argv, int option = 0,
     bool mustEndAtOnce = false;
     const int status = app::runAutomatic(
         QCoreApplication::applicationDirPath(), [](const QString& notice) { app::TerminalView::sayAsIs(notice); },
-        &app::stopSignal, option, &mustEndAtOnce, &app::endWithinTenSeconds, app::protocolPdfProcess(),
+        &app::stopSignal, option, &mustEndAtOnce, &app::endWithinTenSeconds, app::protocolPdfProcess(&app::stopSignal),
         command);
     if (mustEndAtOnce) {
         // The engine's threads would be waited for at exit: everything of this run is logged.
@@ -72,14 +73,16 @@ int runProgram(int& argc, char** argv)
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--rehearse")) {
         const QCoreApplication application(argc, argv);
         return app::runRehearseCommand(QCoreApplication::applicationDirPath(),
-                                       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(), app::protocolPdfProcess());
+                                       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(), app::protocolPdfProcess(&app::stopSignal));
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--restore")) {
         const QCoreApplication application(argc, argv);
         return app::runRestoreCommand(QCoreApplication::applicationDirPath(), QCoreApplication::arguments().mid(2));
     }
-    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol-pdf"))
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol-pdf")) {
+        update::holdForTest("layout");
         return app::runProtocolPdf(argc, argv);
+    }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol")) {
         const QCoreApplication application(argc, argv);
         return app::runProtocolCommand(QCoreApplication::applicationDirPath(),

@@ -10,15 +10,19 @@
 #include "update/Settings.h"
 #include "update/Stop.h"
 #include "update/UpdateSession.h"
+#include "update/TestHold.h"
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
 #include "update/safety/BackupHeader.h"
 #include "update/safety/BackupOrigin.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/safety/LocalBackupFile.h"
+#include "update/safety/OpenedBackup.h"
 #include "update/safety/OtherAttachments.h"
 #include "update/safety/OthersWork.h"
 #include "update/safety/OwnFile.h"
 #include "update/safety/RehearsalRestore.h"
+#include "update/safety/RestoredCopy.h"
 #include "update/safety/ServiceJob.h"
 #include "update/safety/ThisMachine.h"
 #include "update/safety/UpdateClaim.h"
@@ -28,15 +32,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <future>
-#include <cstring>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -82,11 +82,6 @@ QString freeNameBeside(const QString& file, const QString& insert,
         name = besides(file, stamped + QStringLiteral("-%1").arg(counter));
     }
     return name;
-}
-
-QString systemError(const QString& what)
-{
-    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
 
 class WayBack {
@@ -181,14 +176,26 @@ private:
             }
             if (there != std::optional<bool>(true))
                 throw Refused{QStringLiteral("zaloha %1 na serveru chybi").arg(plan.backup.file)};
-        } else if (!backupFile.isFile())
-            throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
-        if (plan.verified && backupFile.size() != plan.backup.bytes)
-            throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(backupFile.size()).arg(plan.backup.bytes)};
+        } else {
+            // The backup's folders as the night had them: whoever else may change them could put
+            // another file under the backup's name.
+            if (const QString unsafe = localBackupRefusal(plan.backup.file); !unsafe.isEmpty())
+                throw Refused{unsafe};
+            if (!backupFile.isFile())
+                throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
+            // Everything read of the backup from here on, the restore included, comes from this one opening.
+            try {
+                opened_ = std::make_shared<OpenedBackup>(plan.backup.file);
+            } catch (const std::exception& error) {
+                throw Refused{QString::fromLocal8Bit(error.what())};
+            }
+        }
+        if (plan.verified && opened_->size() != plan.backup.bytes)
+            throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(opened_->size()).arg(plan.backup.bytes)};
         if (plan.verified && plan.backup.sha256.isEmpty())
             throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
         if (plan.verified) {
-            const std::optional<QString> named = backedUpDatabase(plan.backup.file);
+            const std::optional<QString> named = opened_->database();
             if (!named || !isBackupOf(*named, plan.backup, plan.database))
                 throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
                                   .arg(plan.backup.file,
@@ -240,33 +247,47 @@ private:
             return failed(taken.why, QString());
         }
         log(kPrefix + QStringLiteral("Obnova zalohy do ") + restored);
-        // The file's SHA-256 and the others' work since the backup each take a read of their
-        // whole: they run beside the restore, and the names change only once both have passed.
-        std::future<QString> checked = std::async(std::launch::async, [this, plan] { return slowChecks(plan); });
+        // The others' work since the backup takes a read of the whole database: it runs beside
+        // the restore, which hashes the backup as it reads it; the names change only once both
+        // have passed.
+        std::future<QString> checked = std::async(std::launch::async, [this, plan] { return othersWrote(plan); });
         QString failure;
         try {
             // The restored database grows back to about the size of today's.
-            failure = restoreCopy(session_, view_, plan.backup.file, restored, databaseBytes(session_.Database1),
-                                  [this](const QString& line) { view_.showRestoreProgress(line); });
+            failure = restoreCopy(
+                session_, view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, restored,
+                databaseBytes(session_.Database1), [this](const QString& line) { view_.showRestoreProgress(line); });
         } catch (const Interrupted&) {
             checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
             throw;
         }
         view_.showRestoreProgress(QString());
-        const QString refusal = checked.get();
+        QString refusal = checked.get();
+        // A backup that is not the file written explains a restore that failed on it too.
+        if (opened_->sha256() != plan.backup.sha256)
+            refusal = notTheFileWritten(plan);
         if (!failure.isEmpty() || !refusal.isEmpty())
             removeFailedCopy(session_.settings(), restored);
         if (!refusal.isEmpty())
             throw Refused{refusal};
         if (!failure.isEmpty())
             return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure, QString());
-        if (const QString unusable = takeOverOwnerAndMode(plan.database, restored); !unusable.isEmpty())
-            return failed(unusable, restored);
+        // From here on the copy is held open: its owner, mode and names are changed through what was opened.
+        std::optional<RestoredCopy> copy;
+        try {
+            copy.emplace(plan.database, restored);
+        } catch (const std::exception& error) {
+            log(kFailedPrefix + QStringLiteral("obnovena kopie %1 zustava, jak je").arg(restored));
+            return failed(QString::fromLocal8Bit(error.what()), QString());
+        }
+        holdForTest("mode");
+        if (const QString unusable = copy->takeOverOwnerAndMode(); !unusable.isEmpty())
+            return failedWithCopy(unusable, *copy, restored);
         QString unusable;
         const std::optional<qint64> restoredNext = opens(restored, unusable);
         if (!restoredNext)
-            return failed(QStringLiteral("obnovenou databazi nelze otevrit: ") + unusable, restored);
+            return failedWithCopy(QStringLiteral("obnovenou databazi nelze otevrit: ") + unusable, *copy, restored);
 
         // From here on the names change: a stop waits for both, so the log can say where each is.
         const UpdateSession::StopsHeld held(session_);
@@ -275,24 +296,34 @@ private:
             // was restored may have work of its own by now; none may work in the database while
             // its files change under them.
             if (const QString came = othersCameMeanwhile(); !came.isEmpty()) {
-                removeFailedCopy(session_.settings(), restored);
+                copy->removeIfStillUnderItsName();
                 throw Refused{came};
             }
-            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Full); !open.isEmpty())
-                return failed(open, restored);
+            holdForTest("shutdown");
+            // A login may have committed and left since the look beside the restore: with the
+            // database shut down to this program's one attachment, nobody's work can come after
+            // the look taken now.
+            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Single); !open.isEmpty())
+                return failedWithCopy(open, *copy, restored);
+            if (const QString written = othersWrote(plan); !written.isEmpty()) {
+                bringOnline(plan.database);
+                copy->removeIfStillUnderItsName();
+                throw Refused{written};
+            }
+            if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Full); !open.isEmpty()) {
+                bringOnline(plan.database);
+                return failedWithCopy(open, *copy, restored);
+            }
         }
-        if (::renameat2(AT_FDCWD, QFile::encodeName(plan.database).constData(), AT_FDCWD,
-                        QFile::encodeName(restored).constData(), RENAME_EXCHANGE) != 0) {
-            const QString why = systemError(QStringLiteral("zamena nazvu %1 a %2").arg(plan.database, restored));
+        if (const QString notExchanged = copy->exchange(); !notExchanged.isEmpty()) {
             if (throughServer_)
                 bringOnline(plan.database);
-            return failed(why, restored);
+            return failedWithCopy(notExchanged, *copy, restored);
         }
         log(kPrefix + QStringLiteral("Databaze %1 je obnovena ze zalohy %2").arg(plan.database, plan.backup.file));
         QString kept = plan.kept;
-        if (::renameat2(AT_FDCWD, QFile::encodeName(restored).constData(), AT_FDCWD,
-                        QFile::encodeName(plan.kept).constData(), RENAME_NOREPLACE) != 0) {
-            log(kFailedPrefix + systemError(QStringLiteral("prejmenovani na %1").arg(plan.kept)));
+        if (const QString notRenamed = copy->rename(plan.kept); !notRenamed.isEmpty()) {
+            log(kFailedPrefix + notRenamed);
             kept = restored;
         }
         // The state kept beside opens as any database does.
@@ -428,9 +459,14 @@ private:
     // the file written, or others wrote into the database since it. Empty when neither.
     QString slowChecks(const WayBackPlan& plan) const
     {
-        if (plan.verified && sha256OfFile(plan.backup.file) != plan.backup.sha256)
-            return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
+        if (plan.verified && opened_->sha256() != plan.backup.sha256)
+            return notTheFileWritten(plan);
         return othersWrote(plan);
+    }
+
+    static QString notTheFileWritten(const WayBackPlan& plan)
+    {
+        return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
     }
 
     // Why the way back must not go on because others wrote into the database since the backup;
@@ -460,25 +496,6 @@ private:
             return QStringLiteral("nelze zjistit, kdo od zalohy zapisoval do databaze: ")
                 + visibleText(QString::fromLocal8Bit(error.what()));
         }
-    }
-
-    // The restored file is the hotel's database from now on: it gets the owner and the rights
-    // of the file it replaces.
-    static QString takeOverOwnerAndMode(const QString& database, const QString& restored)
-    {
-        struct stat original = {};
-        if (::stat(QFile::encodeName(database).constData(), &original) != 0)
-            return systemError(database);
-        const QByteArray path = QFile::encodeName(restored);
-        struct stat made = {};
-        if (::stat(path.constData(), &made) != 0)
-            return systemError(restored);
-        if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid)
-            && ::chown(path.constData(), original.st_uid, original.st_gid) != 0)
-            return systemError(QStringLiteral("vlastnika %1 nelze nastavit jako u %2").arg(restored, database));
-        if (::chmod(path.constData(), original.st_mode & 07777) != 0)
-            return systemError(QStringLiteral("prava %1 nelze nastavit jako u %2").arg(restored, database));
-        return {};
     }
 
     // Brings the database of that file online through its server; a refusal is logged.
@@ -526,12 +543,23 @@ private:
         return WayBackEnd::Failed;
     }
 
+    // A failure once the copy is held open: the copy goes only while its name still leads to it.
+    WayBackEnd failedWithCopy(const QString& why, const RestoredCopy& copy, const QString& restored)
+    {
+        if (!copy.removeIfStillUnderItsName())
+            log(kFailedPrefix + QStringLiteral("obnovenou kopii %1 nelze odstranit, jeji nazev uz k ni nevede nebo ji system "
+                                               "neodstrani").arg(restored));
+        return failed(why, QString());
+    }
+
     UpdateSession& session_;
     UpdateView& view_;
     const QString file_;
     const std::function<bool(const WayBackPlan&)>& confirm_;
     bool throughServer_ = false;
     bool filesHere_ = true;
+    // The backup as this program opened it, when it is read here.
+    std::shared_ptr<OpenedBackup> opened_;
     // The transactions of this program's own work since the chosen backup: [first, end).
     std::vector<std::pair<qint64, qint64>> own_;
 };

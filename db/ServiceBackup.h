@@ -118,8 +118,10 @@ public:
     using Input = std::function<std::string(std::size_t wanted)>;
     // The same from a backup that this client hands to the service piece by piece as it asks.
     // Once `stop` answers true, `input` must end the backup (an empty piece): the restore then
-    // fails as on a backup cut short, and what it made is dropped.
-    void runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop = {}) const;
+    // fails as on a backup cut short, and what it made is dropped. Its lines go to `progress`,
+    // if given.
+    void runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop = {},
+                       const ProgressLine& progress = {}) const;
 
     // Restores `backupFile` over the existing database `databaseFile`, which the service drops
     // first (gbak -rep); it may be shut down. Runs to its end. A restore that fails leaves the

@@ -105,9 +105,10 @@ void ServiceRestore::run(const std::string& backupFile, const std::string& datab
     restore(backupFile, databaseFile, progress, {}, stop);
 }
 
-void ServiceRestore::runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop) const
+void ServiceRestore::runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop,
+                                   const ProgressLine& progress) const
 {
-    restore("stdin", databaseFile, {}, input, stop);
+    restore("stdin", databaseFile, progress, input, stop);
 }
 
 void ServiceRestore::runOver(const std::string& backupFile, const std::string& databaseFile,
@@ -153,9 +154,9 @@ void ServiceRestore::restore(const std::string& backupFile, const std::string& d
         };
         // Fed from a stream, it ends by itself once its input ends, as it does after a stop.
         const auto waitForItsEnd = [] {};
-        const detail::ServiceEnd end = input
+        const detail::ServiceEnd end = input && !progress
             ? detail::followServiceOutput(service, {}, stop, waitForItsEnd, input)
-            : detail::followService(service, line, stop, waitForItsEnd);
+            : detail::followService(service, line, stop, waitForItsEnd, input);
         if (end == detail::ServiceEnd::Ended) {
             if (restoredWhole(name, login))
                 return;

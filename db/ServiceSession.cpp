@@ -207,11 +207,12 @@ ServiceEnd followServiceOutput(ServiceSession& session, const std::function<void
 }
 
 ServiceEnd followService(ServiceSession& session, const std::function<void(const std::string&)>& line,
-                         const std::function<bool()>& stop, const std::function<void()>& tryToStop)
+                         const std::function<bool()>& stop, const std::function<void()>& tryToStop,
+                         const ServiceInput& input)
 {
     ServiceLines lines(line);
     const ServiceEnd end =
-        followServiceOutput(session, [&lines](const std::string& output) { lines.add(output); }, stop, tryToStop, {});
+        followServiceOutput(session, [&lines](const std::string& output) { lines.add(output); }, stop, tryToStop, input);
     if (end == ServiceEnd::Ended || end == ServiceEnd::EndedAfterStop)
         lines.finish();
     return end;

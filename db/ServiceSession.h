@@ -69,11 +69,13 @@ ServiceEnd followServiceOutput(ServiceSession& session, const std::function<void
                                const std::function<bool()>& stop, const std::function<void()>& tryToStop,
                                const ServiceInput& input);
 
-// Follows a started service to its own end, handing on each whole line of its output to `line`.
+// Follows a started service to its own end, handing on each whole line of its output to `line`
+// and, when `input` is given, feeding the service its input as it asks.
 // Once `stop` answers true, `tryToStop` (when given) is called before every further query, and
 // the service has a few seconds to end; without `tryToStop` it is left at once. Throws the
 // FbException of a failure before any stop was asked.
 ServiceEnd followService(ServiceSession& session, const std::function<void(const std::string&)>& line,
-                         const std::function<bool()>& stop, const std::function<void()>& tryToStop);
+                         const std::function<bool()>& stop, const std::function<void()>& tryToStop,
+                         const ServiceInput& input = {});
 
 } // namespace db::detail

@@ -6,6 +6,7 @@
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
+#include "update/safety/UpdateClaim.h"
 #include "update/safety/OwnFile.h"
 
 #include <QDir>
@@ -66,8 +67,15 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
         nightProtocolDocument(session, record, check ? &*check : nullptr, rehearsalCopy, unread);
     const QString base = freeBaseName(session.programDir(), record.started());
     QString failure = replaceOwnFile(base + QStringLiteral(".txt"), protocol.text().toUtf8());
-    if (failure.isEmpty() && session.pdfMaker()) {
+    // After a stop signal the operator wants the program ended, not a PDF.
+    const int stoppedBefore = session.stopSignal();
+    if (failure.isEmpty() && session.pdfMaker() && stoppedBefore == 0) {
         const QByteArray pdf = session.pdfMaker()(protocol.toJson(), failure);
+        if (const int signal = session.stopSignal()) {
+            // The command's own end was logged before the layout: this stop ends the run here.
+            StopRun(session, signal);
+            return;
+        }
         if (failure.isEmpty())
             failure = pdf.startsWith("%PDF-") ? replaceOwnFile(base + QStringLiteral(".pdf"), pdf)
                                               : QString::fromUtf8("PDF se nevytvořilo");

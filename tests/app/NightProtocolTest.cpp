@@ -8,12 +8,17 @@
 #include "db/ResultSet.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
+#include <cerrno>
 #include <map>
+
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -196,6 +201,34 @@ TEST_F(RehearsalProtocol, MarksEveryPageAsARehearsalAndListsTheFailedStatement)
     // The signatures close the document, after every figure they sign.
     EXPECT_TRUE(pages.back().contains(QString::fromUtf8("Převzal (účetní): ")) && pages.back().contains(QStringLiteral("Datum:")))
         << pages.back().toStdString();
+}
+
+// A stop while the protocol's PDF is laid out ends the layout's process at once, and the run log
+// says the run was stopped.
+TEST_F(NightProtocol, AStopDuringTheLayoutEndsItsProcessAndIsLogged)
+{
+    const QString hold = QDir(program.directory()).filePath(QStringLiteral("layout-hold"));
+    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("layout=") + hold);
+    program.start({QStringLiteral("--update"), QStringLiteral("c")});
+    const QDeadlineTimer limit(120000);
+    QByteArray layoutId;
+    while (layoutId.isEmpty()) {
+        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
+        QThread::msleep(5);
+        QFile marker(hold);
+        if (marker.open(QIODevice::ReadOnly))
+            layoutId = marker.readAll();
+    }
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    // The layout is held for a minute: a run that waited for it would still be running.
+    ASSERT_FALSE(program.stillRunningAfter(10000)) << program.logEntries().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
+    EXPECT_EQ(program.logEntries().last(), QStringLiteral("PRERUSENO      | SIGTERM"))
+        << program.logEntries().join('\n').toStdString();
+    const pid_t layout = static_cast<pid_t>(layoutId.toLongLong());
+    ASSERT_GT(layout, 0);
+    EXPECT_TRUE(::kill(layout, 0) != 0 && errno == ESRCH) << "the layout process " << layout << " still runs";
+    QFile::remove(hold);
 }
 
 } // namespace

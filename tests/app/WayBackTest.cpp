@@ -197,6 +197,56 @@ TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
     }
 }
 
+// The backup's folder made writable by others after the night: anyone could have put another
+// file under the backup's name, so the way back refuses and changes nothing.
+TEST_F(WayBack, ABackupFolderOthersMayChangeRefusesIt)
+{
+    std::filesystem::permissions(database.directory(), std::filesystem::perms::others_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("smi zapisovat i jini uzivatele"))) << program.standardError().toStdString();
+    expectSame(endStateOf(database.path()), after);
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
+                    .isEmpty());
+}
+
+// The restored copy's name swapped for a link to another file at the moment the program sets the
+// copy's owner and mode: that file keeps its mode and content, and the database stays as it is.
+TEST_F(WayBack, ACopyNameSwappedForALinkLeavesTheLinkedFileAlone)
+{
+    const QDir folder(QString::fromStdString(database.directory().string()));
+    const QString target = folder.filePath(QStringLiteral("only-its-owner.bin"));
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("tajne") == 5);
+    }
+    using std::filesystem::perms;
+    std::filesystem::permissions(target.toStdString(), perms::owner_read | perms::owner_write);
+    // A mode the database has and the linked file has not: set through the link, it would show.
+    std::filesystem::permissions(database.path(), perms::owner_read | perms::owner_write | perms::group_read);
+    const QString hold = folder.filePath(QStringLiteral("hold"));
+    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("mode=") + hold);
+    program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
+    const QDeadlineTimer limit(120000);
+    while (!QFile::exists(hold)) {
+        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
+        QThread::msleep(5);
+    }
+    const QStringList copies = folder.entryList({QStringLiteral("hotel-navrat-*.fdb")}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1);
+    ASSERT_TRUE(QFile::rename(folder.filePath(copies.front()), folder.filePath(QStringLiteral("moved.fdb"))));
+    ASSERT_TRUE(QFile::link(target, folder.filePath(copies.front())));
+    ASSERT_TRUE(QFile::remove(hold));
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 2) << program.standardError().toStdString();
+    EXPECT_EQ(std::filesystem::status(target.toStdString()).permissions(), perms::owner_read | perms::owner_write);
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("tajne"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(database.path())));
+    expectSame(endStateOf(database.path()), after);
+}
+
 // The embedded engine lets one program at a time open the database: one that has it open keeps
 // the way back out.
 TEST_F(WayBack, AnotherProgramWithTheDatabaseOpenRefusesIt)

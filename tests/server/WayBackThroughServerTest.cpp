@@ -7,11 +7,14 @@
 #include "NightEndState.h"
 #include "TestServer.h"
 
+#include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <signal.h>
 #include <unistd.h>
@@ -88,6 +91,43 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
         if (throughAlias)
             std::filesystem::remove_all(folder);
     }
+}
+
+// A login that commits and leaves just before the database is shut down for the exchange: its
+// work is found then, the way back refuses, and the work stays in the database.
+TEST(WayBackThroughServer, ALoginThatCommitsJustBeforeTheShutdownRefusesItAndItsWorkStays)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const std::string backup = (database.directory() / "hotel.fbk").string();
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
+    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+    const QString hold = QString::fromStdString((database.directory() / "hold").string());
+    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("shutdown=") + hold);
+    program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
+    const QDeadlineTimer limit(120000);
+    while (!QFile::exists(hold)) {
+        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
+        QThread::msleep(5);
+    }
+    {
+        db::Connection other;
+        server::connect(other, database.path());
+        other.execute("update QVT_KONFIG set HODNOTACZ = 'zmena jineho' where ITEM = (select min(ITEM) from QVT_KONFIG)");
+        other.close();
+    }
+    ASSERT_TRUE(QFile::remove(hold));
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("QVT_KONFIG"))) << program.standardError().toStdString();
+    db::Connection check;
+    server::connect(check, database.path());
+    EXPECT_EQ(check.selectFirst("select HODNOTACZ from QVT_KONFIG where ITEM = (select min(ITEM) from QVT_KONFIG)").text(0),
+              "zmena jineho");
+    EXPECT_EQ(check.selectFirst("select MON$SHUTDOWN_MODE from MON$DATABASE").text(0), "0");
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
+                    .isEmpty());
 }
 
 // The program runs as nobody: the server's folder is closed to it, as on a server whose files

@@ -12,16 +12,11 @@ namespace {
 constexpr char kBackupRecord = 0;
 constexpr unsigned char kFormat = 2;
 constexpr unsigned char kDatabaseFile = 7;
-constexpr qint64 kHeaderBytes = 1024;
 
 } // namespace
 
-std::optional<QString> backedUpDatabase(const QString& backupFile)
+std::optional<QString> backedUpDatabaseIn(const QByteArray& head)
 {
-    QFile file(backupFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.read(kHeaderBytes);
     if (head.isEmpty() || head[0] != kBackupRecord)
         return std::nullopt;
     bool formatSeen = false;

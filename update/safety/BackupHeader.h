@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -8,9 +9,11 @@ namespace update {
 
 // What a backup file on this machine tells of itself.
 
-// The database a backup file was made of, as its header names it (the path its engine opened);
-// nothing when the file cannot be read or does not start as a backup of this engine's kind.
-std::optional<QString> backedUpDatabase(const QString& backupFile);
+// The database a backup was made of, as the header in its first bytes names it (the path its
+// engine opened; kBackupHeaderBytes of them suffice); nothing when they do not start as a backup
+// of this engine's kind.
+std::optional<QString> backedUpDatabaseIn(const QByteArray& head);
+inline constexpr qint64 kBackupHeaderBytes = 1024;
 
 // The SHA-256 of a file this machine can read, in hexadecimal; empty when it cannot be read.
 QString sha256OfFile(const QString& path);

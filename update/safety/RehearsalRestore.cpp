@@ -104,8 +104,15 @@ bool streamsBackupIntoCopy(const ConnectionSettings& settings)
     return db::serviceTargetOf(settings.alias.toStdString()).host.empty();
 }
 
-QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                    qint64 copyBytes, const std::function<void(const QString&)>& show)
+namespace {
+
+// The restore's call of its service, on the worker thread: progress lines (none asked for when
+// empty) and the stop.
+using RestoreCall = std::function<void(const db::ServiceRestore&, const std::string& copy,
+                                       const db::ServiceBackup::ProgressLine&, const db::ServiceBackup::StopRequested&)>;
+
+QString restoreCopyBy(UpdateSession& production, UpdateView& view, const RestoreCall& call, const QString& copy,
+                      qint64 copyBytes, const std::function<void(const QString&)>& show)
 {
     const ConnectionSettings settings = production.settings();
     const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
@@ -117,8 +124,8 @@ QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& 
     clock.start();
     view.showPhaseProgress(progress);
     const ServiceOutcome outcome = runKeepingWindowAlive(
-        [service, from = backup.toStdString(), to = copy.toStdString()](const auto& lines, const auto& stop) {
-            service.run(from, to, lines, stop);
+        [service, call, to = copy.toStdString()](const auto& lines, const auto& stop) {
+            call(service, to, lines, stop);
             return std::optional<std::uint64_t>();
         },
         embedded ? copy : QString(), [&show](const QString& line) { show(QStringLiteral("obnova: ") + line); },
@@ -136,6 +143,31 @@ QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& 
     progress.finished = true;
     view.showPhaseProgress(progress);
     return {};
+}
+
+} // namespace
+
+QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
+                    qint64 copyBytes, const std::function<void(const QString&)>& show)
+{
+    return restoreCopyBy(
+        production, view,
+        [from = backup.toStdString()](const db::ServiceRestore& service, const std::string& to, const auto& lines,
+                                      const auto& stop) { service.run(from, to, lines, stop); },
+        copy, copyBytes, show);
+}
+
+QString restoreCopy(UpdateSession& production, UpdateView& view, const BackupPieces& backup, const QString& copy,
+                    qint64 copyBytes, const std::function<void(const QString&)>& show)
+{
+    return restoreCopyBy(
+        production, view,
+        [backup](const db::ServiceRestore& service, const std::string& to, const auto& lines, const auto& stop) {
+            // A stop ends the service's input, which is how a streamed restore is ended.
+            service.runFromStream(
+                to, [&](std::size_t wanted) { return stop && stop() ? std::string() : backup(wanted); }, stop, lines);
+        },
+        copy, copyBytes, show);
 }
 
 QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalReport& report, const QString& copy,

@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <functional>
+#include <string>
 
 namespace update {
 
@@ -27,6 +29,12 @@ bool streamsBackupIntoCopy(const ConnectionSettings& settings);
 // grows back to (0: unknown). The server's progress lines go to `show`. An empty text when it
 // succeeded, else why not; Interrupted on a stop signal, the unfinished copy removed first.
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
+                    qint64 copyBytes, const std::function<void(const QString&)>& show);
+
+// The next piece of a backup that this program reads itself, at most `wanted` bytes; empty at its end.
+using BackupPieces = std::function<std::string(std::size_t wanted)>;
+// The same from a backup this program hands the restore piece by piece (from a file it opened).
+QString restoreCopy(UpdateSession& production, UpdateView& view, const BackupPieces& backup, const QString& copy,
                     qint64 copyBytes, const std::function<void(const QString&)>& show);
 
 // After a restore that failed or was stopped: the copy it made goes, dropped by its engine or,
