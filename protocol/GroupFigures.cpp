@@ -16,8 +16,9 @@ namespace {
 // Well under the engine's limit of 1500 values in one IN list.
 constexpr std::size_t kGroupsPerQuery = 500;
 
-// The marker the closing writes into the system information of a balance it carries over.
-constexpr const char* kCarryOver = "'%#D1014(%'";
+// The closing's and the trigger's own items (a balance carried over, a deposit re-rated) carry
+// this in their system information: they move money between accounts and rates, they sell nothing.
+constexpr const char* kCarryOver = "'%DPH 2011/2012 #%'";
 
 void fillSome(db::Connection& connection, std::vector<ProtocolGroup*>& some, const std::optional<PostingMarks>& marks)
 {

@@ -230,7 +230,7 @@ ProtocolSection postedSection(const NightProtocol& record)
     posted.columns = {QString::fromUtf8("Skupina")};
     for (const int rate : rates)
         posted.columns.append(QString::fromUtf8("Zaúčtováno %1 %").arg(rate));
-    posted.columns += {QString::fromUtf8("Zaúčtováno celkem"), QString::fromUtf8("Převody zůstatků (položky)"),
+    posted.columns += {QString::fromUtf8("Zaúčtováno celkem"), QString::fromUtf8("Převody a přeúčtování záloh (položky)"),
                        QString::fromUtf8("Pokladní deník: uzavřené účty"), QString::fromUtf8("Pokladní deník: nové účty")};
     for (int column = 0; column < posted.columns.size(); ++column)
         posted.rightAligned.append(column);
@@ -266,8 +266,8 @@ ProtocolSection postedSection(const NightProtocol& record)
     }
     posted.notes.append(QString::fromUtf8(
         "Zaúčtováno: položky, které krok 7 zapsal na účty klienta skupiny (ubytování, kurzové rozdíly), podle sazby "
-        "DPH; jsou to tržby noci. Převody zůstatků: položky, kterými uzavření převedlo zůstatek (zálohu) na nový účet "
-        "klienta; nejsou tržbou. Pokladní deník: řádky, které zapsalo uzavření, na uzavřených účtech (převod zůstatku) "
+        "DPH; jsou to tržby noci. Převody a přeúčtování záloh: položky „DPH 2011/2012“, kterými uzavření převedlo "
+        "zůstatek (zálohu) na nový účet klienta a trigger přeúčtoval zálohy mezi sazbami; nejsou tržbou. Pokladní deník: řádky, které zapsalo uzavření, na uzavřených účtech (převod zůstatku) "
         "a na nových účtech (jeho protějšek); jejich součet je nula."));
     if (unknown)
         posted.notes.append(QString::fromUtf8("Co krok 7 zaúčtoval, nelze u některých skupin zjistit: databáze "

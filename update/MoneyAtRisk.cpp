@@ -31,22 +31,23 @@ std::vector<LineAtRisk> read(db::Connection& connection, const char* sql)
 
 std::vector<LineAtRisk> linesNoPostingReaches(db::Connection& connection)
 {
+    // P ends on 31.12.2011 and Q, its 2012 part, holds a copy of one of P's lines across the date.
     return read(connection,
-                "select CisloSkupiny, CisloRezervace, ID, Mena, Cena * Pocet * (NightsBefore + NightsAfter) from ("
-                "select R.CisloSkupiny, R.CisloRezervace, L.ID, L.Mena, L.Cena, coalesce(L.Pocet, 1) as Pocet, "
-                "maxvalue(0, cast(minvalue(L.DatumDO, R.DatumPrijezd) - maxvalue(L.DatumOD, coalesce(L.MarkovanoDo, "
-                "L.DatumOD)) as integer)) as NightsBefore, "
-                "maxvalue(0, cast(L.DatumDO - maxvalue(L.DatumOD, coalesce(L.MarkovanoDo, L.DatumOD), R.DatumOdjezd) "
-                "as integer)) as NightsAfter "
-                "from rec_mm_rezervace R join rec_mm_rezdet L on L.CisloRezervace = R.CisloRezervace "
-                "where (R.Status is null or R.Status <> 8) "
-                "and (R.DatumOdjezd = '31.12.2011' or R.DatumPrijezd = '31.12.2011') "
-                "and (L.MarkovanoDo is null or L.MarkovanoDo < L.DatumDO) "
-                "and (L.DatumDO > R.DatumOdjezd or L.DatumOD < R.DatumPrijezd) "
-                "and not exists (select 1 from rec_mm_rezervace Q join rec_mm_rezdet QL on QL.CisloRezervace = "
-                "Q.CisloRezervace where Q.CisloSkupiny = R.CisloSkupiny and Q.CisloRezervace <> R.CisloRezervace "
-                "and QL.CisloSluzby = L.CisloSluzby and QL.DatumOD = L.DatumOD and QL.DatumDO = L.DatumDO)"
-                ") where NightsBefore + NightsAfter > 0 order by 1, 2, 3");
+                "select CisloSkupiny, CisloRezervace, ID, Mena, max(Cena * Pocet * Noci) from ("
+                "select P.CisloSkupiny, P.CisloRezervace, L.ID, L.Mena, L.Cena, coalesce(L.Pocet, 1) as Pocet, "
+                "cast(minvalue(L.DatumDO, Q.DatumOdjezd) - maxvalue(L.DatumOD, coalesce(L.MarkovanoDo, L.DatumOD), "
+                "P.DatumOdjezd) as integer) as Noci "
+                "from rec_mm_rezervace P join rec_mm_rezdet L on L.CisloRezervace = P.CisloRezervace "
+                "join rec_mm_rezervace Q on Q.CisloSkupiny = P.CisloSkupiny and Q.DatumPrijezd = '31.12.2011' and "
+                "Q.CisloRezervace <> P.CisloRezervace and (Q.Status is null or Q.Status <> 8) "
+                "where P.DatumOdjezd = '31.12.2011' and (P.Status is null or P.Status <> 8) "
+                "and L.DatumDO > '31.12.2011' and (L.MarkovanoDo is null or L.MarkovanoDo < L.DatumDO) "
+                "and exists (select 1 from rec_mm_rezdet PL join rec_mm_rezdet QL on QL.CisloSluzby = PL.CisloSluzby "
+                "and QL.DatumOD = PL.DatumOD and QL.DatumDO = PL.DatumDO where PL.CisloRezervace = P.CisloRezervace and "
+                "QL.CisloRezervace = Q.CisloRezervace and PL.DatumOD < '31.12.2011' and PL.DatumDO > '31.12.2011') "
+                "and not exists (select 1 from rec_mm_rezdet QL where QL.CisloRezervace = Q.CisloRezervace and "
+                "QL.CisloSluzby = L.CisloSluzby and QL.DatumOD = L.DatumOD and QL.DatumDO = L.DatumDO)"
+                ") where Noci > 0 group by 1, 2, 3, 4 order by 1, 2, 3");
 }
 
 std::vector<LineAtRisk> chargesOfCancelledStays(db::Connection& connection)
@@ -58,16 +59,6 @@ std::vector<LineAtRisk> chargesOfCancelledStays(db::Connection& connection)
         "from rec_mm_rezervace R join rec_mm_rezdet L on L.CisloRezervace = R.CisloRezervace "
         "where R.Status = 8 and R.DatumPrijezd <= '31.12.2011' and R.DatumOdjezd >= '31.12.2011' "
         "and L.MarkovanoDo > maxvalue(L.DatumOD, R.DatumPrijezd) "
-        "union all "
-        "select P.CisloSkupiny, P.CisloRezervace, L.ID, L.Mena, L.Cena * coalesce(L.Pocet, 1) * "
-        "maxvalue(0, cast(minvalue(L.DatumDO, P.DatumOdjezd) - maxvalue(L.DatumOD, P.DatumPrijezd) as integer)) "
-        "from rec_mm_rezervace P join rec_mm_rezdet L on L.CisloRezervace = P.CisloRezervace "
-        "where (P.Status is null or P.Status <> 8) and P.DatumOdjezd = '31.12.2011' "
-        "and exists (select 1 from rec_mm_rezdet PL join rec_mm_rezdet QL on QL.CisloSluzby = PL.CisloSluzby and "
-        "QL.DatumOD = PL.DatumOD and QL.DatumDO = PL.DatumDO join rec_mm_rezervace Q on Q.CisloRezervace = "
-        "QL.CisloRezervace where PL.CisloRezervace = P.CisloRezervace and Q.CisloSkupiny = P.CisloSkupiny and "
-        "Q.Status = 8 and Q.DatumPrijezd = '31.12.2011' and PL.DatumOD < '31.12.2011' and PL.DatumDO > "
-        "'31.12.2011') "
         "order by 1, 2, 3");
 }
 

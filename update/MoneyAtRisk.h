@@ -21,16 +21,14 @@ struct LineAtRisk {
     QString currency;
 };
 
-// Nights of lines of a stay that is not cancelled, around 31.12.2011, lying outside their
-// reservation's dates uncharged and held by no copy in another reservation of the group: no
-// posting will ever charge them (a split that left lines wholly after the date, or a line with a
-// negative link across it, on the part that ends there). Throws db::EngineError.
+// Nights from 31.12.2011 on of a stay that goes on in a 2012 part, held by lines left on the part
+// that ends on 31.12.2011 (lines wholly after the date, or with a negative link across it, as a
+// split made by an older text left them), uncharged and copied to no 2012 part: no posting will
+// ever charge them. Throws db::EngineError.
 std::vector<LineAtRisk> linesNoPostingReaches(db::Connection& connection);
 
-// Nights charged, or left to be charged, for a cancelled reservation over 31.12.2011: lines of a
-// cancelled reservation marked as charged, and the nights of a part ending on 31.12.2011 whose
-// 2012 part is cancelled (a split made before cancelled stays were left alone gave it another
-// status). Throws db::EngineError.
+// Nights charged for a cancelled reservation over 31.12.2011: its lines marked as charged.
+// Throws db::EngineError.
 std::vector<LineAtRisk> chargesOfCancelledStays(db::Connection& connection);
 
 // 2012 parts holding a copy, not charged as far, of a line that was charged beyond 31.12.2011

@@ -36,7 +36,7 @@ struct PostingMarks {
 // What the client's accounts received during the command, in hundredths of the home currency.
 struct GroupPosting {
     std::map<int, qint64> salesByRate; // account items other than carry-overs, by their rate
-    qint64 carriedOver = 0;            // carry-over items: balances (deposits) moved between accounts
+    qint64 carriedOver = 0;            // the update's own items: balances carried over, deposits re-rated
     qint64 journalClosed = 0;          // cash-journal rows the closing wrote on the accounts it closed
     qint64 journalOpen = 0;            // and on the accounts the balances went to
 };

@@ -41,17 +41,13 @@ const QString kRepair = QStringLiteral(
     "and M.DatumOD >= '31.12.2011'); "
     "update rec_mm_rezdet set CisloRezervace = :Q, DPH = iif(DPH = 10 and MarkovanoDo is null, 14, DPH) where "
     "CisloRezervace = :P and DatumOD >= '31.12.2011'; "
-    "update rec_mm_rezervace set Status = 8 where CisloRezervace = :P and Status <> 8 and exists (select 1 from "
-    "rec_mm_rezervace where CisloRezervace = :Q and Status = 8) and not exists (select 1 from rec_mm_rezdet where "
-    "CisloRezervace = :P and MarkovanoDo is not null); "
     "end end");
 
 // Whether the check finds anything such a split left; read without the run log.
 bool olderSplitsLeftSomething(UpdateSession& session)
 {
     try {
-        return !linesNoPostingReaches(session.Database1).empty() || !copiesOfChargedLines(session.Database1).empty()
-            || !chargesOfCancelledStays(session.Database1).empty();
+        return !linesNoPostingReaches(session.Database1).empty() || !copiesOfChargedLines(session.Database1).empty();
     } catch (const db::EngineError&) {
         return true; // the statement itself will say what the database refuses
     }

@@ -8,6 +8,7 @@
 #include "db/ResultSet.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -106,8 +107,10 @@ TEST(NightMoney, EveryClientIsChargedWhatItsStaysAreWorthWhateverTheOption)
         const Money worth = worthOfStays(connection);
         connection.close();
         ASSERT_GT(worth.size(), 4u);
+        // Not group 502: its cancelled reservation was split and given another status, which no
+        // later run can tell from a stay whose 2012 part was cancelled afterwards.
         if (night.splitByOlderTextFirst)
-            splitByOlderText(database, {"501", "502", "503", "507"});
+            splitByOlderText(database, {"501", "503", "507"});
 
         InstalledProgram program;
         program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n");
@@ -129,8 +132,7 @@ TEST(NightMoney, EveryClientIsChargedWhatItsStaysAreWorthWhateverTheOption)
 }
 
 // A database whose stays were split by the older text: the check names every line no posting
-// will reach, every charge of a cancelled stay and every copy of a line charged in advance, each
-// with its amount.
+// will reach and every copy of a line charged in advance, each with its amount.
 TEST(NightMoney, TheCheckNamesWhatAnOlderSplitLeftWithItsAmounts)
 {
     const FreshDatabase database(HotelData::Demo);
@@ -139,15 +141,15 @@ TEST(NightMoney, TheCheckNamesWhatAnOlderSplitLeftWithItsAmounts)
     program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n");
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 1);
     const QString report = program.standardOutput();
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("7 Uctovani zrusenych rezervaci +0 "))))
+        << "charges of a cancelled reservation are read from its own lines";
     const struct {
         const char* item;
         const char* named;
     } expected[] = {
         // The city tax's 2012 nights (negative link), the extra bed and the half board wholly in 2012.
-        {"7 Radky mimo data pobytu, nikdy neuctovane",
+        {"7 Noci od 31.12.2011 na 1. dilu, neuctovane",
          "ZBYVA: 501/1001/2003 90,00 CZK; 501/1001/2004 800,00 CZK; 502/1003/2009 2 100,00 CZK; celkem 2 990,00 CZK"},
-        // Reservation 1011 was cancelled; its 2011 part now counts as a stay.
-        {"7 Uctovani zrusenych rezervaci", "ZBYVA: 502/1011/2022 3 600,00 CZK; celkem 3 600,00 CZK"},
         // Parking charged up to 2.1.2012, copied uncharged: 31.12. and 1.1. twice.
         {"7 Pobyty od 31.12.2011 s kopii uctovaneho radku", "pozor (nepocita se): 501/"},
     };

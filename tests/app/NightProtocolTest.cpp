@@ -143,15 +143,15 @@ TEST_F(NightProtocol, WhatTheNightPostedAddsUpToTheDatabasesSums)
         + std::to_string(lastItem);
     const std::string rows = " from REC_POKLDENIK P join REC_CHECKHEAD H on H.CisloUctu = P.CisloUctu where P.ID > "
         + std::to_string(lastRow);
-    const std::string itemsByRate = "cast(coalesce(sum(iif(D.SysInfo not like '%#D1014(%' and D.DPH = %1, D.Trzba, 0)), 0) * 100 as integer)";
+    const std::string itemsByRate = "cast(coalesce(sum(iif(D.SysInfo not like '%DPH 2011/2012 #%' and D.DPH = %1, D.Trzba, 0)), 0) * 100 as integer)";
     const auto expected = [&](const std::string& client) {
         std::vector<qint64> values;
         const std::string only = client.empty() ? "" : " and H.CisloKlienta = " + client;
         for (const char* rate : {"0", "10", "14", "20"})
             values.push_back(count("select " + QString::fromStdString(itemsByRate).arg(QLatin1String(rate)).toStdString()
                                    + items + only));
-        values.push_back(count("select cast(coalesce(sum(iif(D.SysInfo not like '%#D1014(%', D.Trzba, 0)), 0) * 100 as integer)" + items + only));
-        values.push_back(count("select cast(coalesce(sum(iif(D.SysInfo like '%#D1014(%', D.Trzba, 0)), 0) * 100 as integer)" + items + only));
+        values.push_back(count("select cast(coalesce(sum(iif(D.SysInfo not like '%DPH 2011/2012 #%', D.Trzba, 0)), 0) * 100 as integer)" + items + only));
+        values.push_back(count("select cast(coalesce(sum(iif(D.SysInfo like '%DPH 2011/2012 #%', D.Trzba, 0)), 0) * 100 as integer)" + items + only));
         values.push_back(count("select cast(coalesce(sum(iif(H.Status = 2, P.Castka, 0)), 0) * 100 as integer)" + rows + only));
         values.push_back(count("select cast(coalesce(sum(iif(H.Status = 2, 0, P.Castka)), 0) * 100 as integer)" + rows + only));
         return values;

@@ -158,7 +158,7 @@ ReadinessItem linesAtRisk(const QString& what, bool counted, const std::function
 std::vector<std::function<ReadinessItem()>> moneyItems(db::Connection& connection)
 {
     return {[&] {
-                return linesAtRisk(QStringLiteral("7 Radky mimo data pobytu, nikdy neuctovane"), true,
+                return linesAtRisk(QStringLiteral("7 Noci od 31.12.2011 na 1. dilu, neuctovane"), true,
                                    [&] { return linesNoPostingReaches(connection); });
             },
             [&] {
