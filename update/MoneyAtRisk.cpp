@@ -43,8 +43,9 @@ std::vector<LineAtRisk> linesNoPostingReaches(db::Connection& connection)
                 "where P.DatumOdjezd = '31.12.2011' and (P.Status is null or P.Status <> 8) "
                 "and L.DatumDO > '31.12.2011' and (L.MarkovanoDo is null or L.MarkovanoDo < L.DatumDO) "
                 "and exists (select 1 from rec_mm_rezdet PL join rec_mm_rezdet QL on QL.CisloSluzby = PL.CisloSluzby "
-                "and QL.DatumOD = PL.DatumOD and QL.DatumDO = PL.DatumDO where PL.CisloRezervace = P.CisloRezervace and "
-                "QL.CisloRezervace = Q.CisloRezervace and PL.DatumOD < '31.12.2011' and PL.DatumDO > '31.12.2011') "
+                "and QL.DatumOD = PL.DatumOD and QL.DatumDO = PL.DatumDO where PL.CisloRezervace = P.CisloRezervace "
+                "and QL.CisloRezervace = Q.CisloRezervace and PL.DatumOD < '31.12.2011' and PL.DatumDO > "
+                "'31.12.2011') "
                 "and not exists (select 1 from rec_mm_rezdet QL where QL.CisloRezervace = Q.CisloRezervace and "
                 "QL.CisloSluzby = L.CisloSluzby and QL.DatumOD = L.DatumOD and QL.DatumDO = L.DatumDO)"
                 ") where Noci > 0 group by 1, 2, 3, 4 order by 1, 2, 3");

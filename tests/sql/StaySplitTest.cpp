@@ -268,6 +268,27 @@ TEST_F(StaySplit, LinkedLineWhoseMainLineEndsBeforeTheDatePointsToTheDrawnMainId
     EXPECT_EQ(integer("select count(*) from REC_MM_REZDET where ID = " + std::to_string(mainId)), 0);
 }
 
+// Two main lines across the date (a room and a second bed, say): each copy takes an ID of its
+// own, the first the one drawn first, and its lines follow it; the split no longer fails on them.
+TEST_F(StaySplit, EachMainLineAcrossTheDateGetsACopyOfItsOwnWithItsLines)
+{
+    addReservation(1, kGroup, 11, 1, "28.12.2011", "3.1.2012");
+    addLine(10, 1, "28.12.2011", "3.1.2012", "0", 14);
+    addLine(20, 1, "28.12.2011", "3.1.2012", "null", 14);
+    addLine(11, 1, "28.12.2011", "3.1.2012", "10", 14);
+    addLine(21, 1, "29.12.2011", "2.1.2012", "20", 14);
+    addLine(22, 1, "1.1.2012", "3.1.2012", "20", 14); // wholly after, its main line copied
+    const std::int64_t mainId = generator("REC_MM_RezDet") + 1;
+    ASSERT_TRUE(split(kGroup));
+
+    const std::string second = std::to_string(secondPartOf(1));
+    // Each main copy with its own lines, by the period they were given.
+    EXPECT_EQ(dump("select iif(m.ID = " + std::to_string(mainId) + ", 'first', 'own'), m.DatumOD, l.DatumOD from "
+                   "REC_MM_REZDET m join REC_MM_REZDET l on l.Link = m.ID where m.CisloRezervace = " + second + " and l.CisloRezervace = "
+                   + second + " and (m.Link = 0 or m.Link is null) order by 1, 3"),
+              "first|28.12.2011|28.12.2011|\nown|28.12.2011|29.12.2011|\nown|28.12.2011|1.1.2012|\n");
+}
+
 TEST_F(StaySplit, EachSplitReservationGetsItsOwnMainLine)
 {
     addReservation(1, kGroup, 11, 1, "28.12.2011", "3.1.2012");
