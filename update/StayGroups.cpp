@@ -117,13 +117,26 @@ std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option)
     return inGroupOrder(groups);
 }
 
+std::set<qint64> groupsWithNightsLeft(db::Connection& connection)
+{
+    std::set<qint64> groups;
+    for (db::ResultSet rows = connection.select(
+             "select distinct R.CisloSkupiny from rec_mm_rezervace R join rec_mm_rezdet L on L.CisloRezervace = "
+             "R.CisloRezervace where R.DatumPrijezd < '31.12.2011' and R.DatumOdjezd > '31.12.2011' and (R.Status is "
+             "null or R.Status <> 8) and L.DatumOD < R.DatumOdjezd and L.DatumDO > R.DatumPrijezd and (L.MarkovanoDo "
+             "is null or L.MarkovanoDo < minvalue(L.DatumDO, R.DatumOdjezd))");
+         !rows.eof(); rows.next())
+        if (!rows.isNull(0))
+            groups.insert(rows.integer(0));
+    return groups;
+}
+
 std::vector<StayGroup> groupsLeft(db::Connection& connection, std::optional<int> option)
 {
     std::map<qint64, GroupState> groups;
     if (option && *option > 0) {
-        for (db::ResultSet inHouse = connection.select(kStayQuery.toStdString()); !inHouse.eof(); inHouse.next())
-            if (const std::optional<std::int64_t> group = db::parseWholeNumber(inHouse.text(0)))
-                groups.try_emplace(*group, GroupState::InHouse);
+        for (const qint64 group : groupsWithNightsLeft(connection))
+            groups.try_emplace(group, GroupState::InHouse);
         for (const StayGroup& group : unfinishedGroups(connection, *option))
             groups.try_emplace(group.group, group.state);
     } else {

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace db {
@@ -38,6 +39,12 @@ struct StayGroup {
 //   items name their user, in REC_CHECKDTL.USR).
 // Throws db::EngineError when the database refuses to tell.
 std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option);
+
+// The groups with a stay across 31.12.2011, not cancelled, that still has nights to charge within
+// its dates: the stay query's groups, less those whose every night is charged already (a line
+// lying outside its stay's dates keeps them in that query for ever), and with those it misses (a
+// stay whose lines are all charged in part, or without a status). Throws db::EngineError.
+std::set<qint64> groupsWithNightsLeft(db::Connection& connection);
 
 // What the check counts as left: with the option step 7 last ran with (b to d), the groups in
 // house and those it must still finish; otherwise the groups whose posting left the account open,

@@ -139,14 +139,24 @@ private:
         groups.open();
         std::vector<Pending> work;
         std::set<qint64> inHouse;
+        std::set<qint64> nightsLeft = groupsWithNightsLeft(session_.Database1);
         for (; !groups.eof(); groups.next()) {
             const QString text = QString::fromStdString(groups.fieldText("CisloSkupiny"));
             const std::optional<qint64> number = wholeNumber(text);
+            if (number && !nightsLeft.count(*number)) {
+                // Splitting or closing it again would charge nothing and close its 2012 account.
+                log(kGroupPrefix + QStringLiteral("Skupina %1: v datech pobytu nema co uctovat, preskakuje se").arg(text));
+                continue;
+            }
             work.push_back({text, number ? std::optional<StayGroup>({*number, GroupState::InHouse}) : std::nullopt});
             if (number)
                 inHouse.insert(*number);
         }
         groups.close();
+        // What the stay query misses: stays charged only in part, or without a status.
+        for (const qint64 group : nightsLeft)
+            if (inHouse.insert(group).second)
+                work.push_back({QString::number(group), StayGroup{group, GroupState::InHouse}});
         for (const StayGroup& group : unfinished)
             if (!inHouse.count(group.group))
                 work.push_back({QString::number(group.group), group});

@@ -3,6 +3,7 @@
 
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
+#include "RowDump.h"
 
 #include "db/Connection.h"
 #include "db/ResultSet.h"
@@ -128,6 +129,56 @@ TEST(NightMoney, EveryClientIsChargedWhatItsStaysAreWorthWhateverTheOption)
         }
         for (const auto& [client, amount] : after)
             EXPECT_TRUE(worth.contains(client) || std::abs(amount) < 0.005) << client << " charged " << amount;
+    }
+}
+
+// Stays the stay query leaves out (one without a status, one charged in part only) and one it
+// keeps for ever (a line lying after the stay's end): each handled once, its money right.
+TEST(NightMoney, StaysTheStayQueryMissesOrKeepsForEverAreHandledOnce)
+{
+    const struct {
+        const char* name;
+        std::vector<QStringList> commands;
+    } nights[] = {
+        {"c", {{"--update", "c"}}},
+        {"d, then step 7 with d again", {{"--update", "d"}, {"--step7", "d"}}},
+    };
+    for (const auto& night : nights) {
+        SCOPED_TRACE(night.name);
+        const FreshDatabase database(HotelData::Demo);
+        db::Connection connection;
+        pointAt(connection, database);
+        for (const char* client : {"510", "511", "512"})
+            connection.execute(std::string("insert into REC_MM_KLIENT (CisloKlienta, JmenoKlienta, TypKlienta, "
+                                           "CisloPokladny) values (") + client + ", 'Host " + client + "', 'FO', 2)");
+        for (const char* stay : {"1020, 510, NULL", "1021, 511, 6", "1022, 512, 6"})
+            connection.execute(std::string("insert into REC_MM_REZERVACE (CisloRezervace, CisloSkupiny, Status, "
+                                           "DatumPrijezd, DatumOdjezd, CisloPokoje) values (") + stay
+                               + ", '28.12.2011', '3.1.2012', 'X')");
+        for (const char* line : {"3020, 1020, '28.12.2011', '3.1.2012', 1000, NULL",
+                                 "3021, 1021, '28.12.2011', '3.1.2012', 500, NULL",
+                                 "3022, 1021, '5.1.2012', '7.1.2012', 100, NULL",
+                                 "3023, 1022, '28.12.2011', '3.1.2012', 700, '29.12.2011'"})
+            connection.execute(std::string("insert into REC_MM_REZDET (ID, CisloRezervace, DatumOD, DatumDO, Cena, "
+                                           "MarkovanoDo, Link, Pocet, CisloSluzby, Mena, DPH, KodRastru) values (")
+                               + line + ", 0, 1, 1, 'CZK', 10, 'UB')");
+        const Money worth = worthOfStays(connection);
+        connection.close();
+
+        InstalledProgram program;
+        program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(database.path()) + "\r\nUser=SYSDBA\r\n");
+        for (const QStringList& command : night.commands)
+            ASSERT_EQ(program.run(command), 0) << command.join(' ').toStdString() << program.standardError().toStdString();
+        EXPECT_EQ(program.run({QStringLiteral("--check")}), 0) << program.standardOutput().toStdString();
+        // Every group closed once on 31.12.2011: one closed account and one open one each.
+        EXPECT_EQ(testsupport::dumpRows(connection, "select CisloKlienta, Status, count(*) from REC_CHECKHEAD where "
+                                                    "CisloKlienta between 510 and 512 group by 1, 2 order by 1, 2"),
+                  "510|1|1|\n510|2|1|\n511|1|1|\n511|2|1|\n512|1|1|\n512|2|1|\n");
+
+        playCheckout(connection);
+        const Money after = charged(connection);
+        for (const char* client : {"510", "511", "512"})
+            EXPECT_NEAR(after.at(std::stoll(client)), worth.at(std::stoll(client)), 0.005) << client;
     }
 }
 
