@@ -73,7 +73,8 @@ void moveRate(UpdateSession& session, const RateMove& move)
             for (db::ResultSet rows = session.Database1.select(move.worthLeft().toStdString()); !rows.eof(); rows.next()) {
                 const QString currency = visibleText(QString::fromStdString(rows.text(0)).trimmed());
                 if (!rows.isNull(1))
-                    worth.append((amountText(centsFromEngine(rows.text(1))) + QLatin1Char(' ') + currency).trimmed());
+                    worth.append(amountText(centsFromEngine(rows.text(1))) + QLatin1Char(' ')
+                                 + (currency.isEmpty() ? QString::fromUtf8("(bez měny)") : currency));
             }
             session.protocol().noteWorthOfNext(worth.isEmpty() ? amountText(0) : worth.join(QStringLiteral("; ")));
         } catch (const db::EngineError&) {

@@ -122,6 +122,21 @@ void backupFacts(ProtocolSection& section, UpdateSession& session, const NightPr
                                                                                   : QString::fromUtf8("ne"));
 }
 
+// "5 Rezervace od 1.1.2012 se sazbou 10 (1); ...": what the check counts as left, or why it failed.
+QString leftItems(const ReadinessReport& check)
+{
+    QStringList left;
+    for (const ReadinessItem& item : check.items) {
+        if (!item.counted)
+            continue;
+        if (!item.count)
+            left.append(visibleText(item.what) + QString::fromUtf8(" (nelze zjistit)"));
+        else if (item.left)
+            left.append(QStringLiteral("%1 (%2)").arg(visibleText(item.what)).arg(*item.count));
+    }
+    return left.join(QStringLiteral("; "));
+}
+
 ProtocolSection firstPage(UpdateSession& session, const NightProtocol& record, const ReadinessReport* check,
                           const QString& rehearsalCopy)
 {
@@ -153,7 +168,7 @@ ProtocolSection firstPage(UpdateSession& session, const NightProtocol& record, c
     else if (check->exitStatus() == 0)
         verdict = QString::fromUtf8("kontrola po běhu: z kroků 1 až 7 nic nezůstalo");
     else
-        verdict = QString::fromUtf8("kontrola po běhu: zůstává to, co vypisuje oddíl Kontrola po běhu");
+        verdict = QString::fromUtf8("kontrola po běhu: zůstává ") + leftItems(*check);
     section.facts.emplace_back(QString::fromUtf8("Výsledek"), verdict);
     section.facts.emplace_back(QString::fromUtf8("Chybné příkazy"), QString::number(failed));
     return section;
