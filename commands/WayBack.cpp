@@ -50,6 +50,18 @@ const QString kPrefix = QStringLiteral("NAVRAT").leftJustified(15) + QStringLite
 const QString kRefusedPrefix = QStringLiteral("NAVRAT ODMITNUT").leftJustified(15) + QStringLiteral("| ");
 const QString kFailedPrefix = QStringLiteral("NAVRAT CHYBA").leftJustified(15) + QStringLiteral("| ");
 
+// The transactions that shutting a database down through the services manager starts on it.
+constexpr std::uint64_t kShutdownTransactions = 0;
+
+// A look for others' work: where the database's transactions stood as it began, and the
+// transactions its connection had started when it ended.
+struct Look {
+    TransactionsLookedAt at;
+    std::uint64_t readerStarted = 0;
+
+    std::uint64_t ownAfterMark() const { return readerStarted - at.readerStarted; }
+};
+
 // A refusal: nothing has been changed.
 struct Refused {
     QString why;
@@ -161,51 +173,35 @@ private:
         }
         plan.backup = backups[chosen];
         const QFileInfo backupFile(plan.backup.file);
-        // A server's file that this machine cannot read is the server's to find; its content is
-        // proved only by the restore.
-        plan.verified = filesHere_ || (onThisMachine && backupFile.isReadable());
-        if (!plan.verified) {
-            std::optional<bool> there;
-            try {
-                there = db::fileExistsOnServer(target.serverPrefix, plan.backup.file.toStdString(), settings.user.toStdString(),
-                                               settings.password.toStdString(), settings.connectTimeout,
-                                               [this] { return session_.stopSignal() != 0; });
-            } catch (const std::exception& error) {
-                throw Refused{QStringLiteral("server nerekl, zda zaloha %1 existuje: ").arg(plan.backup.file)
-                              + visibleText(QString::fromLocal8Bit(error.what()))};
-            }
-            if (there != std::optional<bool>(true))
-                throw Refused{QStringLiteral("zaloha %1 na serveru chybi").arg(plan.backup.file)};
-        } else {
-            // The backup's folders as the night had them: whoever else may change them could put
-            // another file under the backup's name.
-            if (const QString unsafe = localBackupRefusal(plan.backup.file); !unsafe.isEmpty())
-                throw Refused{unsafe};
-            if (!backupFile.isFile())
-                throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
-            // Everything read of the backup from here on, the restore included, comes from this one opening.
-            try {
-                opened_ = std::make_shared<OpenedBackup>(plan.backup.file);
-            } catch (const std::exception& error) {
-                throw Refused{QString::fromLocal8Bit(error.what())};
-            }
+        // A backup is put back only as the file this program hashed: one this machine cannot
+        // read could be any database's backup put under the name.
+        if (throughServer_ && (!onThisMachine || !backupFile.isReadable()))
+            throw Refused{QStringLiteral("zalohu %1 tento pocitac nemuze precist (%2), takze nelze overit jeji velikost, "
+                                         "hlavicku ani SHA-256; neoverena zaloha se nevraci")
+                              .arg(plan.backup.file,
+                                   onThisMachine ? QStringLiteral("soubor serveru je mu nepristupny")
+                                                 : QStringLiteral("je na serveru na jinem pocitaci"))};
+        // The backup's folders as the night had them: whoever else may change them could put
+        // another file under the backup's name.
+        if (const QString unsafe = localBackupRefusal(plan.backup.file); !unsafe.isEmpty())
+            throw Refused{unsafe};
+        if (!backupFile.isFile())
+            throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
+        // Everything read of the backup from here on, the restore included, comes from this one opening.
+        try {
+            opened_ = std::make_shared<OpenedBackup>(plan.backup.file);
+        } catch (const std::exception& error) {
+            throw Refused{QString::fromLocal8Bit(error.what())};
         }
-        if (plan.verified && opened_->size() != plan.backup.bytes)
+        if (opened_->size() != plan.backup.bytes)
             throw Refused{QStringLiteral("zaloha %1 ma %2 B, zaznamenano %3 B").arg(plan.backup.file).arg(opened_->size()).arg(plan.backup.bytes)};
-        if (plan.verified && plan.backup.sha256.isEmpty())
+        if (plan.backup.sha256.isEmpty())
             throw Refused{QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(plan.backup.file)};
-        if (plan.verified) {
-            const std::optional<QString> named = opened_->database();
-            if (!named || !isBackupOf(*named, plan.backup, plan.database))
-                throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
-                                  .arg(plan.backup.file,
-                                       named ? backedUpDatabaseText(*named, plan.backup) : QStringLiteral("?"),
-                                       plan.database)};
-        } else if (!plan.backup.attached.isEmpty()
-                   && QDir::cleanPath(plan.backup.attached) != QDir::cleanPath(plan.database)) {
+        const std::optional<QString> named = opened_->database();
+        if (!named || !isBackupOf(*named, plan.backup, plan.database))
             throw Refused{QStringLiteral("zaloha %1 je zalohou databaze %2, ne %3")
-                              .arg(plan.backup.file, plan.backup.attached, plan.database)};
-        }
+                              .arg(plan.backup.file, named ? backedUpDatabaseText(*named, plan.backup) : QStringLiteral("?"),
+                                   plan.database)};
 
         // Everything this program did since that backup is its own to undo.
         for (std::size_t at = chosen; at < backups.size(); ++at)
@@ -250,13 +246,16 @@ private:
         // The others' work since the backup takes a read of the whole database: it runs beside
         // the restore, which hashes the backup as it reads it; the names change only once both
         // have passed.
-        std::future<QString> checked = std::async(std::launch::async, [this, plan] { return othersWrote(plan); });
+        // The restored database grows back to about the size of today's.
+        const qint64 todaysBytes = databaseBytes(session_.Database1);
+        Look beside;
+        std::future<QString> checked =
+            std::async(std::launch::async, [this, plan, &beside] { return othersWrote(plan, &beside); });
         QString failure;
         try {
-            // The restored database grows back to about the size of today's.
             failure = restoreCopy(
                 session_, view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, restored,
-                databaseBytes(session_.Database1), [this](const QString& line) { view_.showRestoreProgress(line); });
+                todaysBytes, [this](const QString& line) { view_.showRestoreProgress(line); });
         } catch (const Interrupted&) {
             checked.wait();
             log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
@@ -264,6 +263,8 @@ private:
         }
         view_.showRestoreProgress(QString());
         QString refusal = checked.get();
+        // From here on the session's own transactions on the database are this program's beside the looks'.
+        const std::uint64_t sessionAfterLook = session_.ownTransactions();
         // A backup that is not the file written explains a restore that failed on it too.
         if (opened_->sha256() != plan.backup.sha256)
             refusal = notTheFileWritten(plan);
@@ -305,7 +306,8 @@ private:
             // the look taken now.
             if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Single); !open.isEmpty())
                 return failedWithCopy(open, *copy, restored);
-            if (const QString written = othersWrote(plan); !written.isEmpty()) {
+            if (const QString written = othersWrote(plan, nullptr, &beside, session_.ownTransactions() - sessionAfterLook);
+                !written.isEmpty()) {
                 bringOnline(plan.database);
                 copy->removeIfStillUnderItsName();
                 throw Refused{written};
@@ -372,7 +374,7 @@ private:
             return failed(QStringLiteral("dnesni stav nelze zalohovat do %1: ").arg(plan.kept) + notKept, QString());
         }
         log(kPrefix + QStringLiteral("Dnesni stav databaze %1 je zalohovan do %2").arg(plan.database, plan.kept));
-        QString failure = restoreOnServer(plan.backup.file, plan.database);
+        QString failure = restoreOpenedOnServer(plan);
         std::optional<qint64> restoredNext;
         if (failure.isEmpty() && !(restoredNext = opens(plan.database, failure)))
             failure = QStringLiteral("obnovenou databazi nelze otevrit: ") + failure;
@@ -428,6 +430,27 @@ private:
             QStringLiteral("obnova: "), false);
     }
 
+    // Restores the night's backup over the database from the opening that was hashed, read once
+    // more from its start; empty when it is whole and what was read is still the file written.
+    QString restoreOpenedOnServer(const WayBackPlan& plan)
+    {
+        if (!opened_->rewind())
+            return QStringLiteral("zalohu %1 nelze cist znovu od zacatku").arg(plan.backup.file);
+        const ConnectionSettings settings = session_.settings();
+        const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
+                                         settings.password.toStdString(), settings.connectTimeout);
+        log(kPrefix + QStringLiteral("Obnova zalohy %1 do %2").arg(plan.backup.file, plan.database));
+        const QString failure = runOnServer(
+            [service, backup = opened_, to = plan.database.toStdString()](const auto& lines, const auto&) {
+                service.runOverFromStream(to, [backup](std::size_t wanted) { return backup->read(wanted); }, lines);
+                return std::optional<std::uint64_t>();
+            },
+            QStringLiteral("obnova: "), false);
+        if (!failure.isEmpty())
+            return failure;
+        return opened_->sha256() == plan.backup.sha256 ? QString() : notTheFileWritten(plan);
+    }
+
     // Runs a service to its end while the window stays alive; why it failed, else empty. A
     // backup is good only when the service reported writing more than nothing.
     QString runOnServer(ServiceJob job, const QString& label, bool writes)
@@ -459,7 +482,7 @@ private:
     // the file written, or others wrote into the database since it. Empty when neither.
     QString slowChecks(const WayBackPlan& plan) const
     {
-        if (plan.verified && opened_->sha256() != plan.backup.sha256)
+        if (opened_->sha256() != plan.backup.sha256)
             return notTheFileWritten(plan);
         return othersWrote(plan);
     }
@@ -470,8 +493,11 @@ private:
     }
 
     // Why the way back must not go on because others wrote into the database since the backup;
-    // empty when nobody did.
-    QString othersWrote(const WayBackPlan& plan) const
+    // empty when nobody did. `looked`, if given, gets where the database's transactions stood as
+    // the look began. After `since`, an earlier look, every transaction must be this program's
+    // (`ownMeanwhile` of them on its other connections): a deletion leaves nothing a look could find.
+    QString othersWrote(const WayBackPlan& plan, Look* looked = nullptr, const Look* since = nullptr,
+                        std::uint64_t ownMeanwhile = 0) const
     {
         try {
             db::Connection reader;
@@ -483,7 +509,21 @@ private:
             // they are in is the one kept beside.
             reader.setGarbageCollection(false);
             reader.open();
+            const TransactionsLookedAt at = transactionsLookedAt(reader);
+            if (since) {
+                const std::uint64_t own = since->ownAfterMark() + ownMeanwhile + at.readerStarted + kShutdownTransactions;
+                if (const qint64 others = othersTransactionsSince(since->at, at.next, own); others > 0)
+                    return QStringLiteral("od posledniho hledani cizi prace zacal v databazi nekdo jiny nez tento program "
+                                          "%1 transakci (transakce %2 az %3, programu z nich %4); co v nich zapsal nebo "
+                                          "smazal, by se ztratilo")
+                        .arg(others)
+                        .arg(since->at.from)
+                        .arg(at.next - 1)
+                        .arg(own);
+            }
             const OthersWork written = othersWorkSince(reader, plan.backup.transactionAtBackup, own_);
+            if (looked)
+                *looked = {at, reader.transactionsStarted()};
             reader.close();
             if (!written.found())
                 return {};
@@ -569,10 +609,9 @@ private:
 QString WayBackPlan::text() const
 {
     if (keptAsBackup)
-        return QStringLiteral("Server obnovi databazi %1 ze zalohy %2 z %3 (%4%5); jeji dnesni stav nejdriv zalohuje do %6")
+        return QStringLiteral("Server obnovi databazi %1 ze zalohy %2 z %3 (%4); jeji dnesni stav nejdriv zalohuje do %5")
             .arg(database, backup.file, backup.made.toLocalTime().toString(QStringLiteral("d.M.yyyy H:mm:ss")),
-                 backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"),
-                 verified ? QString() : QStringLiteral(", SHA-256 na tomto pocitaci nelze overit"), kept);
+                 backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"), kept);
     return QStringLiteral("Databaze %1 bude nahrazena zalohou %2 z %3 (%4); jeji dnesni stav zustane jako %5")
         .arg(database, backup.file, backup.made.toLocalTime().toString(QStringLiteral("d.M.yyyy H:mm:ss")),
              backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"), kept);

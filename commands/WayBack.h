@@ -20,8 +20,6 @@ struct WayBackPlan {
     // the server restores over the database.
     QString kept;
     bool keptAsBackup = false;
-    // The backup's size, SHA-256 and database were read here, not only known to its server.
-    bool verified = true;
 
     // The plan in the operator's words (Czech, for the terminal and the log).
     QString text() const;

@@ -127,6 +127,8 @@ public:
     // first (gbak -rep); it may be shut down. Runs to its end. A restore that fails leaves the
     // name without a whole database (shut down, or none): throws as run().
     void runOver(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress) const;
+    // The same from a backup that this client hands to the service piece by piece (runFromStream).
+    void runOverFromStream(const std::string& databaseFile, const Input& input, const ProgressLine& progress) const;
 
 private:
     void restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,

@@ -117,6 +117,12 @@ void ServiceRestore::runOver(const std::string& backupFile, const std::string& d
     restore(backupFile, databaseFile, progress, {}, {}, true);
 }
 
+void ServiceRestore::runOverFromStream(const std::string& databaseFile, const Input& input,
+                                       const ProgressLine& progress) const
+{
+    restore("stdin", databaseFile, progress, input, {}, true);
+}
+
 void ServiceRestore::restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
                              const Input& input, const StopRequested& stop, bool replace) const
 {

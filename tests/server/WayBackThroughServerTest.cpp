@@ -10,6 +10,7 @@
 #include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -158,21 +159,61 @@ protected:
     EndState after;
 };
 
+// A backup that this machine cannot read (here: in the server's closed folder) cannot be hashed:
+// it is never put back, whatever its server would restore.
+TEST_F(WayBackWithoutTheServersFiles, RefusesABackupThisMachineCannotReadAndChangesNothing)
+{
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    const QString why = QStringLiteral("zalohu %1 tento pocitac nemuze precist").arg(QString::fromStdString(backup));
+    EXPECT_TRUE(program.standardError().contains(why)) << program.standardError().toStdString();
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("NAVRAT ODMITNUT")).filter(why).size(), 1)
+        << program.logEntries().join(QLatin1Char('\n')).toStdString();
+    expectState(after, database.path());
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("*-po-aktualizaci-*")}, QDir::Files)
+                    .isEmpty());
+}
+
+// The backup this machine may read, the server's folder still closed to the program: the
+// record holds `content`'s size and SHA-256, as the night would have noted them for it.
+void makeReadableAndRecorded(const std::filesystem::path& folder, const std::string& backup, const QByteArray& content,
+                             const QString& programDirectory)
+{
+    QFile file(QString::fromStdString(backup));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
+    file.close();
+    using std::filesystem::perms;
+    std::filesystem::permissions(folder, perms::owner_all | perms::group_exec | perms::others_exec);
+    std::filesystem::permissions(backup, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    QFile record(programDirectory + QStringLiteral("/QVTDPH2012-zalohy.stav"));
+    ASSERT_TRUE(record.open(QIODevice::ReadWrite));
+    QList<QByteArray> lines = record.readAll().split('\n');
+    for (QByteArray& line : lines) {
+        QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 4 || fields[1] != QByteArray::fromStdString(backup))
+            continue;
+        fields[2] = QByteArray::number(content.size());
+        fields[3] = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+        line = fields.join('\t');
+    }
+    ASSERT_TRUE(record.resize(0) && record.seek(0));
+    record.write(lines.join('\n'));
+}
+
 TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThatFails)
 {
-    // A backup that ends half way, which only its restore can find out here.
     QFile file(QString::fromStdString(backup));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();
-    ASSERT_TRUE(file.resize(whole.size() / 2));
     file.close();
+    // A backup that ends half way, recorded as it is: only its restore can find out.
+    makeReadableAndRecorded(database.directory(), backup, whole.left(whole.size() / 2), program.directory());
     EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 2);
     expectState(after, database.path());
     EXPECT_EQ(program.logEntries().filter(QStringLiteral("je vracena do stavu po aktualizaci")).size(), 1)
         << program.logEntries().join(QLatin1Char('\n')).toStdString();
 
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(whole) == whole.size());
-    file.close();
+    makeReadableAndRecorded(database.directory(), backup, whole, program.directory());
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectState(before, database.path());
     expectProgressCalledRestore(program);
@@ -188,6 +229,9 @@ TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThat
 // Once the database is shut down, a stop waits until the name holds a whole database again.
 TEST_F(WayBackWithoutTheServersFiles, AStopOnceTheDatabaseIsShutDownWaitsForTheRestoredDatabase)
 {
+    QFile file(QString::fromStdString(backup));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    makeReadableAndRecorded(database.directory(), backup, file.readAll(), program.directory());
     program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
     server::waitForEntry(program, QStringLiteral("NAVRAT         | Databaze %1 je uzavrena pro ostatni")
                                       .arg(QString::fromStdString(database.path())));

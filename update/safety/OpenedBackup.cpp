@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace update {
 
@@ -69,6 +70,13 @@ QString OpenedBackup::sha256()
     while (!failed_ && !read(kHashPiece).empty()) {
     }
     return failed_ ? QString() : QString::fromLatin1(hash_.result().toHex());
+}
+
+bool OpenedBackup::rewind()
+{
+    hash_.reset();
+    failed_ = ::lseek(file_.get(), 0, SEEK_SET) != 0;
+    return !failed_;
 }
 
 } // namespace update

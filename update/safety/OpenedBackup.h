@@ -30,6 +30,9 @@ public:
     // The SHA-256 of the whole file, in hexadecimal, what no read has taken read now; empty
     // when a read failed. Once only, after the last read.
     QString sha256();
+    // Back to the file's start, with a hash begun anew: the same opening read once more.
+    // False when the system refuses.
+    bool rewind();
 
 private:
     const Descriptor file_;

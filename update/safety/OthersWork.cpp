@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace update {
 
 namespace {
@@ -27,6 +29,21 @@ QString OthersWork::text() const
     if (!unreadable.isEmpty())
         parts.append(QStringLiteral("tabulky, ktere nelze prohledat: ") + unreadable.join(QStringLiteral(", ")));
     return parts.join(QStringLiteral("; "));
+}
+
+TransactionsLookedAt transactionsLookedAt(db::Connection& reader)
+{
+    const db::ResultSet row = reader.selectFirst(
+        "select MON$NEXT_TRANSACTION, (select min(MON$TRANSACTION_ID) from MON$TRANSACTIONS where MON$ATTACHMENT_ID <> "
+        "CURRENT_CONNECTION) from MON$DATABASE");
+    const qint64 next = row.integer(0);
+    const qint64 oldestOther = row.isNull(1) ? next : row.integer(1);
+    return {std::min(next, oldestOther), next, reader.transactionsStarted()};
+}
+
+qint64 othersTransactionsSince(const TransactionsLookedAt& mark, qint64 next, std::uint64_t own)
+{
+    return std::max<qint64>(0, next - mark.from - static_cast<qint64>(own));
 }
 
 OthersWork othersWorkSince(db::Connection& connection, qint64 from, const std::vector<std::pair<qint64, qint64>>& own)

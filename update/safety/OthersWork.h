@@ -33,6 +33,23 @@ struct OthersWork {
     QString text() const;
 };
 
+// Where the database's transactions stood as a look for others' work began: what a transaction
+// numbered from `from` on did (the next one then, or an older one of another attachment still
+// open), the look may not have seen.
+struct TransactionsLookedAt {
+    qint64 from = 0;
+    qint64 next = 0; // the next transaction then
+    // The transactions the looking connection had started by then, the reading's own included.
+    std::uint64_t readerStarted = 0;
+};
+
+// Read through the connection that then looks; throws db::EngineError when the database refuses.
+TransactionsLookedAt transactionsLookedAt(db::Connection& reader);
+
+// How many transactions began on the database from the mark until `next` (the next transaction
+// now) beyond the `own` ones this program started meanwhile; 0 when none.
+qint64 othersTransactionsSince(const TransactionsLookedAt& mark, qint64 next, std::uint64_t own);
+
 // Throws db::EngineError when the database refuses to tell.
 OthersWork othersWorkSince(db::Connection& connection, qint64 from, const std::vector<std::pair<qint64, qint64>>& own);
 
