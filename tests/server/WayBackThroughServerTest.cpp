@@ -95,40 +95,63 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
 }
 
 // A login that commits and leaves just before the database is shut down for the exchange: its
-// work is found then, the way back refuses, and the work stays in the database.
+// work (a change the look finds, or a deletion that leaves nothing to find) is noticed then, the
+// way back refuses, and the work stays in the database.
 TEST(WayBackThroughServer, ALoginThatCommitsJustBeforeTheShutdownRefusesItAndItsWorkStays)
 {
-    const FreshDatabase database(HotelData::Demo);
-    const std::string backup = (database.directory() / "hotel.fbk").string();
-    InstalledProgram program;
-    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
-    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
-    const QString hold = QString::fromStdString((database.directory() / "hold").string());
-    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("shutdown=") + hold);
-    program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
-    const QDeadlineTimer limit(120000);
-    while (!QFile::exists(hold)) {
-        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
-        QThread::msleep(5);
+    struct Row {
+        const char* name;
+        const char* work;
+        const char* check;
+        const char* expected;
+        const char* named; // in the refusal
+    };
+    const Row rows[] = {
+        {"update", "update QVT_KONFIG set HODNOTACZ = 'zmena jineho' where ITEM = (select min(ITEM) from QVT_KONFIG)",
+         "select HODNOTACZ from QVT_KONFIG where ITEM = (select min(ITEM) from QVT_KONFIG)", "zmena jineho", "QVT_KONFIG"},
+        {"deletion", "delete from QVT_KONFIG where ITEM = 'TEST_SMAZAT'",
+         "select count(*) from QVT_KONFIG where ITEM = 'TEST_SMAZAT'", "0", "transakci"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const FreshDatabase database(HotelData::Demo);
+        const std::string backup = (database.directory() / "hotel.fbk").string();
+        {
+            // The row the deletion takes, one the update has no use for.
+            db::Connection mark;
+            server::connect(mark, database.path());
+            mark.execute("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('TEST_SMAZAT', 'x')");
+            mark.close();
+        }
+        InstalledProgram program;
+        program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
+        ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+        const QString hold = QString::fromStdString((database.directory() / "hold").string());
+        program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("shutdown=") + hold);
+        program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
+        const QDeadlineTimer limit(120000);
+        while (!QFile::exists(hold)) {
+            ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
+            QThread::msleep(5);
+        }
+        {
+            db::Connection other;
+            server::connect(other, database.path());
+            other.execute(row.work);
+            other.close();
+        }
+        ASSERT_TRUE(QFile::remove(hold));
+        ASSERT_TRUE(program.endsByItself());
+        EXPECT_EQ(program.exitCode(), 3) << program.standardError().toStdString();
+        EXPECT_TRUE(program.standardError().contains(QString::fromLatin1(row.named))) << program.standardError().toStdString();
+        db::Connection check;
+        server::connect(check, database.path());
+        EXPECT_EQ(check.selectFirst(row.check).text(0), row.expected);
+        EXPECT_EQ(check.selectFirst("select MON$SHUTDOWN_MODE from MON$DATABASE").text(0), "0");
+        EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                        .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
+                        .isEmpty());
     }
-    {
-        db::Connection other;
-        server::connect(other, database.path());
-        other.execute("update QVT_KONFIG set HODNOTACZ = 'zmena jineho' where ITEM = (select min(ITEM) from QVT_KONFIG)");
-        other.close();
-    }
-    ASSERT_TRUE(QFile::remove(hold));
-    ASSERT_TRUE(program.endsByItself());
-    EXPECT_EQ(program.exitCode(), 3) << program.standardError().toStdString();
-    EXPECT_TRUE(program.standardError().contains(QStringLiteral("QVT_KONFIG"))) << program.standardError().toStdString();
-    db::Connection check;
-    server::connect(check, database.path());
-    EXPECT_EQ(check.selectFirst("select HODNOTACZ from QVT_KONFIG where ITEM = (select min(ITEM) from QVT_KONFIG)").text(0),
-              "zmena jineho");
-    EXPECT_EQ(check.selectFirst("select MON$SHUTDOWN_MODE from MON$DATABASE").text(0), "0");
-    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
-                    .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
-                    .isEmpty());
 }
 
 // The program runs as nobody: the server's folder is closed to it, as on a server whose files
