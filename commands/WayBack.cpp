@@ -50,8 +50,9 @@ const QString kPrefix = QStringLiteral("NAVRAT").leftJustified(15) + QStringLite
 const QString kRefusedPrefix = QStringLiteral("NAVRAT ODMITNUT").leftJustified(15) + QStringLiteral("| ");
 const QString kFailedPrefix = QStringLiteral("NAVRAT CHYBA").leftJustified(15) + QStringLiteral("| ");
 
-// The transactions that shutting a database down through the services manager starts on it.
-constexpr std::uint64_t kShutdownTransactions = 0;
+// The transactions that shutting a database down through the services manager starts on it: its
+// one, as measured on the engine. Fewer counted would refuse every way back, never let work through.
+constexpr std::uint64_t kShutdownTransactions = 1;
 
 // A look for others' work: where the database's transactions stood as it began, and the
 // transactions its connection had started when it ended.
@@ -510,7 +511,11 @@ private:
             reader.setGarbageCollection(false);
             reader.open();
             const TransactionsLookedAt at = transactionsLookedAt(reader);
-            if (since) {
+            // What a look names is told first; the count then finds what no look can.
+            const OthersWork written = othersWorkSince(reader, plan.backup.transactionAtBackup, own_);
+            if (looked)
+                *looked = {at, reader.transactionsStarted()};
+            if (since && !written.found()) {
                 const std::uint64_t own = since->ownAfterMark() + ownMeanwhile + at.readerStarted + kShutdownTransactions;
                 if (const qint64 others = othersTransactionsSince(since->at, at.next, own); others > 0)
                     return QStringLiteral("od posledniho hledani cizi prace zacal v databazi nekdo jiny nez tento program "
@@ -521,9 +526,6 @@ private:
                         .arg(at.next - 1)
                         .arg(own);
             }
-            const OthersWork written = othersWorkSince(reader, plan.backup.transactionAtBackup, own_);
-            if (looked)
-                *looked = {at, reader.transactionsStarted()};
             reader.close();
             if (!written.found())
                 return {};
