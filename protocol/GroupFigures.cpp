@@ -87,7 +87,8 @@ void fillSome(db::Connection& connection, std::vector<ProtocolGroup*>& some, con
 } // namespace
 
 void fillGroupFigures(db::Connection& connection, std::vector<ProtocolGroup>& groups,
-                      const std::optional<PostingMarks>& marks)
+                      const std::optional<PostingMarks>& marks,
+                      const std::function<void(std::size_t, std::size_t)>& filled)
 {
     std::vector<ProtocolGroup*> some;
     for (std::size_t at = 0; at < groups.size(); ++at) {
@@ -95,6 +96,8 @@ void fillGroupFigures(db::Connection& connection, std::vector<ProtocolGroup>& gr
         if (some.size() == kGroupsPerQuery || at + 1 == groups.size()) {
             fillSome(connection, some, marks);
             some.clear();
+            if (filled)
+                filled(at + 1, groups.size());
         }
     }
 }
