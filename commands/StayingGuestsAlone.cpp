@@ -51,7 +51,7 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
                 pace.groupEnded(done, clock.elapsed());
                 groups.leftMilliseconds = pace.millisecondsLeft(total);
                 groups.finished = done == total;
-                if (groups.finished && session.holdsPhaseEnds())
+                if (groups.finished && session.holdsPhaseEnds(view))
                     session.holdPhaseEnd(groups);
                 else
                     view.showPhaseProgress(groups);

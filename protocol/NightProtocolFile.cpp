@@ -33,7 +33,8 @@ class ProtocolClock {
 public:
     static constexpr qint64 kFigures = 30, kCheck = 60, kText = 70;
 
-    explicit ProtocolClock(UpdateView& view) : view_(view)
+    // `shown`: a night that never connected has no phase to tell.
+    ProtocolClock(UpdateView& view, bool shown) : view_(view), shown_(shown)
     {
         clock_.start();
         reach(0);
@@ -45,7 +46,7 @@ public:
 
     void reach(qint64 percent)
     {
-        if (progress_.finished)
+        if (!shown_ || progress_.finished)
             return;
         progress_.done = percent;
         progress_.elapsedMilliseconds = clock_.elapsed();
@@ -56,6 +57,7 @@ public:
 
 private:
     UpdateView& view_;
+    const bool shown_;
     QElapsedTimer clock_;
     PhaseProgress progress_{Phase::Protocol, 100, false};
 };
@@ -86,7 +88,7 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
 {
     if (!session.writesProtocols() || !record.begun())
         return;
-    ProtocolClock clock(view);
+    ProtocolClock clock(view, session.isConnected());
     QString unread;
     try {
         fillGroupFigures((copy ? copy : &session)->Database1, record.groups(), record.postingMarks(),

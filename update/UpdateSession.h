@@ -19,6 +19,8 @@
 
 namespace update {
 
+class UpdateView;
+
 // The non-visual parts that the main window owns for the whole run: the five server-side texts,
 // the connection, the two statement objects, the run log and the statement runner over Q.
 class UpdateSession {
@@ -80,9 +82,10 @@ public:
     void setPdfMaker(PdfMaker maker) { pdfMaker_ = std::move(maker); }
     const PdfMaker& pdfMaker() const { return pdfMaker_; }
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
-    // The command's protocol is part of its work: when one follows, its phase is said to have
-    // ended (100 %, done) only once the protocol is written, just before the program ends.
-    bool holdsPhaseEnds() const { return writesProtocols_ && !onRehearsalCopy_; }
+    // The command's protocol is part of its work: when one follows an unattended command, its
+    // phase is said to have ended (100 %, done) only once the protocol is written, just before
+    // the program ends. The window's completion message comes before its protocol's phase.
+    bool holdsPhaseEnds(const UpdateView& view) const;
     void holdPhaseEnd(const PhaseProgress& end) { heldPhaseEnd_ = end; }
     std::optional<PhaseProgress> takeHeldPhaseEnd() { return std::exchange(heldPhaseEnd_, std::nullopt); }
 
