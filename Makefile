@@ -52,7 +52,7 @@ screenshot: build
 GROUPS ?= 2000
 bench: build
 	bash hotel_db/make_large.sh $(BUILD)/bench_hotel.fdb $(GROUPS) > /dev/null
-	$(BUILD)/dph2012_update_bench $(BUILD)/bench_hotel.fdb
+	$(BUILD)/dph2012_update_bench $(BUILD)/bench_hotel.fdb $(BUILD)/dph2012
 	$(BUILD)/dph2012_bench $(BUILD)/bench_hotel.fdb
 	$(BUILD)/dph2012_safety_bench $(BUILD)/bench_hotel.fdb $(BUILD)/dph2012 $(BUILD)/hotel_db/hotel_demo.fdb
 

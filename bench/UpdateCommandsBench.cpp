@@ -1,5 +1,7 @@
 // Prints how long the full update (staying guests by option c) and the stock command take on a
-// copy of a large hotel database: dph2012_update_bench HOTEL.fdb (made by hotel_db/make_large.sh).
+// copy of a large hotel database, what a stay group costs early and late in step 7 and, given the
+// program, what the night's protocol after the update costs:
+// dph2012_update_bench HOTEL.fdb [path/to/dph2012] (HOTEL.fdb made by hotel_db/make_large.sh).
 
 #include "SilentView.h"
 
@@ -12,12 +14,15 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace {
@@ -37,11 +42,16 @@ public:
     void processPendingMessages() override
     {
         ++repaints;
+        repaintsAt.push_back(millisecondsSince(start));
         SilentView::processPendingMessages();
     }
     void showPhaseProgress(const update::PhaseProgress& progress) override
     {
         SilentView::showPhaseProgress(progress);
+        if (progress.phase == update::Phase::Protocol) {
+            protocolAt.emplace(progress.done, millisecondsSince(start));
+            return;
+        }
         if (progress.phase != update::Phase::Update || progress.unitsPerStep <= 0)
             return;
         const double now = millisecondsSince(start);
@@ -70,15 +80,47 @@ public:
     int percentAtStep7 = 0;
     std::vector<Moment> moments = {{20}, {40}, {60}, {80}};
     int repaints = 0;
+    // When each repaint came: one after each of steps 1 to 6, then one per stay group.
+    std::vector<double> repaintsAt;
+    // When the protocol's phase reached each of its percents.
+    std::map<qint64, double> protocolAt;
+
+    // Milliseconds per stay group over the fifth of the groups that begins at `fifth` (0 to 4).
+    double perGroupInFifth(int groups, int fifth) const
+    {
+        const int size = groups / 5;
+        if (size == 0)
+            return 0;
+        const auto end = [&](int group) { return repaintsAt.at(static_cast<std::size_t>(5 + group)); };
+        // The first group's time holds the reading of the groups.
+        const int first = std::max(fifth * size, 1), last = fifth == 4 ? groups : fifth * size + size;
+        return (end(last) - end(first)) / (last - first);
+    }
 };
+
+// The program's own layout of the protocol, in a process of its own as the program does it.
+update::UpdateSession::PdfMaker pdfThrough(const QString& program)
+{
+    return [program](const QByteArray& json, QString& why) {
+        QProcess layout;
+        layout.start(program, {QStringLiteral("--protocol-pdf")});
+        layout.write(json);
+        layout.closeWriteChannel();
+        if (!layout.waitForFinished(-1) || layout.exitCode() != 0) {
+            why = QString::fromLocal8Bit(layout.readAllStandardError());
+            return QByteArray();
+        }
+        return layout.readAllStandardOutput();
+    };
+}
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s HOTEL.fdb\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s HOTEL.fdb [path/to/dph2012]\n", argv[0]);
         return 2;
     }
     const QTemporaryDir directory;
@@ -90,6 +132,10 @@ int main(int argc, char* argv[])
 
     update::UpdateSession session(directory.path());
     session.applySettings({copy, QStringLiteral("SYSDBA"), QString()});
+    if (argc == 3) {
+        session.setWritesProtocols(true);
+        session.setPdfMaker(pdfThrough(QString::fromLocal8Bit(argv[2])));
+    }
     CountingView view;
 
     auto start = Clock::now();
@@ -101,6 +147,21 @@ int main(int argc, char* argv[])
                 groups > 0 ? updateMs / groups : 0.0);
     std::printf("  steps 1 to 6 %.1f ms, step 7 and 8 %.1f ms; step 7 began at %d %%\n", view.step7Began,
                 updateMs - view.step7Began, view.percentAtStep7);
+    if (groups >= 5)
+        std::printf("  step 7 per group: %.2f ms in the first fifth, %.2f ms in the last (last/first %.2f, goal at most "
+                    "1.10)\n",
+                    view.perGroupInFifth(groups, 0), view.perGroupInFifth(groups, 4),
+                    view.perGroupInFifth(groups, 4) / view.perGroupInFifth(groups, 0));
+    if (view.protocolAt.size() >= 2) {
+        const auto at = [&](qint64 percent) {
+            const auto reached = view.protocolAt.lower_bound(percent);
+            return reached == view.protocolAt.end() ? view.protocolAt.rbegin()->second : reached->second;
+        };
+        const double protocolMs = view.protocolAt.rbegin()->second - view.protocolAt.begin()->second;
+        std::printf("  its protocol: %.1f ms, %.3f of the command (goal at most 0.10): group figures %.1f, check %.1f, "
+                    "text %.1f, PDF %.1f ms\n",
+                    protocolMs, protocolMs / updateMs, at(30) - at(0), at(60) - at(30), at(70) - at(60), at(100) - at(70));
+    }
     for (const CountingView::Moment& moment : view.moments) {
         const double realLeft = updateMs - moment.at;
         std::printf("  at %d %% of the groups (%.1f s): shown %d %%, about %.1f s left; really %.1f s left, %.0f %% gone"

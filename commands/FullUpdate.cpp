@@ -132,7 +132,9 @@ int runSteps(UpdateSession& session, UpdateView& view, int option, std::optional
                                                               step7.isValid() ? step7.elapsed() : 0, pace,
                                                               groupsTotal);
         progress.finished = done == progress.total;
-        if (timed)
+        if (timed && progress.finished && session.holdsPhaseEnds(view))
+            session.holdPhaseEnd(progress);
+        else if (timed)
             view.showPhaseProgress(progress);
         progress.shownPercent = progress.percent().value_or(0);
     };

@@ -51,7 +51,10 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
                 pace.groupEnded(done, clock.elapsed());
                 groups.leftMilliseconds = pace.millisecondsLeft(total);
                 groups.finished = done == total;
-                view.showPhaseProgress(groups);
+                if (groups.finished && session.holdsPhaseEnds(view))
+                    session.holdPhaseEnd(groups);
+                else
+                    view.showPhaseProgress(groups);
                 groups.shownPercent = groups.percent().value_or(0);
             });
             view.setIndicatorRunning(false);

@@ -78,7 +78,9 @@ CREATE TABLE REC_CHECKHEAD (
     INFO            VARCHAR(250),
     CONSTRAINT PK_REC_CHECKHEAD PRIMARY KEY (CISLOUCTU)
 );
-CREATE INDEX REC_CHECKHEAD_KLIENT ON REC_CHECKHEAD (CISLOKLIENTA);
+/* a client's accounts in number order: the lowest open account of a client is found among that
+   client's accounts, not by walking every account number up to it */
+CREATE INDEX REC_CHECKHEAD_KLIENT ON REC_CHECKHEAD (CISLOKLIENTA, CISLOUCTU);
 /* the all-accounts closing visits the open heads only; most heads of a hotel are closed */
 CREATE INDEX REC_CHECKHEAD_STATUS ON REC_CHECKHEAD (STATUS);
 

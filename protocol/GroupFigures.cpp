@@ -4,7 +4,6 @@
 #include "db/ResultSet.h"
 #include "update/Amount.h"
 
-
 #include <algorithm>
 #include <map>
 #include <string>
@@ -20,19 +19,14 @@ constexpr std::size_t kGroupsPerQuery = 500;
 // this in their system information: they move money between accounts and rates, they sell nothing.
 constexpr const char* kCarryOver = "'%DPH 2011/2012 #%'";
 
-void fillSome(db::Connection& connection, std::vector<ProtocolGroup*>& some, const std::optional<PostingMarks>& marks)
+using GroupsByNumber = std::map<std::string, ProtocolGroup*>;
+
+// The reservations and the accounts of some groups, by their numbers.
+void fillSome(db::Connection& connection, const std::vector<ProtocolGroup*>& some, const GroupsByNumber& byNumber)
 {
     std::string list;
-    std::map<std::string, ProtocolGroup*> byNumber;
-    for (ProtocolGroup* group : some) {
-        group->reservations.clear();
-        group->accounts.clear();
-        group->nightsBefore = group->nightsFrom = 0;
-        group->posted.reset();
-        const std::string number = std::to_string(group->group);
-        list += (list.empty() ? "" : ",") + number;
-        byNumber[number] = group;
-    }
+    for (const ProtocolGroup* group : some)
+        list += (list.empty() ? "" : ",") + std::to_string(group->group);
     for (db::ResultSet reservations = connection.select(
              "select r.CisloSkupiny, r.CisloRezervace, "
              "cast(minvalue(r.DatumOdjezd, cast('31.12.2011' as date)) - r.DatumPrijezd as integer), "
@@ -57,47 +51,75 @@ void fillSome(db::Connection& connection, std::vector<ProtocolGroup*>& some, con
             + QString::fromStdString(accounts.text(1))
             + (accounts.text(2) == "2" ? QString::fromUtf8(" (uzavřen)") : QString());
     }
-    if (!marks)
-        return;
-    for (ProtocolGroup* group : some)
+}
+
+// The group of a client number, when the client is one of the groups'.
+GroupPosting* postingOf(const GroupsByNumber& byNumber, const std::string& client)
+{
+    const auto found = byNumber.find(client);
+    return found == byNumber.end() ? nullptr : &*found->second->posted;
+}
+
+// What was posted after the marks, read once for every group: the rows after a mark are the
+// step's work, so a long step costs the same per group. The hotel's NUMERIC columns come as
+// doubles in dialect 1; summed by the engine. "+ 0": the rows are found by their number, each
+// account by its key, never the other way round.
+void fillPostings(db::Connection& connection, const GroupsByNumber& byNumber, const PostingMarks& marks)
+{
+    for (const auto& [number, group] : byNumber)
         group->posted = GroupPosting{};
-    // Summed by the engine; the hotel's NUMERIC columns come as doubles in dialect 1.
     for (db::ResultSet items = connection.select(
              "select h.CisloKlienta, iif(d.SysInfo like " + std::string(kCarryOver) + ", -1, coalesce(d.DPH, 0)), "
-             "sum(d.Trzba) from REC_CHECKDTL d join REC_CHECKHEAD h on h.CisloUctu = d.CisloUctu where d.ID > "
-             + std::to_string(marks->lastItem) + " and h.CisloKlienta in (" + list + ") group by 1, 2");
+             "sum(d.Trzba) from REC_CHECKDTL d join REC_CHECKHEAD h on h.CisloUctu = d.CisloUctu + 0 where d.ID > "
+             + std::to_string(marks.lastItem) + " group by 1, 2");
          !items.eof(); items.next()) {
-        GroupPosting& posted = *byNumber.at(items.text(0))->posted;
+        GroupPosting* posted = postingOf(byNumber, items.text(0));
+        if (!posted)
+            continue;
         const qint64 cents = centsFromEngine(items.text(2));
         if (items.integer(1) < 0)
-            posted.carriedOver += cents;
+            posted->carriedOver += cents;
         else
-            posted.salesByRate[static_cast<int>(items.integer(1))] += cents;
+            posted->salesByRate[static_cast<int>(items.integer(1))] += cents;
     }
     for (db::ResultSet journal = connection.select(
              "select h.CisloKlienta, sum(iif(h.Status = 2, p.Castka, 0)), sum(iif(h.Status = 2, 0, p.Castka)) from "
-             "REC_POKLDENIK p join REC_CHECKHEAD h on h.CisloUctu = p.CisloUctu where p.ID > "
-             + std::to_string(marks->lastJournalRow) + " and h.CisloKlienta in (" + list + ") group by 1");
+             "REC_POKLDENIK p join REC_CHECKHEAD h on h.CisloUctu = p.CisloUctu + 0 where p.ID > "
+             + std::to_string(marks.lastJournalRow) + " group by 1");
          !journal.eof(); journal.next()) {
-        GroupPosting& posted = *byNumber.at(journal.text(0))->posted;
-        posted.journalClosed = centsFromEngine(journal.text(1));
-        posted.journalOpen = centsFromEngine(journal.text(2));
+        if (GroupPosting* posted = postingOf(byNumber, journal.text(0))) {
+            posted->journalClosed = centsFromEngine(journal.text(1));
+            posted->journalOpen = centsFromEngine(journal.text(2));
+        }
     }
 }
 
 } // namespace
 
 void fillGroupFigures(db::Connection& connection, std::vector<ProtocolGroup>& groups,
-                      const std::optional<PostingMarks>& marks)
+                      const std::optional<PostingMarks>& marks,
+                      const std::function<void(std::size_t, std::size_t)>& filled)
 {
+    GroupsByNumber byNumber;
+    for (ProtocolGroup& group : groups) {
+        group.reservations.clear();
+        group.accounts.clear();
+        group.nightsBefore = group.nightsFrom = 0;
+        group.posted.reset();
+        byNumber[std::to_string(group.group)] = &group;
+    }
     std::vector<ProtocolGroup*> some;
     for (std::size_t at = 0; at < groups.size(); ++at) {
         some.push_back(&groups[at]);
         if (some.size() == kGroupsPerQuery || at + 1 == groups.size()) {
-            fillSome(connection, some, marks);
+            fillSome(connection, some, byNumber);
             some.clear();
+            if (filled)
+                filled(at + 1, groups.size());
         }
     }
+    if (marks && !groups.empty())
+        fillPostings(connection, byNumber, *marks);
 }
 
 } // namespace update

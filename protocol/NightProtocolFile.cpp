@@ -10,6 +10,7 @@
 #include "update/safety/OwnFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 namespace update {
 
@@ -28,19 +29,58 @@ QString freeBaseName(const QString& directory, const QDateTime& started)
     return base;
 }
 
+// The protocol's own phase on the terminal and in the window. Its parts end at these percents.
+class ProtocolClock {
+public:
+    static constexpr qint64 kFigures = 30, kCheck = 60, kText = 70;
+
+    // `shown`: a night that never connected has no phase to tell.
+    ProtocolClock(UpdateView& view, bool shown) : view_(view), shown_(shown)
+    {
+        clock_.start();
+        reach(0);
+    }
+    ProtocolClock(const ProtocolClock&) = delete;
+    ProtocolClock& operator=(const ProtocolClock&) = delete;
+    // Whatever ends the writing, the phase ends: the window's bar and status are given back.
+    ~ProtocolClock() { reach(progress_.total); }
+
+    void reach(qint64 percent)
+    {
+        if (!shown_ || progress_.finished)
+            return;
+        progress_.done = percent;
+        progress_.elapsedMilliseconds = clock_.elapsed();
+        progress_.finished = percent >= progress_.total;
+        view_.showPhaseProgress(progress_);
+        progress_.shownPercent = progress_.percent().value_or(0);
+    }
+
+private:
+    UpdateView& view_;
+    const bool shown_;
+    QElapsedTimer clock_;
+    PhaseProgress progress_{Phase::Protocol, 100, false};
+};
+
 } // namespace
 
 bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::function<bool()>& command)
 {
     session.protocol().clear();
+    const auto writeAndEnd = [&] {
+        writeNightProtocol(session, view, session.protocol());
+        if (const std::optional<PhaseProgress> end = session.takeHeldPhaseEnd())
+            view.showPhaseProgress(*end);
+    };
     bool ended = false;
     try {
         ended = command();
     } catch (...) {
-        writeNightProtocol(session, view, session.protocol());
+        writeAndEnd();
         throw;
     }
-    writeNightProtocol(session, view, session.protocol());
+    writeAndEnd();
     return ended;
 }
 
@@ -49,9 +89,13 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
 {
     if (!session.writesProtocols() || !record.begun())
         return;
+    ProtocolClock clock(view, session.isConnected());
     QString unread;
     try {
-        fillGroupFigures((copy ? copy : &session)->Database1, record.groups(), record.postingMarks());
+        fillGroupFigures((copy ? copy : &session)->Database1, record.groups(), record.postingMarks(),
+                         [&clock](std::size_t filled, std::size_t groups) {
+                             clock.reach(static_cast<qint64>(ProtocolClock::kFigures * filled / groups));
+                         });
     } catch (const std::exception& error) {
         unread = visibleText(QString::fromLocal8Bit(error.what()));
     }
@@ -63,10 +107,12 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
         } catch (const Interrupted&) {
         }
     }
+    clock.reach(ProtocolClock::kCheck);
     const ProtocolDocument protocol =
         nightProtocolDocument(session, record, check ? &*check : nullptr, rehearsalCopy, unread);
     const QString base = freeBaseName(session.programDir(), record.started());
     QString failure = replaceOwnFile(base + QStringLiteral(".txt"), protocol.text().toUtf8());
+    clock.reach(ProtocolClock::kText);
     // After a stop signal the operator wants the program ended, not a PDF.
     const int stoppedBefore = session.stopSignal();
     if (failure.isEmpty() && session.pdfMaker() && stoppedBefore == 0) {

@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -24,12 +27,14 @@ namespace {
 
 // Lays the document out row by row straight onto the pages: nothing of the document is held as
 // a layout, so time and memory grow with one page, not with the rows. Run twice: once to count
-// the pages (nothing drawn), once to draw them with "page n of m".
+// the pages (nothing drawn), once to draw them with "page n of m". The first run keeps the height
+// of each table row for the second (a number a row), so that each cell is measured once.
 class PageLayout {
 public:
-    PageLayout(QPdfWriter& writer, QPainter* painter, const ProtocolDocument& document, int pageCount)
+    PageLayout(QPdfWriter& writer, QPainter* painter, const ProtocolDocument& document, int pageCount,
+               std::vector<double>& rowHeights)
         : writer_(writer), painter_(painter), document_(document), pageCount_(pageCount),
-          area_(writer.pageLayout().paintRectPixels(writer.resolution()))
+          area_(writer.pageLayout().paintRectPixels(writer.resolution())), rowHeights_(rowHeights)
     {
         body_ = QFont(QStringLiteral("DejaVu Sans"));
         body_.setPointSizeF(9);
@@ -48,6 +53,8 @@ public:
         small_ = body_;
         small_.setPointSizeF(8);
         padding_ = writer.resolution() / 50.0;
+        for (const QFont* font : {&body_, &bold_, &table_, &tableBold_, &title_, &heading_, &mono_, &small_})
+            metrics_.emplace_back(font, QFontMetricsF(*font, &writer_));
     }
 
     // The number of pages laid out.
@@ -106,9 +113,20 @@ private:
             newPage();
     }
 
+    const QFontMetricsF& metricsOf(const QFont& font) const
+    {
+        for (const auto& [which, metrics] : metrics_)
+            if (which == &font)
+                return metrics;
+        throw std::logic_error("a font of its own has no metrics");
+    }
+
     double textHeight(const QString& text, const QFont& font, double boxWidth) const
     {
-        const QFontMetricsF metrics(font, &writer_);
+        const QFontMetricsF& metrics = metricsOf(font);
+        // Most cells are a short word or a number: one line, measured without a wrapping layout.
+        if (!text.isEmpty() && !text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= boxWidth)
+            return metrics.height();
         return metrics.boundingRect(QRectF(0, 0, std::max(boxWidth, 1.0), 1e9), Qt::TextWordWrap | Qt::AlignLeft, text)
             .height();
     }
@@ -126,7 +144,7 @@ private:
         const double height = textHeight(text, font, width());
         makeRoom(height);
         drawText(QRectF(0, y_, width(), height), text, font, Qt::AlignLeft | Qt::AlignTop);
-        y_ += height + (spaceAfter < 0 ? QFontMetricsF(font, &writer_).height() * 0.5 : spaceAfter);
+        y_ += height + (spaceAfter < 0 ? metricsOf(font).height() * 0.5 : spaceAfter);
     }
 
     void section(const ProtocolSection& section)
@@ -229,6 +247,16 @@ private:
         y_ += height;
     }
 
+    // A table row's height, measured in the first run and taken from it in the second.
+    double measuredRowHeight(const QStringList& cells, const std::vector<double>& columns, const QFont& font)
+    {
+        if (!painter_) {
+            rowHeights_.push_back(rowHeight(cells, columns, font));
+            return rowHeights_.back();
+        }
+        return rowHeights_.at(nextRow_++);
+    }
+
     // Rows are whole on one page; each page of a table begins with the table's head.
     void table(const ProtocolSection& section)
     {
@@ -239,7 +267,7 @@ private:
         for (std::size_t at = 0; at < section.rows.size(); ++at) {
             const bool total = section.totalRow && at + 1 == section.rows.size();
             const QFont& font = total ? tableBold_ : table_;
-            const double height = rowHeight(section.rows[at], columns, font);
+            const double height = measuredRowHeight(section.rows[at], columns, font);
             if (y_ + height > bottom()) {
                 newPage();
                 row(section, section.columns, columns, tableBold_, headHeight, true);
@@ -254,7 +282,7 @@ private:
     {
         if (document_.signatures.isEmpty())
             return;
-        const double line = QFontMetricsF(body_, &writer_).height();
+        const double line = metricsOf(body_).height();
         makeRoom(line * (3 * document_.signatures.size() + 1));
         y_ += line;
         for (const QString& who : document_.signatures) {
@@ -272,6 +300,9 @@ private:
     const int pageCount_;
     const QRect area_;
     QFont body_, bold_, table_, tableBold_, title_, heading_, mono_, small_;
+    std::vector<std::pair<const QFont*, QFontMetricsF>> metrics_;
+    std::vector<double>& rowHeights_;
+    std::size_t nextRow_ = 0;
     double padding_ = 0;
     double y_ = 0;
     int page_ = 0;
@@ -290,9 +321,10 @@ QByteArray protocolPdf(const ProtocolDocument& document)
     writer.setResolution(300);
     writer.setTitle(document.title);
     writer.setCreator(QStringLiteral("dph2012"));
-    const int pages = PageLayout(writer, nullptr, document, 0).run();
+    std::vector<double> rowHeights;
+    const int pages = PageLayout(writer, nullptr, document, 0, rowHeights).run();
     QPainter painter(&writer);
-    PageLayout(writer, &painter, document, pages).run();
+    PageLayout(writer, &painter, document, pages, rowHeights).run();
     painter.end();
     return pdf;
 }

@@ -23,6 +23,8 @@ QString czechName(Phase phase)
         return QString::fromUtf8("Aktualizace");
     case Phase::StayingGuests:
         return QString::fromUtf8("Krok 7");
+    case Phase::Protocol:
+        return QString::fromUtf8("Protokol");
     }
     return {};
 }
@@ -42,6 +44,8 @@ QString englishName(Phase phase)
         return QStringLiteral("update");
     case Phase::StayingGuests:
         return QStringLiteral("step 7");
+    case Phase::Protocol:
+        return QStringLiteral("protocol");
     }
     return {};
 }
@@ -167,17 +171,19 @@ QString PhaseProgress::english() const
     if (!shown)
         return englishName(phase) + QStringLiteral(": running, its total cannot be known here");
     QString text = englishName(phase) + QStringLiteral(": %1 %").arg(*shown);
-    if (!bytes && phase == Phase::StayingGuests) {
+    if (bytes) {
+        // At its end only what was written: a file smaller than the database is no shortfall.
+        if (totalKnown() && !finished)
+            text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));
+        else if (done > 0)
+            text += QStringLiteral(" (%1 MB)").arg(megabytes(done));
+    } else if (phase == Phase::StayingGuests) {
         text += QStringLiteral(" (%1 of %2 stay groups)").arg(done).arg(total);
-    } else if (!bytes) {
+    } else if (phase != Phase::Protocol) {
+        // The protocol's parts (figures, check, text, PDF) are no steps the operator knows.
         const qint64 steps = total / unitsPerStep;
         text += QStringLiteral(" (step %1 of %2)").arg(finished ? steps : std::min(done / unitsPerStep + 1, steps)).arg(steps);
     }
-    // At its end only what was written: a file smaller than the database is no shortfall.
-    else if (totalKnown() && !finished)
-        text += QStringLiteral(" (%1 of %2 MB)").arg(megabytes(done), megabytes(total));
-    else if (done > 0)
-        text += QStringLiteral(" (%1 MB)").arg(megabytes(done));
     if (finished && failedStatements > 0)
         return text + QStringLiteral(", done, ") + statementsFailed(failedStatements);
     if (finished)

@@ -7,7 +7,7 @@
 namespace update {
 
 // The long phases of a night whose progress is shown.
-enum class Phase { Backup, Restore, BackupAndRestore, RehearsedUpdate, Update, StayingGuests };
+enum class Phase { Backup, Restore, BackupAndRestore, RehearsedUpdate, Update, StayingGuests, Protocol };
 
 // How far a long phase is: what is done of a total the engine told (bytes or steps), how long it
 // has run and, when a rehearsal measured it, how long the whole phase took there.

@@ -1,5 +1,7 @@
 #include "update/UpdateSession.h"
 
+#include "update/UpdateView.h"
+
 namespace update {
 
 UpdateSession::UpdateSession(const QString& programDir, RunLog::Clock clock, const QString& scriptDirectory)
@@ -57,6 +59,11 @@ bool UpdateSession::connect()
     } catch (...) {
         return false;
     }
+}
+
+bool UpdateSession::holdsPhaseEnds(const UpdateView& view) const
+{
+    return writesProtocols_ && !onRehearsalCopy_ && view.isAutomaticMode();
 }
 
 } // namespace update

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "update/NightProtocol.h"
+#include "update/PhaseClock.h"
 #include "update/RunLog.h"
 #include "update/ServerScripts.h"
 #include "update/Settings.h"
@@ -13,8 +14,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace update {
+
+class UpdateView;
 
 // The non-visual parts that the main window owns for the whole run: the five server-side texts,
 // the connection, the two statement objects, the run log and the statement runner over Q.
@@ -77,6 +82,12 @@ public:
     void setPdfMaker(PdfMaker maker) { pdfMaker_ = std::move(maker); }
     const PdfMaker& pdfMaker() const { return pdfMaker_; }
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
+    // The command's protocol is part of its work: when one follows an unattended command, its
+    // phase is said to have ended (100 %, done) only once the protocol is written, just before
+    // the program ends. The window's completion message comes before its protocol's phase.
+    bool holdsPhaseEnds(const UpdateView& view) const;
+    void holdPhaseEnd(const PhaseProgress& end) { heldPhaseEnd_ = end; }
+    std::optional<PhaseProgress> takeHeldPhaseEnd() { return std::exchange(heldPhaseEnd_, std::nullopt); }
 
     // Commands that an error ended before their end, in this run.
     void noteCommandEndedByError() { ++commandsEndedByError_; }
@@ -120,6 +131,7 @@ private:
     bool rehearsal_ = false;
     bool writesProtocols_ = false;
     PdfMaker pdfMaker_;
+    std::optional<PhaseProgress> heldPhaseEnd_;
 };
 
 } // namespace update

@@ -68,6 +68,35 @@ TEST_F(PhaseLines, AnUnattendedRunTellsTheBackupAndTheUpdateInPercent)
         << program.standardError().toStdString();
 }
 
+// The protocol is the last phase of a command: the command's own "100 %, done" is said only once
+// the protocol's PDF is written, as the last line, and nothing said it earlier.
+TEST_F(PhaseLines, ACommandIsDoneOnlyOnceItsProtocolIsWritten)
+{
+    const struct {
+        QStringList arguments;
+        QString end;
+    } commands[] = {
+        {{QStringLiteral("x")}, QStringLiteral("dph2012: update: 100 % (step 8 of 8), done")},
+        {{QStringLiteral("--step7"), QStringLiteral("c")}, QStringLiteral("dph2012: step 7: 100 % (")},
+    };
+    const QDir directory(program.directory());
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.arguments.join(QLatin1Char(' ')).toStdString());
+        const QStringList pdfsBefore = directory.entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")});
+        const qsizetype saidBefore = program.standardError().size();
+        program.start(command.arguments);
+        ASSERT_TRUE(program.writesToStandardError(command.end)) << program.standardError().toStdString();
+        EXPECT_EQ(directory.entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")}).size(), pdfsBefore.size() + 1);
+        ASSERT_TRUE(program.endsByItself());
+        EXPECT_EQ(program.exitCode(), 0);
+        const QStringList lines = program.standardError().mid(saidBefore).trimmed().split(QLatin1Char('\n'));
+        EXPECT_TRUE(lines.last().startsWith(command.end)) << lines.last().toStdString();
+        const qsizetype protocol = lines.indexOf(QRegularExpression(QStringLiteral("^dph2012: protocol: \\d+ %.*")));
+        ASSERT_GE(protocol, 0) << program.standardError().toStdString();
+        EXPECT_EQ(lines.filter(command.end).size(), 1) << program.standardError().toStdString();
+    }
+}
+
 TEST_F(PhaseLines, ARehearsalTellsItsPhasesAndForecastsTheRealRunFromWhatItMeasured)
 {
     ASSERT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardError().toStdString();

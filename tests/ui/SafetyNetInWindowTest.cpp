@@ -457,6 +457,18 @@ TEST(PhaseInWindow, TheBarAndTheStatusShowPercentAndTimeLeftAndComeBackAfterward
     EXPECT_EQ(window.AdvProgress1->maximum(), 8);
     EXPECT_EQ(window.AdvProgress1->value(), 3);
     EXPECT_EQ(window.Label10->toolTip(), QString::fromUtf8("Aktualizace 2 %, zbývá asi 2 min"));
+
+    // The protocol after the steps borrows the bar in its turn and gives the eight steps back.
+    update::PhaseProgress protocol(update::Phase::Protocol, 100, false);
+    protocol.done = 40;
+    window.showPhaseProgress(protocol);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 100);
+    EXPECT_EQ(window.AdvProgress1->value(), 40);
+    EXPECT_EQ(window.Label10->toolTip(), QString::fromUtf8("Protokol 40 %"));
+    protocol.finished = true;
+    window.showPhaseProgress(protocol);
+    EXPECT_EQ(window.AdvProgress1->maximum(), 8);
+    EXPECT_EQ(window.AdvProgress1->value(), 3);
 }
 
 } // namespace
