@@ -33,10 +33,13 @@ bool askOnTerminal(const update::WayBackPlan& plan)
 int runRestoreCommand(const QString& programDir, const QStringList& arguments)
 {
     bool yes = false;
+    bool acceptUnseenDeletions = false;
     QString file;
     for (const QString& argument : arguments) {
         if (argument == QLatin1String("--yes"))
             yes = true;
+        else if (argument == QLatin1String("--accept-unseen-deletions"))
+            acceptUnseenDeletions = true;
         else if (argument.startsWith(QLatin1String("--")) || !file.isEmpty()) {
             printUsageForMistake("unknown argument for --restore " + argument.toStdString());
             return kUnknownArgumentStatus;
@@ -61,7 +64,8 @@ int runRestoreCommand(const QString& programDir, const QStringList& arguments)
         }
         TerminalView view;
         const update::WayBackEnd end = update::RestoreDatabase(
-            session, view, file, [yes](const update::WayBackPlan& plan) { return yes || askOnTerminal(plan); });
+            session, view, file, [yes](const update::WayBackPlan& plan) { return yes || askOnTerminal(plan); },
+            acceptUnseenDeletions);
         if (const int signal = session.stopSignal())
             return exitStatusForSignal(signal);
         if (end == update::WayBackEnd::Restored)

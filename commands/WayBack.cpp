@@ -16,6 +16,7 @@
 #include "update/safety/BackupHeader.h"
 #include "update/safety/BackupOrigin.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/safety/DeletedRows.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/OpenedBackup.h"
 #include "update/safety/OtherAttachments.h"
@@ -100,8 +101,9 @@ QString freeNameBeside(const QString& file, const QString& insert,
 class WayBack {
 public:
     WayBack(UpdateSession& session, UpdateView& view, QString file,
-            const std::function<bool(const WayBackPlan&)>& confirm)
-        : session_(session), view_(view), file_(std::move(file)), confirm_(confirm)
+            const std::function<bool(const WayBackPlan&)>& confirm, bool acceptUnseenDeletions)
+        : session_(session), view_(view), file_(std::move(file)), confirm_(confirm),
+          acceptUnseenDeletions_(acceptUnseenDeletions)
     {
     }
 
@@ -313,10 +315,18 @@ private:
                 copy->removeIfStillUnderItsName();
                 throw Refused{written};
             }
+            if (const QString deleted = othersDeleted(restored); !deleted.isEmpty()) {
+                bringOnline(plan.database);
+                copy->removeIfStillUnderItsName();
+                throw Refused{deleted};
+            }
             if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Full); !open.isEmpty()) {
                 bringOnline(plan.database);
                 return failedWithCopy(open, *copy, restored);
             }
+        } else if (const QString deleted = othersDeleted(restored); !deleted.isEmpty()) {
+            copy->removeIfStillUnderItsName();
+            throw Refused{deleted};
         }
         if (const QString notExchanged = copy->exchange(); !notExchanged.isEmpty()) {
             if (throughServer_)
@@ -540,6 +550,52 @@ private:
         }
     }
 
+    // Why the way back must not go on because someone else deleted rows since the backup (the
+    // restored copy holds the backup's state), or because that could not be told and the operator
+    // did not accept the risk; empty when neither.
+    QString othersDeleted(const QString& restored) const
+    {
+        try {
+            db::Connection backupState;
+            backupState.setDatabase(copySettings(session_.settings(), restored).alias.toStdString());
+            backupState.setUser(session_.settings().user.toStdString());
+            backupState.setPassword(session_.settings().password.toStdString());
+            backupState.setGarbageCollection(false);
+            db::Connection today;
+            today.setDatabase(session_.Database1.database());
+            today.setUser(session_.Database1.user());
+            today.setPassword(session_.Database1.password());
+            today.setGarbageCollection(false);
+            const DeletedRows deleted = deletedSinceBackup(backupState, today);
+            backupState.close();
+            today.close();
+            if (!deleted.tables.empty())
+                return QStringLiteral("od zalohy smazal v databazi radky i nekdo jiny nez tento program, navrat by je "
+                                      "vratil: ")
+                    + deleted.text();
+            if (deleted.unseen.isEmpty())
+                return {};
+            const QString unseen = visibleText(deleted.unseen.join(QStringLiteral("; ")));
+            if (!acceptUnseenDeletions_)
+                return QStringLiteral("nelze zjistit, zda od zalohy nekdo smazal radky tabulek %1; navrat je mozny jen s "
+                                      "--accept-unseen-deletions")
+                    .arg(unseen);
+            log(kPrefix + QStringLiteral("Smazane radky tabulek %1 nelze zjistit; operator to prijal "
+                                         "(--accept-unseen-deletions)")
+                              .arg(unseen));
+            return {};
+        } catch (const std::exception& error) {
+            const QString why = visibleText(QString::fromLocal8Bit(error.what()));
+            if (!acceptUnseenDeletions_)
+                return QStringLiteral("nelze zjistit, zda od zalohy nekdo smazal radky (%1); navrat je mozny jen s "
+                                      "--accept-unseen-deletions")
+                    .arg(why);
+            log(kPrefix + QStringLiteral("Smazane radky nelze zjistit (%1); operator to prijal (--accept-unseen-deletions)")
+                              .arg(why));
+            return {};
+        }
+    }
+
     // Brings the database of that file online through its server; a refusal is logged.
     void bringOnline(const QString& file) const
     {
@@ -598,6 +654,7 @@ private:
     UpdateView& view_;
     const QString file_;
     const std::function<bool(const WayBackPlan&)>& confirm_;
+    const bool acceptUnseenDeletions_;
     bool throughServer_ = false;
     bool filesHere_ = true;
     // The backup as this program opened it, when it is read here.
@@ -620,11 +677,11 @@ QString WayBackPlan::text() const
 }
 
 WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,
-                           const std::function<bool(const WayBackPlan&)>& confirm)
+                           const std::function<bool(const WayBackPlan&)>& confirm, bool acceptUnseenDeletions)
 {
     WayBackEnd end = WayBackEnd::Refused;
     RunClaimed(session, view, [&] {
-        end = WayBack(session, view, file, confirm).run();
+        end = WayBack(session, view, file, confirm, acceptUnseenDeletions).run();
         return end == WayBackEnd::Restored || end == WayBackEnd::AlreadyInPlace;
     });
     return end;

@@ -48,9 +48,12 @@ int exitStatusOf(WayBackEnd end);
 // the exchange leaves today's database in place and nothing beside it. Through a server whose
 // files this program cannot rename, the database is shut down, today's state backed up beside the
 // night's backup, and the backup restored over it; when that fails, today's state goes back.
+// Rows of the backup's state that someone else deleted since (their keys in the restored copy, not
+// in today's database) refuse it too; where that cannot be told, it refuses unless
+// `acceptUnseenDeletions`.
 // When nobody, this program included, wrote into the database since the backup (a second way
 // back), it says so and changes nothing, keeping no copy.
 WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,
-                           const std::function<bool(const WayBackPlan&)>& confirm);
+                           const std::function<bool(const WayBackPlan&)>& confirm, bool acceptUnseenDeletions = false);
 
 } // namespace update

@@ -197,6 +197,62 @@ TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
     }
 }
 
+// Rows deleted since the backup: another program's deletion refuses the way back, leaving the
+// row deleted and the database as it is; this program's own deletions let it through.
+struct Deletion {
+    const char* name;
+    const char* deleted; // the row another program deletes after the night; empty: none
+    const char* left;    // how many of that row are left
+    int status;
+    const char* said;
+};
+
+class WayBackAfterDeletions : public WayBack, public testing::WithParamInterface<Deletion> {};
+
+TEST_P(WayBackAfterDeletions, RefusesOnlyAnotherProgramsDeletions)
+{
+    const Deletion& deletion = GetParam();
+    db::Connection other;
+    other.setDatabase(database.path());
+    other.setUser("SYSDBA");
+    if (*deletion.deleted != '\0')
+        ASSERT_EQ(other.execute(deletion.deleted), 1u);
+    other.close();
+    const EndState now = endStateOf(database.path());
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), deletion.status)
+        << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QString::fromLatin1(deletion.said))) << program.standardError().toStdString();
+    if (deletion.status == 0) {
+        expectSame(endStateOf(database.path()), before);
+        return;
+    }
+    EXPECT_TRUE(program.logEntries().join('\n').contains(QString::fromLatin1(deletion.said)))
+        << program.logEntries().join('\n').toStdString();
+    expectSame(endStateOf(database.path()), now);
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
+                    .isEmpty());
+    EXPECT_EQ(other.selectFirst(deletion.left).integer(0), 0);
+    other.close();
+}
+
+std::string deletionName(const testing::TestParamInfo<Deletion>& deletion)
+{
+    return deletion.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WayBackAfterDeletions,
+    testing::Values(
+        Deletion{"AGuestDeletedByAnotherProgram", "delete from REC_MM_KLIENT where CISLOKLIENTA = 505",
+                 "select count(*) from REC_MM_KLIENT where CISLOKLIENTA = 505", 3, "REC_MM_KLIENT 1 radku"},
+        Deletion{"ASettingDeletedByAnotherProgram",
+                 "delete from QVT_KONFIG where ITEM = 'REC_ZO_Polozka'",
+                 "select count(*) from QVT_KONFIG where ITEM = 'REC_ZO_Polozka'", 3,
+                 "QVT_KONFIG 1 radku"},
+        Deletion{"OnlyThisProgramsOwnDeletions", "", "", 0, "restored from its backup"}),
+    deletionName);
+
 // The backup's folder made writable by others after the night: anyone could have put another
 // file under the backup's name, so the way back refuses and changes nothing.
 TEST_F(WayBack, ABackupFolderOthersMayChangeRefusesIt)
