@@ -7,6 +7,7 @@
 #include "NightEndState.h"
 
 #include "db/Connection.h"
+#include "db/ResultSet.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -215,8 +216,9 @@ TEST_P(WayBackAfterDeletions, RefusesOnlyAnotherProgramsDeletions)
     db::Connection other;
     other.setDatabase(database.path());
     other.setUser("SYSDBA");
-    if (*deletion.deleted != '\0')
+    if (*deletion.deleted != '\0') {
         ASSERT_EQ(other.execute(deletion.deleted), 1u);
+    }
     other.close();
     const EndState now = endStateOf(database.path());
     EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), deletion.status)

@@ -33,6 +33,13 @@ QString programsOwnLeftOut(const QString& table)
     return {};
 }
 
+// A column of a table without a primary key that this program itself changes (the VAT rate
+// settings of step 4): its rows are compared without it.
+bool programsOwnColumn(const QString& table, const QString& column)
+{
+    return table == QLatin1String("QVT_KONFIG") && column == QLatin1String("HODNOTACZ");
+}
+
 QStringList names(db::Connection& connection, const QString& sql)
 {
     QStringList found;
@@ -41,7 +48,7 @@ QStringList names(db::Connection& connection, const QString& sql)
     return found;
 }
 
-// The table's primary key columns; its every column where it has none.
+// The table's primary key columns; where it has none, its every column but those this program changes.
 QStringList keyColumns(db::Connection& connection, const QString& table)
 {
     const QStringList key = names(connection, QStringLiteral("select trim(S.RDB$FIELD_NAME) from RDB$RELATION_CONSTRAINTS C "
@@ -51,9 +58,13 @@ QStringList keyColumns(db::Connection& connection, const QString& table)
                                                   .arg(table));
     if (!key.isEmpty())
         return key;
-    return names(connection, QStringLiteral("select trim(RDB$FIELD_NAME) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = "
-                                            "'%1' and RDB$COMPUTED_SOURCE is null order by RDB$FIELD_POSITION")
-                                 .arg(table));
+    QStringList row = names(connection, QStringLiteral("select trim(R.RDB$FIELD_NAME) from RDB$RELATION_FIELDS R join "
+                                                       "RDB$FIELDS F on F.RDB$FIELD_NAME = R.RDB$FIELD_SOURCE where "
+                                                       "R.RDB$RELATION_NAME = '%1' and F.RDB$COMPUTED_BLR is null order by "
+                                                       "R.RDB$FIELD_POSITION")
+                                            .arg(table));
+    row.removeIf([&table](const QString& column) { return programsOwnColumn(table, column); });
+    return row;
 }
 
 // Each row's key as one text, sorted; a NULL is told apart from an empty text.

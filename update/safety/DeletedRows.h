@@ -12,8 +12,9 @@ class Connection;
 namespace update {
 
 // The rows of the backup's state that today's database no longer holds, beside what this program
-// itself deletes: found by comparing each table's primary keys (whole rows where a table has
-// none) between a copy restored from the backup and today's database.
+// itself deletes: found by comparing each table's primary keys (where a table has none, its whole
+// rows but for the columns this program changes) between a copy restored from the backup and
+// today's database.
 struct DeletedRows {
     struct Table {
         QString name;
