@@ -255,6 +255,47 @@ INSTANTIATE_TEST_SUITE_P(
         Deletion{"OnlyThisProgramsOwnDeletions", "", "", 0, "restored from its backup"}),
     deletionName);
 
+// A table of the backup's state dropped by another program since: whether rows were deleted
+// cannot be told, so the way back needs the operator's flag that names the risk.
+class WayBackAfterATableIsGone : public WayBack, public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        db::Connection connection;
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        connection.execute("create table TEST_GONE (ID integer not null primary key)");
+        connection.execute("insert into TEST_GONE values (1)");
+        connection.close();
+        WayBack::SetUp();
+    }
+};
+
+TEST_P(WayBackAfterATableIsGone, GoesOnOnlyWithTheFlagThatAcceptsUnseenDeletions)
+{
+    const bool accepted = GetParam();
+    db::Connection other;
+    other.setDatabase(database.path());
+    other.setUser("SYSDBA");
+    other.execute("drop table TEST_GONE");
+    other.close();
+    QStringList arguments{QStringLiteral("--restore"), QStringLiteral("--yes")};
+    if (accepted)
+        arguments.append(QStringLiteral("--accept-unseen-deletions"));
+    EXPECT_EQ(program.run(arguments), accepted ? 0 : 3) << program.standardError().toStdString();
+    // Said either way: the refusal names the flag, the run that goes on logs what was accepted.
+    const QString said = accepted ? program.logEntries().join('\n') : program.standardError();
+    EXPECT_TRUE(said.contains(QStringLiteral("TEST_GONE")) && said.contains(QStringLiteral("--accept-unseen-deletions")))
+        << said.toStdString();
+    expectSame(endStateOf(database.path()), accepted ? before : after);
+    EXPECT_EQ(kept().size(), accepted ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flag, WayBackAfterATableIsGone, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& accepted) {
+                             return std::string(accepted.param ? "Accepted" : "NotAccepted");
+                         });
+
 // The backup's folder made writable by others after the night: anyone could have put another
 // file under the backup's name, so the way back refuses and changes nothing.
 TEST_F(WayBack, ABackupFolderOthersMayChangeRefusesIt)
