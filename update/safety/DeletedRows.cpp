@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <set>
 #include <string>
+#include <utility>
 
 namespace update {
 
@@ -33,11 +35,24 @@ QString programsOwnLeftOut(const QString& table)
     return {};
 }
 
-// A column of a table without a primary key that this program itself changes (the VAT rate
-// settings of step 4): its rows are compared without it.
+// A column of a table without a primary key that this program itself changes (the rates its
+// statements move, in a hotel whose tables lack keys such as the point-of-sale taxes): its rows
+// are compared without it.
 bool programsOwnColumn(const QString& table, const QString& column)
 {
-    return table == QLatin1String("QVT_KONFIG") && column == QLatin1String("HODNOTACZ");
+    static const std::set<std::pair<QString, QString>> moved = {
+        {QStringLiteral("POS_TAXES"), QStringLiteral("PERCENTAGE")},
+        {QStringLiteral("CISSLUZ"), QStringLiteral("DPH")},
+        {QStringLiteral("QVT_KONFIG"), QStringLiteral("HODNOTACZ")},
+        {QStringLiteral("REC_MM_REZDET"), QStringLiteral("DPH")},
+        {QStringLiteral("FBS_STOCK_ITM"), QStringLiteral("ID_VAT")},
+        {QStringLiteral("FBS_PROD_LIST_ITM"), QStringLiteral("VAT")},
+        {QStringLiteral("FBS_PROD_LIST_ITM_R"), QStringLiteral("VAT")},
+        {QStringLiteral("FBS_PROD_LISTS_R"), QStringLiteral("VAT")},
+        {QStringLiteral("FBS_PROD_PROCS_R"), QStringLiteral("VAT")},
+        {QStringLiteral("FBS_PROD_ITEMS_R"), QStringLiteral("VAT")},
+    };
+    return moved.contains({table, column});
 }
 
 QStringList names(db::Connection& connection, const QString& sql)
