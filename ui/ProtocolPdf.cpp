@@ -1,5 +1,7 @@
 #include "ui/ProtocolPdf.h"
 
+#include "update/TestHold.h"
+
 #include <QBuffer>
 #include <QColor>
 #include <QFile>
@@ -88,12 +90,13 @@ private:
         QFont head = small_;
         head.setBold(!document_.mark.isEmpty());
         painter_->setFont(head);
+        font_ = nullptr;
         painter_->setPen(document_.mark.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
         const QString headText =
             document_.mark.isEmpty() ? document_.title : document_.mark + QStringLiteral(" \u2013 ") + document_.title;
         painter_->drawText(QRectF(0, -gap - writer_.resolution() / 4.0, width(), writer_.resolution() / 4.0),
                            Qt::AlignLeft | Qt::AlignBottom, headText);
-        painter_->setFont(small_);
+        use(small_);
         painter_->setPen(Qt::black);
         painter_->drawText(QRectF(0, bottom() + gap, width(), writer_.resolution() / 4.0), Qt::AlignRight | Qt::AlignTop,
                            QString::fromUtf8("Strana %1 z %2").arg(page_).arg(std::max(pageCount_, page_)));
@@ -131,11 +134,30 @@ private:
             .height();
     }
 
-    void drawText(const QRectF& box, const QString& text, const QFont& font, int alignment)
+    // The painter's font changed only when it differs: most cells follow one of their own font.
+    void use(const QFont& font)
     {
-        if (!painter_)
+        if (font_ == &font)
             return;
         painter_->setFont(font);
+        font_ = &font;
+    }
+
+    void drawText(const QRectF& box, const QString& text, const QFont& font, int alignment)
+    {
+        if (!painter_ || text.isEmpty())
+            return;
+        use(font);
+        const QFontMetricsF& metrics = metricsOf(font);
+        if (!text.contains(QLatin1Char('\n'))) {
+            // One line that fits is drawn at its baseline, without a wrapping layout.
+            const double advance = metrics.horizontalAdvance(text);
+            if (advance <= box.width()) {
+                const double x = (alignment & Qt::AlignRight) ? box.right() - advance : box.left();
+                painter_->drawText(QPointF(x, box.top() + metrics.ascent()), text);
+                return;
+            }
+        }
         painter_->drawText(box, alignment | Qt::TextWordWrap, text);
     }
 
@@ -229,21 +251,24 @@ private:
             y_ += height;
             return;
         }
-        double x = 0;
         painter_->setPen(QPen(QColor(120, 120, 120), 0));
         if (shaded)
             painter_->fillRect(QRectF(0, y_, width(), height), QColor(232, 232, 232));
-        for (std::size_t at = 0; at < columns.size(); ++at) {
-            const QRectF cell(x, y_, columns[at], height);
-            painter_->drawRect(cell);
-            const int alignment = section.rightAligned.contains(static_cast<int>(at)) ? Qt::AlignRight : Qt::AlignLeft;
-            const QString text = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
-            painter_->setPen(Qt::black);
-            drawText(cell.adjusted(padding_, padding_, -padding_, -padding_), text, font, alignment | Qt::AlignTop);
-            painter_->setPen(QPen(QColor(120, 120, 120), 0));
-            x += columns[at];
+        // The row's lines first, then its texts: the pen changes twice a row, not twice a cell.
+        double x = 0;
+        for (const double column : columns) {
+            painter_->drawRect(QRectF(x, y_, column, height));
+            x += column;
         }
         painter_->setPen(Qt::black);
+        x = 0;
+        for (std::size_t at = 0; at < columns.size(); ++at) {
+            const QRectF cell(x, y_, columns[at], height);
+            const int alignment = section.rightAligned.contains(static_cast<int>(at)) ? Qt::AlignRight : Qt::AlignLeft;
+            const QString text = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
+            drawText(cell.adjusted(padding_, padding_, -padding_, -padding_), text, font, alignment | Qt::AlignTop);
+            x += columns[at];
+        }
         y_ += height;
     }
 
@@ -303,10 +328,22 @@ private:
     std::vector<std::pair<const QFont*, QFontMetricsF>> metrics_;
     std::vector<double>& rowHeights_;
     std::size_t nextRow_ = 0;
+    const QFont* font_ = nullptr;
     double padding_ = 0;
     double y_ = 0;
     int page_ = 0;
 };
+
+// The families the layout uses, opened once so that their files are read and parsed.
+void loadFonts()
+{
+    for (const char* family : {"DejaVu Sans", "DejaVu Sans Mono"})
+        for (const bool bold : {false, true}) {
+            QFont font{QString::fromLatin1(family)};
+            font.setBold(bold);
+            static_cast<void>(QFontMetricsF(font).horizontalAdvance(QStringLiteral("Strana 1 z 1 \u2013 \u017e\u0161\u010d")));
+        }
+}
 
 } // namespace
 
@@ -337,7 +374,14 @@ int runProtocolPdfProgram(int& argc, char** argv)
     QFile output;
     if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
         return 2;
-    const QByteArray pdf = protocolPdf(ProtocolDocument::fromJson(input.readAll()));
+    // Started with the command: the fonts load while the document is still being made.
+    loadFonts();
+    const QByteArray json = input.readAll();
+    // The command ended without a protocol to lay out.
+    if (json.isEmpty())
+        return 0;
+    update::holdForTest("layout");
+    const QByteArray pdf = protocolPdf(ProtocolDocument::fromJson(json));
     return output.write(pdf) == pdf.size() && output.flush() ? 0 : 2;
 }
 
