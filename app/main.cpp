@@ -80,7 +80,7 @@ int runProgram(int& argc, char** argv)
         return app::runRestoreCommand(QCoreApplication::applicationDirPath(), QCoreApplication::arguments().mid(2));
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol-pdf")) {
-        update::holdForTest("layout");
+        update::holdForTest("layout-start");
         return app::runProtocolPdf(argc, argv);
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--protocol")) {

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -98,12 +99,18 @@ public:
     }
 };
 
-// The program's own layout of the protocol, in a process of its own as the program does it.
+// The program's own layout of the protocol, in a process of its own as the program does it: the
+// first started at once, with the command; a later document gets one started when it comes.
 update::UpdateSession::PdfMaker pdfThrough(const QString& program)
 {
-    return [program](const QByteArray& json, QString& why) {
-        QProcess layout;
-        layout.start(program, {QStringLiteral("--protocol-pdf")});
+    auto early = std::make_shared<std::unique_ptr<QProcess>>(std::make_unique<QProcess>());
+    (*early)->start(program, {QStringLiteral("--protocol-pdf")});
+    return [program, early](const QByteArray& json, QString& why) {
+        const std::unique_ptr<QProcess> started = std::move(*early);
+        QProcess fresh;
+        QProcess& layout = started ? *started : fresh;
+        if (!started)
+            layout.start(program, {QStringLiteral("--protocol-pdf")});
         layout.write(json);
         layout.closeWriteChannel();
         if (!layout.waitForFinished(-1) || layout.exitCode() != 0) {

@@ -21,33 +21,39 @@ constexpr const char* kCarryOver = "'%DPH 2011/2012 #%'";
 
 using GroupsByNumber = std::map<std::string, ProtocolGroup*>;
 
-// The reservations and the accounts of some groups, by their numbers.
-void fillSome(db::Connection& connection, const std::vector<ProtocolGroup*>& some, const GroupsByNumber& byNumber)
+// The reservations and the accounts of the groups whose numbers `chosen` lists ("in (...)"), or,
+// when empty, of every group read whole and each row given to its group when it is one of them.
+void fillSome(db::Connection& connection, const std::string& chosen, const GroupsByNumber& byNumber)
 {
-    std::string list;
-    for (const ProtocolGroup* group : some)
-        list += (list.empty() ? "" : ",") + std::to_string(group->group);
+    const auto groupOf = [&byNumber](const std::string& number) -> ProtocolGroup* {
+        const auto found = byNumber.find(number);
+        return found == byNumber.end() ? nullptr : found->second;
+    };
     for (db::ResultSet reservations = connection.select(
              "select r.CisloSkupiny, r.CisloRezervace, "
              "cast(minvalue(r.DatumOdjezd, cast('31.12.2011' as date)) - r.DatumPrijezd as integer), "
              "cast(r.DatumOdjezd - maxvalue(r.DatumPrijezd, cast('31.12.2011' as date)) as integer) "
-             "from REC_MM_REZERVACE r where r.CisloSkupiny in (" + list
-             + ") and (r.Status is null or r.Status <> 8) order by r.CisloSkupiny, r.CisloRezervace");
+             "from REC_MM_REZERVACE r where " + (chosen.empty() ? std::string() : "r.CisloSkupiny " + chosen + " and ")
+             + "(r.Status is null or r.Status <> 8) order by r.CisloSkupiny, r.CisloRezervace");
          !reservations.eof(); reservations.next()) {
-        ProtocolGroup& group = *byNumber.at(reservations.text(0));
-        group.reservations += (group.reservations.isEmpty() ? QString() : QStringLiteral(", "))
+        ProtocolGroup* const group = groupOf(reservations.text(0));
+        if (!group)
+            continue;
+        group->reservations += (group->reservations.isEmpty() ? QString() : QStringLiteral(", "))
             + QString::fromStdString(reservations.text(1));
         if (!reservations.isNull(2))
-            group.nightsBefore += std::max<std::int64_t>(reservations.integer(2), 0);
+            group->nightsBefore += std::max<std::int64_t>(reservations.integer(2), 0);
         if (!reservations.isNull(3))
-            group.nightsFrom += std::max<std::int64_t>(reservations.integer(3), 0);
+            group->nightsFrom += std::max<std::int64_t>(reservations.integer(3), 0);
     }
     for (db::ResultSet accounts = connection.select("select h.CisloKlienta, h.CisloUctu, h.Status from REC_CHECKHEAD h "
-                                                    "where h.CisloKlienta in (" + list
-                                                    + ") order by h.CisloKlienta, h.CisloUctu");
+                                                    + (chosen.empty() ? std::string() : "where h.CisloKlienta " + chosen)
+                                                    + " order by h.CisloKlienta, h.CisloUctu");
          !accounts.eof(); accounts.next()) {
-        ProtocolGroup& group = *byNumber.at(accounts.text(0));
-        group.accounts += (group.accounts.isEmpty() ? QString() : QStringLiteral(", "))
+        ProtocolGroup* const group = groupOf(accounts.text(0));
+        if (!group)
+            continue;
+        group->accounts += (group->accounts.isEmpty() ? QString() : QStringLiteral(", "))
             + QString::fromStdString(accounts.text(1))
             + (accounts.text(2) == "2" ? QString::fromUtf8(" (uzavřen)") : QString());
     }
@@ -108,15 +114,18 @@ void fillGroupFigures(db::Connection& connection, std::vector<ProtocolGroup>& gr
         group.posted.reset();
         byNumber[std::to_string(group.group)] = &group;
     }
-    std::vector<ProtocolGroup*> some;
-    for (std::size_t at = 0; at < groups.size(); ++at) {
-        some.push_back(&groups[at]);
-        if (some.size() == kGroupsPerQuery || at + 1 == groups.size()) {
-            fillSome(connection, some, byNumber);
-            some.clear();
-            if (filled)
-                filled(at + 1, groups.size());
-        }
+    if (groups.size() > kGroupsPerQuery) {
+        // One read of both tables costs less than the lists' lookups once the groups need more than one.
+        fillSome(connection, std::string(), byNumber);
+        if (filled)
+            filled(groups.size(), groups.size());
+    } else if (!groups.empty()) {
+        std::string list;
+        for (const ProtocolGroup& group : groups)
+            list += (list.empty() ? "" : ",") + std::to_string(group.group);
+        fillSome(connection, "in (" + list + ")", byNumber);
+        if (filled)
+            filled(groups.size(), groups.size());
     }
     if (marks && !groups.empty())
         fillPostings(connection, byNumber, *marks);

@@ -1,5 +1,7 @@
 #include "ui/ProtocolPdf.h"
 
+#include "update/TestHold.h"
+
 #include <QBuffer>
 #include <QColor>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <QPdfWriter>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <numeric>
 #include <stdexcept>
@@ -25,6 +28,17 @@ using update::ProtocolSection;
 
 namespace {
 
+// How many lines a cell's text takes, when the first run knows it.
+enum class Lines { Unknown, One, More };
+
+// A table row as the first run measured it: its height, and which of its first 64 cells fit on one line.
+struct MeasuredRow {
+    double height = 0;
+    std::uint64_t oneLine = 0;
+};
+
+constexpr std::size_t kKnownCells = 64;
+
 // Lays the document out row by row straight onto the pages: nothing of the document is held as
 // a layout, so time and memory grow with one page, not with the rows. Run twice: once to count
 // the pages (nothing drawn), once to draw them with "page n of m". The first run keeps the height
@@ -32,7 +46,7 @@ namespace {
 class PageLayout {
 public:
     PageLayout(QPdfWriter& writer, QPainter* painter, const ProtocolDocument& document, int pageCount,
-               std::vector<double>& rowHeights)
+               std::vector<MeasuredRow>& rowHeights)
         : writer_(writer), painter_(painter), document_(document), pageCount_(pageCount),
           area_(writer.pageLayout().paintRectPixels(writer.resolution())), rowHeights_(rowHeights)
     {
@@ -88,12 +102,13 @@ private:
         QFont head = small_;
         head.setBold(!document_.mark.isEmpty());
         painter_->setFont(head);
+        font_ = nullptr;
         painter_->setPen(document_.mark.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
         const QString headText =
             document_.mark.isEmpty() ? document_.title : document_.mark + QStringLiteral(" \u2013 ") + document_.title;
         painter_->drawText(QRectF(0, -gap - writer_.resolution() / 4.0, width(), writer_.resolution() / 4.0),
                            Qt::AlignLeft | Qt::AlignBottom, headText);
-        painter_->setFont(small_);
+        use(small_);
         painter_->setPen(Qt::black);
         painter_->drawText(QRectF(0, bottom() + gap, width(), writer_.resolution() / 4.0), Qt::AlignRight | Qt::AlignTop,
                            QString::fromUtf8("Strana %1 z %2").arg(page_).arg(std::max(pageCount_, page_)));
@@ -121,21 +136,49 @@ private:
         throw std::logic_error("a font of its own has no metrics");
     }
 
-    double textHeight(const QString& text, const QFont& font, double boxWidth) const
+    double textHeight(const QString& text, const QFont& font, double boxWidth, bool* oneLine = nullptr) const
     {
         const QFontMetricsF& metrics = metricsOf(font);
         // Most cells are a short word or a number: one line, measured without a wrapping layout.
-        if (!text.isEmpty() && !text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= boxWidth)
+        const bool fits =
+            !text.isEmpty() && !text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= boxWidth;
+        if (oneLine)
+            *oneLine = fits;
+        if (fits)
             return metrics.height();
         return metrics.boundingRect(QRectF(0, 0, std::max(boxWidth, 1.0), 1e9), Qt::TextWordWrap | Qt::AlignLeft, text)
             .height();
     }
 
-    void drawText(const QRectF& box, const QString& text, const QFont& font, int alignment)
+    // The painter's font changed only when it differs: most cells follow one of their own font.
+    void use(const QFont& font)
     {
-        if (!painter_)
+        if (font_ == &font)
             return;
         painter_->setFont(font);
+        font_ = &font;
+    }
+
+    void drawText(const QRectF& box, const QString& text, const QFont& font, int alignment, Lines lines = Lines::Unknown)
+    {
+        if (!painter_ || text.isEmpty())
+            return;
+        use(font);
+        const QFontMetricsF& metrics = metricsOf(font);
+        // What the first run measured is not measured again.
+        if (lines == Lines::One && !(alignment & Qt::AlignRight)) {
+            painter_->drawText(QPointF(box.left(), box.top() + metrics.ascent()), text);
+            return;
+        }
+        if (lines != Lines::More && !text.contains(QLatin1Char('\n'))) {
+            // One line that fits is drawn at its baseline, without a wrapping layout.
+            const double advance = metrics.horizontalAdvance(text);
+            if (advance <= box.width()) {
+                const double x = (alignment & Qt::AlignRight) ? box.right() - advance : box.left();
+                painter_->drawText(QPointF(x, box.top() + metrics.ascent()), text);
+                return;
+            }
+        }
         painter_->drawText(box, alignment | Qt::TextWordWrap, text);
     }
 
@@ -212,46 +255,61 @@ private:
         return shares;
     }
 
-    double rowHeight(const QStringList& cells, const std::vector<double>& columns, const QFont& font) const
+    MeasuredRow measureRow(const QStringList& cells, const std::vector<double>& columns, const QFont& font) const
     {
-        double height = 0;
+        MeasuredRow measured;
         for (std::size_t at = 0; at < columns.size(); ++at) {
             const QString cell = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
-            height = std::max(height, textHeight(cell, font, columns[at] - 2 * padding_));
+            bool oneLine = false;
+            measured.height = std::max(measured.height, textHeight(cell, font, columns[at] - 2 * padding_, &oneLine));
+            if (oneLine && at < kKnownCells)
+                measured.oneLine |= std::uint64_t{1} << at;
         }
-        return height + 2 * padding_;
+        measured.height += 2 * padding_;
+        return measured;
+    }
+
+    double rowHeight(const QStringList& cells, const std::vector<double>& columns, const QFont& font) const
+    {
+        return measureRow(cells, columns, font).height;
     }
 
     void row(const ProtocolSection& section, const QStringList& cells, const std::vector<double>& columns,
-             const QFont& font, double height, bool shaded)
+             const QFont& font, double height, bool shaded, const MeasuredRow* measured = nullptr)
     {
         if (!painter_) {
             y_ += height;
             return;
         }
-        double x = 0;
         painter_->setPen(QPen(QColor(120, 120, 120), 0));
         if (shaded)
             painter_->fillRect(QRectF(0, y_, width(), height), QColor(232, 232, 232));
-        for (std::size_t at = 0; at < columns.size(); ++at) {
-            const QRectF cell(x, y_, columns[at], height);
-            painter_->drawRect(cell);
-            const int alignment = section.rightAligned.contains(static_cast<int>(at)) ? Qt::AlignRight : Qt::AlignLeft;
-            const QString text = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
-            painter_->setPen(Qt::black);
-            drawText(cell.adjusted(padding_, padding_, -padding_, -padding_), text, font, alignment | Qt::AlignTop);
-            painter_->setPen(QPen(QColor(120, 120, 120), 0));
-            x += columns[at];
+        // The row's lines first, then its texts: the pen changes twice a row, not twice a cell.
+        double x = 0;
+        for (const double column : columns) {
+            painter_->drawRect(QRectF(x, y_, column, height));
+            x += column;
         }
         painter_->setPen(Qt::black);
+        x = 0;
+        for (std::size_t at = 0; at < columns.size(); ++at) {
+            const QRectF cell(x, y_, columns[at], height);
+            const int alignment = section.rightAligned.contains(static_cast<int>(at)) ? Qt::AlignRight : Qt::AlignLeft;
+            const QString text = static_cast<qsizetype>(at) < cells.size() ? cells.at(static_cast<qsizetype>(at)) : QString();
+            const Lines lines = !measured || at >= kKnownCells ? Lines::Unknown
+                : (measured->oneLine >> at) & 1U                ? Lines::One
+                                                                : Lines::More;
+            drawText(cell.adjusted(padding_, padding_, -padding_, -padding_), text, font, alignment | Qt::AlignTop, lines);
+            x += columns[at];
+        }
         y_ += height;
     }
 
-    // A table row's height, measured in the first run and taken from it in the second.
-    double measuredRowHeight(const QStringList& cells, const std::vector<double>& columns, const QFont& font)
+    // A table row, measured in the first run and taken from it in the second.
+    const MeasuredRow& measuredRow(const QStringList& cells, const std::vector<double>& columns, const QFont& font)
     {
         if (!painter_) {
-            rowHeights_.push_back(rowHeight(cells, columns, font));
+            rowHeights_.push_back(measureRow(cells, columns, font));
             return rowHeights_.back();
         }
         return rowHeights_.at(nextRow_++);
@@ -267,12 +325,12 @@ private:
         for (std::size_t at = 0; at < section.rows.size(); ++at) {
             const bool total = section.totalRow && at + 1 == section.rows.size();
             const QFont& font = total ? tableBold_ : table_;
-            const double height = measuredRowHeight(section.rows[at], columns, font);
-            if (y_ + height > bottom()) {
+            const MeasuredRow measured = measuredRow(section.rows[at], columns, font);
+            if (y_ + measured.height > bottom()) {
                 newPage();
                 row(section, section.columns, columns, tableBold_, headHeight, true);
             }
-            row(section, section.rows[at], columns, font, height, total);
+            row(section, section.rows[at], columns, font, measured.height, total, &measured);
         }
         y_ += padding_ * 4;
     }
@@ -301,12 +359,24 @@ private:
     const QRect area_;
     QFont body_, bold_, table_, tableBold_, title_, heading_, mono_, small_;
     std::vector<std::pair<const QFont*, QFontMetricsF>> metrics_;
-    std::vector<double>& rowHeights_;
+    std::vector<MeasuredRow>& rowHeights_;
     std::size_t nextRow_ = 0;
+    const QFont* font_ = nullptr;
     double padding_ = 0;
     double y_ = 0;
     int page_ = 0;
 };
+
+// The families the layout uses, opened once so that their files are read and parsed.
+void loadFonts()
+{
+    for (const char* family : {"DejaVu Sans", "DejaVu Sans Mono"})
+        for (const bool bold : {false, true}) {
+            QFont font{QString::fromLatin1(family)};
+            font.setBold(bold);
+            static_cast<void>(QFontMetricsF(font).horizontalAdvance(QStringLiteral("Strana 1 z 1 \u2013 \u017e\u0161\u010d")));
+        }
+}
 
 } // namespace
 
@@ -321,7 +391,7 @@ QByteArray protocolPdf(const ProtocolDocument& document)
     writer.setResolution(300);
     writer.setTitle(document.title);
     writer.setCreator(QStringLiteral("dph2012"));
-    std::vector<double> rowHeights;
+    std::vector<MeasuredRow> rowHeights;
     const int pages = PageLayout(writer, nullptr, document, 0, rowHeights).run();
     QPainter painter(&writer);
     PageLayout(writer, &painter, document, pages, rowHeights).run();
@@ -337,7 +407,14 @@ int runProtocolPdfProgram(int& argc, char** argv)
     QFile output;
     if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
         return 2;
-    const QByteArray pdf = protocolPdf(ProtocolDocument::fromJson(input.readAll()));
+    // Started with the command: the fonts load while the document is still being made.
+    loadFonts();
+    const QByteArray json = input.readAll();
+    // The command ended without a protocol to lay out.
+    if (json.isEmpty())
+        return 0;
+    update::holdForTest("layout");
+    const QByteArray pdf = protocolPdf(ProtocolDocument::fromJson(json));
     return output.write(pdf) == pdf.size() && output.flush() ? 0 : 2;
 }
 

@@ -231,4 +231,30 @@ TEST_F(NightProtocol, AStopDuringTheLayoutEndsItsProcessAndIsLogged)
     QFile::remove(hold);
 }
 
+// The layout's process starts with the command; a stop before its document ends that process too.
+TEST_F(NightProtocol, AStopBeforeTheLayoutEndsTheEarlyLayoutProcess)
+{
+    const QString hold = QDir(program.directory()).filePath(QStringLiteral("layout-start-hold"));
+    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("layout-start=") + hold);
+    program.start({QStringLiteral("--update"), QStringLiteral("c")});
+    const QDeadlineTimer limit(120000);
+    QByteArray layoutId;
+    while (layoutId.isEmpty()) {
+        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
+        QThread::msleep(5);
+        QFile marker(hold);
+        if (marker.open(QIODevice::ReadOnly))
+            layoutId = marker.readAll();
+    }
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    // The layout's process is held for a minute: a run that waited for it would still be running.
+    ASSERT_FALSE(program.stillRunningAfter(10000)) << program.logEntries().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
+    const pid_t layout = static_cast<pid_t>(layoutId.toLongLong());
+    ASSERT_GT(layout, 0);
+    EXPECT_TRUE(::kill(layout, 0) != 0 && errno == ESRCH) << "the layout process " << layout << " still runs";
+    EXPECT_TRUE(QDir(program.directory()).entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")}, QDir::Files).isEmpty());
+    QFile::remove(hold);
+}
+
 } // namespace
