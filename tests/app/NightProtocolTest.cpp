@@ -203,58 +203,44 @@ TEST_F(RehearsalProtocol, MarksEveryPageAsARehearsalAndListsTheFailedStatement)
         << pages.back().toStdString();
 }
 
-// A stop while the protocol's PDF is laid out ends the layout's process at once, and the run log
-// says the run was stopped.
-TEST_F(NightProtocol, AStopDuringTheLayoutEndsItsProcessAndIsLogged)
+// A stop ends the protocol's layout process by its id wherever it is: started with the command
+// and not given its document yet, or laying the PDF out; the run ends at once, logged as stopped,
+// with no PDF.
+TEST_F(NightProtocol, AStopEndsTheLayoutProcessWhereverItIs)
 {
-    const QString hold = QDir(program.directory()).filePath(QStringLiteral("layout-hold"));
-    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("layout=") + hold);
-    program.start({QStringLiteral("--update"), QStringLiteral("c")});
-    const QDeadlineTimer limit(120000);
-    QByteArray layoutId;
-    while (layoutId.isEmpty()) {
-        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
-        QThread::msleep(5);
-        QFile marker(hold);
-        if (marker.open(QIODevice::ReadOnly))
-            layoutId = marker.readAll();
+    const struct {
+        const char* point;
+        const char* when;
+    } holds[] = {{"layout-start", "before its document"}, {"layout", "during the layout"}};
+    for (const auto& each : holds) {
+        SCOPED_TRACE(each.when);
+        const FreshDatabase fresh(HotelData::Demo);
+        InstalledProgram run;
+        run.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(fresh.path()) + "\r\nUser=SYSDBA\r\n");
+        const QString hold = QDir(run.directory()).filePath(QStringLiteral("hold"));
+        run.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QString::fromLatin1(each.point) + QLatin1Char('=') + hold);
+        run.start({QStringLiteral("--update"), QStringLiteral("c")});
+        const QDeadlineTimer limit(120000);
+        QByteArray layoutId;
+        while (layoutId.isEmpty()) {
+            ASSERT_TRUE(run.isRunning() && !limit.hasExpired()) << run.standardError().toStdString();
+            QThread::msleep(5);
+            QFile marker(hold);
+            if (marker.open(QIODevice::ReadOnly))
+                layoutId = marker.readAll();
+        }
+        ASSERT_EQ(::kill(static_cast<pid_t>(run.processId()), SIGTERM), 0);
+        // The layout's process is held for a minute: a run that waited for it would still be running.
+        ASSERT_FALSE(run.stillRunningAfter(10000)) << run.logEntries().join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(run.exitCode(), 143) << run.standardError().toStdString();
+        EXPECT_EQ(run.logEntries().last(), QStringLiteral("PRERUSENO      | SIGTERM"))
+            << run.logEntries().join('\n').toStdString();
+        const pid_t layout = static_cast<pid_t>(layoutId.toLongLong());
+        ASSERT_GT(layout, 0);
+        EXPECT_TRUE(::kill(layout, 0) != 0 && errno == ESRCH) << "the layout process " << layout << " still runs";
+        EXPECT_TRUE(QDir(run.directory()).entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")}, QDir::Files).isEmpty());
+        QFile::remove(hold);
     }
-    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
-    // The layout is held for a minute: a run that waited for it would still be running.
-    ASSERT_FALSE(program.stillRunningAfter(10000)) << program.logEntries().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
-    EXPECT_EQ(program.logEntries().last(), QStringLiteral("PRERUSENO      | SIGTERM"))
-        << program.logEntries().join('\n').toStdString();
-    const pid_t layout = static_cast<pid_t>(layoutId.toLongLong());
-    ASSERT_GT(layout, 0);
-    EXPECT_TRUE(::kill(layout, 0) != 0 && errno == ESRCH) << "the layout process " << layout << " still runs";
-    QFile::remove(hold);
-}
-
-// The layout's process starts with the command; a stop before its document ends that process too.
-TEST_F(NightProtocol, AStopBeforeTheLayoutEndsTheEarlyLayoutProcess)
-{
-    const QString hold = QDir(program.directory()).filePath(QStringLiteral("layout-start-hold"));
-    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("layout-start=") + hold);
-    program.start({QStringLiteral("--update"), QStringLiteral("c")});
-    const QDeadlineTimer limit(120000);
-    QByteArray layoutId;
-    while (layoutId.isEmpty()) {
-        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
-        QThread::msleep(5);
-        QFile marker(hold);
-        if (marker.open(QIODevice::ReadOnly))
-            layoutId = marker.readAll();
-    }
-    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
-    // The layout's process is held for a minute: a run that waited for it would still be running.
-    ASSERT_FALSE(program.stillRunningAfter(10000)) << program.logEntries().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(program.exitCode(), 143) << program.standardError().toStdString();
-    const pid_t layout = static_cast<pid_t>(layoutId.toLongLong());
-    ASSERT_GT(layout, 0);
-    EXPECT_TRUE(::kill(layout, 0) != 0 && errno == ESRCH) << "the layout process " << layout << " still runs";
-    EXPECT_TRUE(QDir(program.directory()).entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")}, QDir::Files).isEmpty());
-    QFile::remove(hold);
 }
 
 } // namespace
