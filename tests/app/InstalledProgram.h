@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <stdexcept>
 
@@ -86,6 +87,25 @@ public:
             process_.start(through_.front(), through_.mid(1) + QStringList{executable()} + arguments);
         if (!process_.waitForStarted(30000))
             throw std::runtime_error("the program did not start");
+    }
+
+    // Started with its test hold at `point`: returns once the run waits there, with the process id
+    // the hold file holds (the program's, or its layout process's); empty when the program ended
+    // or two minutes passed first. The run goes on once the test removes `holdFile`.
+    QByteArray startHeldAt(const QString& point, const QString& holdFile, const QStringList& arguments)
+    {
+        setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), point + QLatin1Char('=') + holdFile);
+        start(arguments);
+        const QDeadlineTimer limit(120000);
+        for (;;) {
+            QFile marker(holdFile);
+            if (marker.open(QIODevice::ReadOnly))
+                if (const QByteArray id = marker.readAll(); !id.isEmpty())
+                    return id;
+            if (!isRunning() || limit.hasExpired())
+                return {};
+            QThread::msleep(5);
+        }
     }
 
     // Waits for the program to end by itself; false if it is still running after a minute.

@@ -218,17 +218,9 @@ TEST_F(NightProtocol, AStopEndsTheLayoutProcessWhereverItIs)
         InstalledProgram run;
         run.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(fresh.path()) + "\r\nUser=SYSDBA\r\n");
         const QString hold = QDir(run.directory()).filePath(QStringLiteral("hold"));
-        run.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QString::fromLatin1(each.point) + QLatin1Char('=') + hold);
-        run.start({QStringLiteral("--update"), QStringLiteral("c")});
-        const QDeadlineTimer limit(120000);
-        QByteArray layoutId;
-        while (layoutId.isEmpty()) {
-            ASSERT_TRUE(run.isRunning() && !limit.hasExpired()) << run.standardError().toStdString();
-            QThread::msleep(5);
-            QFile marker(hold);
-            if (marker.open(QIODevice::ReadOnly))
-                layoutId = marker.readAll();
-        }
+        const QByteArray layoutId =
+            run.startHeldAt(QString::fromLatin1(each.point), hold, {QStringLiteral("--update"), QStringLiteral("c")});
+        ASSERT_FALSE(layoutId.isEmpty()) << run.standardError().toStdString();
         ASSERT_EQ(::kill(static_cast<pid_t>(run.processId()), SIGTERM), 0);
         // The layout's process is held for a minute: a run that waited for it would still be running.
         ASSERT_FALSE(run.stillRunningAfter(10000)) << run.logEntries().join(QLatin1Char('\n')).toStdString();

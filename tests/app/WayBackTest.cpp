@@ -324,13 +324,9 @@ TEST_F(WayBack, ACopyNameSwappedForALinkLeavesTheLinkedFileAlone)
     // A mode the database has and the linked file has not: set through the link, it would show.
     std::filesystem::permissions(database.path(), perms::owner_read | perms::owner_write | perms::group_read);
     const QString hold = folder.filePath(QStringLiteral("hold"));
-    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("mode=") + hold);
-    program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
-    const QDeadlineTimer limit(120000);
-    while (!QFile::exists(hold)) {
-        ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
-        QThread::msleep(5);
-    }
+    ASSERT_FALSE(program.startHeldAt(QStringLiteral("mode"), hold, {QStringLiteral("--restore"), QStringLiteral("--yes")})
+                     .isEmpty())
+        << program.standardError().toStdString();
     const QStringList copies = folder.entryList({QStringLiteral("hotel-navrat-*.fdb")}, QDir::Files);
     ASSERT_EQ(copies.size(), 1);
     ASSERT_TRUE(QFile::rename(folder.filePath(copies.front()), folder.filePath(QStringLiteral("moved.fdb"))));

@@ -127,13 +127,10 @@ TEST(WayBackThroughServer, ALoginThatCommitsJustBeforeTheShutdownRefusesItAndIts
         program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
         ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
         const QString hold = QString::fromStdString((database.directory() / "hold").string());
-        program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QStringLiteral("shutdown=") + hold);
-        program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
-        const QDeadlineTimer limit(120000);
-        while (!QFile::exists(hold)) {
-            ASSERT_TRUE(program.isRunning() && !limit.hasExpired()) << program.standardError().toStdString();
-            QThread::msleep(5);
-        }
+        ASSERT_FALSE(
+            program.startHeldAt(QStringLiteral("shutdown"), hold, {QStringLiteral("--restore"), QStringLiteral("--yes")})
+                .isEmpty())
+            << program.standardError().toStdString();
         {
             db::Connection other;
             server::connect(other, database.path());
