@@ -269,7 +269,7 @@ bool RunFullUpdateWithoutClaim(UpdateSession& session, UpdateView& view)
 
             log.WriteLog(QStringLiteral("KONEC          | "));
             view.setIndicatorRunning(false);
-            view.showCompletion(3, failed, log.filePath());
+            session.showCompletion(view, 3, failed, log.filePath());
             enableAfterFullUpdate(view);
         },
         [&] {

@@ -59,7 +59,8 @@ bool stayingGuestsAloneClaimed(UpdateSession& session, UpdateView& view)
             });
             view.setIndicatorRunning(false);
             if (ran) {
-                view.showCompletion(3, session.runner().failureCount() - failedBefore, session.log().filePath());
+                session.showCompletion(view, 3, session.runner().failureCount() - failedBefore,
+                                       session.log().filePath());
             } else {
                 refused = true;
                 session.noteCommandRefused();

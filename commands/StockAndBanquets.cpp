@@ -48,7 +48,7 @@ bool stockAndBanquetsClaimed(UpdateSession& session, UpdateView& view)
                 if (mark % 2 == 0 && mark / 2 < sent.size())
                     session.runner().ExecSql(sent.at(mark / 2));
             }
-            view.showCompletion(5, session.runner().failureCount() - failedBefore, log.filePath());
+            session.showCompletion(view, 5, session.runner().failureCount() - failedBefore, log.filePath());
             log.WriteLog(QStringLiteral("FBS Konec"));
             restore();
         },

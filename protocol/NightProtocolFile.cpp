@@ -11,6 +11,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
+
+#include <utility>
 
 namespace update {
 
@@ -68,19 +71,34 @@ private:
 bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::function<bool()>& command)
 {
     session.protocol().clear();
+    bool written = false;
     const auto writeAndEnd = [&] {
+        if (std::exchange(written, true))
+            return;
         writeNightProtocol(session, view, session.protocol());
         if (const std::optional<PhaseProgress> end = session.takeHeldPhaseEnd())
             view.showPhaseProgress(*end);
+    };
+    // A command that runs to its end writes its protocol before it says so; the claim it holds
+    // then ends any stop that came meanwhile.
+    session.setBeforeCompletion(writeAndEnd);
+    const auto unhook = qScopeGuard([&session] { session.setBeforeCompletion({}); });
+    // Else the protocol follows the command, which has already dealt with a stop during it.
+    const auto writeAfter = [&] {
+        const bool stoppedBefore = session.stopSignal() != 0;
+        const bool writing = !written;
+        writeAndEnd();
+        if (const int signal = session.stopSignal(); writing && !stoppedBefore && signal != 0)
+            StopRun(session, signal);
     };
     bool ended = false;
     try {
         ended = command();
     } catch (...) {
-        writeAndEnd();
+        writeAfter();
         throw;
     }
-    writeAndEnd();
+    writeAfter();
     return ended;
 }
 
@@ -117,11 +135,9 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
     const int stoppedBefore = session.stopSignal();
     if (failure.isEmpty() && session.pdfMaker() && stoppedBefore == 0) {
         const QByteArray pdf = session.pdfMaker()(protocol.toJson(), failure);
-        if (const int signal = session.stopSignal()) {
-            // The command's own end was logged before the layout: this stop ends the run here.
-            StopRun(session, signal);
+        // A stop during the layout: the caller ends the run, the PDF is not wanted.
+        if (session.stopSignal() != 0)
             return;
-        }
         if (failure.isEmpty())
             failure = pdf.startsWith("%PDF-") ? replaceOwnFile(base + QStringLiteral(".pdf"), pdf)
                                               : QString::fromUtf8("PDF se nevytvořilo");

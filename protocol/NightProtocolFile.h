@@ -16,8 +16,10 @@ class UpdateView;
 // The file name's start: "QVTDPH2012-protokol-<yyyymmdd-hhmmss>.pdf", its text beside as ".txt".
 inline const QString kProtocolFilePrefix = QStringLiteral("QVTDPH2012-protokol-");
 
-// Runs the command with a record of its own, and writes its protocol after it, also when it was
-// ended by an exception (a stop signal), which then goes on.
+// Runs the command with a record of its own and writes its protocol: just before the command's
+// completion message (UpdateSession::showCompletion), else after the command, also when it was
+// ended by an exception (a stop signal), which then goes on. A stop while the protocol is written
+// after the command ends the run (StopRun).
 bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::function<bool()>& command);
 
 // Writes the night's protocol of what `record` did beside the session's run log, owner-only: its
@@ -27,7 +29,7 @@ bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::functi
 // `copy`: the rehearsal's session on it, where the stay groups' figures are read (else through
 // the session). A protocol that cannot be written is logged and said through the view once; the
 // run goes on. Nothing is written unless the session writes protocols (the program's own runs)
-// and a command began.
+// and a command began. A stop signal leaves the PDF unwritten; ending the run is the caller's.
 void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol& record,
                         std::optional<ReadinessReport> check = std::nullopt, const QString& rehearsalCopy = QString(),
                         UpdateSession* copy = nullptr);

@@ -66,4 +66,11 @@ bool UpdateSession::holdsPhaseEnds(const UpdateView& view) const
     return writesProtocols_ && !onRehearsalCopy_ && view.isAutomaticMode();
 }
 
+void UpdateSession::showCompletion(UpdateView& view, int kind, int failedStatements, const QString& logFile)
+{
+    if (const std::function<void()> before = std::exchange(beforeCompletion_, {}))
+        before();
+    view.showCompletion(kind, failedStatements, logFile);
+}
+
 } // namespace update

@@ -84,8 +84,12 @@ public:
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
     // The command's protocol is part of its work: when one follows an unattended command, its
     // phase is said to have ended (100 %, done) only once the protocol is written, just before
-    // the program ends. The window's completion message comes before its protocol's phase.
+    // the program ends.
     bool holdsPhaseEnds(const UpdateView& view) const;
+    // What must be done before a command tells the operator it has ended (its protocol); run once.
+    void setBeforeCompletion(std::function<void()> before) { beforeCompletion_ = std::move(before); }
+    // The command's completion message (UpdateView::showCompletion), once what must come before it is done.
+    void showCompletion(UpdateView& view, int kind, int failedStatements, const QString& logFile);
     void holdPhaseEnd(const PhaseProgress& end) { heldPhaseEnd_ = end; }
     std::optional<PhaseProgress> takeHeldPhaseEnd() { return std::exchange(heldPhaseEnd_, std::nullopt); }
 
@@ -132,6 +136,7 @@ private:
     bool writesProtocols_ = false;
     PdfMaker pdfMaker_;
     std::optional<PhaseProgress> heldPhaseEnd_;
+    std::function<void()> beforeCompletion_;
 };
 
 } // namespace update

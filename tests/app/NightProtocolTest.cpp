@@ -227,6 +227,7 @@ TEST_F(NightProtocol, AStopEndsTheLayoutProcessWhereverItIs)
         EXPECT_EQ(run.exitCode(), 143) << run.standardError().toStdString();
         EXPECT_EQ(run.logEntries().last(), QStringLiteral("PRERUSENO      | SIGTERM"))
             << run.logEntries().join('\n').toStdString();
+        EXPECT_EQ(run.logEntries().filter(QStringLiteral("PRERUSENO")).size(), 1);
         const pid_t layout = static_cast<pid_t>(layoutId.toLongLong());
         ASSERT_GT(layout, 0);
         EXPECT_TRUE(::kill(layout, 0) != 0 && errno == ESRCH) << "the layout process " << layout << " still runs";

@@ -16,12 +16,14 @@
 #include "ui/widgets/SmoothProgressBar.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -161,6 +163,27 @@ TEST_F(CommandsInWindow, Step7AloneBlocksTheButtonsWhileItRunsAndPutsThemBackAsT
     ASSERT_GE(start, 0);
     EXPECT_EQ(entries[start + 1], QStringLiteral("     volba c   | "));
     EXPECT_EQ(entries.last(), QStringLiteral("END KROK 7     | "));
+}
+
+// A command tells the operator it has ended only once its protocol is there to read.
+TEST_F(CommandsInWindow, EachCommandsCompletionMessageComesOnceItsProtocolIsWritten)
+{
+    const auto protocols = [this] {
+        return QDir(dir.path()).entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")}, QDir::Files).size();
+    };
+    std::vector<std::pair<int, qsizetype>> atCompletion;
+    prompt.onInfo = [&](int kind) {
+        if (kind == 3 || kind == 5)
+            atCompletion.emplace_back(kind, protocols());
+    };
+    window.AdvOfficeRadioGroup1->setItemIndex(2);
+    for (ui::GlowButton* command : {window.AdvGlowButton4, window.AdvGlowButton1, window.AdvGlowButton3})
+        QTest::mouseClick(command, Qt::LeftButton);
+
+    const std::vector<std::pair<int, qsizetype>> expected = {{5, 1}, {3, 2}, {3, 3}};
+    EXPECT_EQ(atCompletion, expected) << "stock, full update, step 7: the message, and the PDFs there by then";
+    EXPECT_EQ(protocols(), 3);
+    EXPECT_TRUE(prompt.errors.isEmpty()) << prompt.errors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(CommandsInWindow, ClosingTheWindowWhileACommandRunsIsRefused)
