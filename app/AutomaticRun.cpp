@@ -9,6 +9,7 @@
 #include "commands/StockAndBanquets.h"
 #include "update/RunLog.h"
 #include "update/Settings.h"
+#include "update/TestHold.h"
 #include "update/UpdateSession.h"
 
 #include <chrono>
@@ -74,6 +75,7 @@ int runAutomatic(const QString& programDir, const NoticeShower& showNotice, cons
             break;
         }
         const int status = exitStatusOf(session);
+        update::holdForTest("detach");
         // With forced writes every committed page is on disk: what the engine still does at its
         // end (clearing old record versions) is done again by its next attachment.
         if (!session.stopSignal() && !end(session.Database1)) {

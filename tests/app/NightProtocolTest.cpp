@@ -203,6 +203,22 @@ TEST_F(RehearsalProtocol, MarksEveryPageAsARehearsalAndListsTheFailedStatement)
         << pages.back().toStdString();
 }
 
+// What the engine says may carry the hotel's own text: the PDF shows it as it stands, never as
+// markup that would hide or restyle part of it.
+TEST_F(NightProtocol, AnEngineMessageWithMarkupIsLaidOutAsItsText)
+{
+    {
+        db::Connection connection;
+        connection.setDatabase(database.path());
+        connection.setUser("SYSDBA");
+        connection.execute("create exception TEST_MARKUP '<b>Kalmor</b> &amp; <img src=x>'");
+        connection.execute("create trigger TEST_MARKUP_POS for POS_TAXES before update as begin exception TEST_MARKUP; end");
+    }
+    EXPECT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 2) << program.standardError().toStdString();
+    const QString text = protocolText();
+    EXPECT_TRUE(text.contains(QStringLiteral("<b>Kalmor</b> &amp; <img src=x>"))) << text.toStdString();
+}
+
 // A stop ends the protocol's layout process by its id wherever it is: started with the command
 // and not given its document yet, or laying the PDF out; the run ends at once, logged as stopped,
 // with no PDF.

@@ -4,6 +4,7 @@
 #include "FirebirdRoot.h"
 #include "FreshDatabase.h"
 #include "RowDump.h"
+#include "StallingRelay.h"
 #include "TestServer.h"
 
 #include "db/Connection.h"
@@ -12,7 +13,9 @@
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -172,33 +175,43 @@ TEST(TwoInstances, TheSecondIsRefusedWithThreeWhileTheFirstHoldsBetweenCountAndI
     EXPECT_EQ(second.run({QStringLiteral("x")}), 0) << "the claim was let go";
 }
 
-// Anyone may set a session variable of the claim's name: a value the program never writes is
-// named once in the log and blocks nothing; a mark of the program's own form refuses the run, and
-// the refusal names the attachment that holds it.
+// Anyone may set a session variable of the claim's name: a value the program never writes, also
+// one that ends as the program's own do, is named once in the log and blocks nothing; a mark of
+// the program's own form refuses the run, and the refusal names the attachment that holds it.
 TEST(TwoInstances, AForgedMarkIsNamedAndIgnoredAndTheHolderOfARealOneIsNamedInTheRefusal)
 {
-    const FreshDatabase database(HotelData::Demo);
-    db::Connection other;
-    server::connect(other, database.path());
-    const auto mark = [&](const char* value) {
-        other.select(std::string("select rdb$set_context('USER_SESSION', 'DPH2012_RUN', '") + value
+    const struct {
+        const char* value;
+        bool real;
+    } marks[] = {{"x", false}, {"cizi dph2012 4242 abc bezi", false}, {"dph2012 4242 abc bezi", true}};
+    for (const auto& each : marks) {
+        SCOPED_TRACE(each.value);
+        const FreshDatabase database(HotelData::Demo);
+        db::Connection other;
+        server::connect(other, database.path());
+        other.select(std::string("select rdb$set_context('USER_SESSION', 'DPH2012_RUN', '") + each.value
                      + "') from rdb$database");
-    };
-    const QString attachment = QString::fromStdString(other.select("select CURRENT_CONNECTION from rdb$database").text(0));
-    InstalledProgram program;
-    program.writeSettingsText(server::settingsFor(database.path()));
-
-    mark("x");
-    EXPECT_EQ(program.run({QStringLiteral("x")}), 0) << program.standardError().toStdString();
-    EXPECT_EQ(program.logEntries().filter(QStringLiteral("Cizi znacka aktualizace se nepocita: pripojeni %1,").arg(attachment)).size(),
-              1)
-        << program.logEntries().join('\n').toStdString();
-
-    mark("dph2012 4242 abc bezi");
-    EXPECT_EQ(program.run({QStringLiteral("x")}), 3);
-    EXPECT_TRUE(program.standardError().contains(QStringLiteral("it is held by pripojeni %1, uzivatel SYSDBA").arg(attachment)))
-        << program.standardError().toStdString();
-    EXPECT_TRUE(program.logEntries().last().contains(QStringLiteral("(drzi ji pripojeni %1,").arg(attachment)));
+        const QString attachment =
+            QString::fromStdString(other.select("select CURRENT_CONNECTION from rdb$database").text(0));
+        InstalledProgram program;
+        program.writeSettingsText(server::settingsFor(database.path()));
+        const int exitCode = program.run({QStringLiteral("x")});
+        const QString entries = program.logEntries().join('\n');
+        if (!each.real) {
+            EXPECT_EQ(exitCode, 0) << program.standardError().toStdString();
+            EXPECT_EQ(program.logEntries()
+                          .filter(QStringLiteral("Cizi znacka aktualizace se nepocita: pripojeni %1,").arg(attachment))
+                          .size(),
+                      1)
+                << entries.toStdString();
+            continue;
+        }
+        EXPECT_EQ(exitCode, 3);
+        EXPECT_TRUE(program.standardError().contains(QStringLiteral("it is held by pripojeni %1, uzivatel SYSDBA").arg(attachment)))
+            << program.standardError().toStdString();
+        EXPECT_TRUE(program.logEntries().last().contains(QStringLiteral("(drzi ji pripojeni %1,").arg(attachment)))
+            << entries.toStdString();
+    }
 }
 
 // Two instances that start at the same moment: the one that has marked its attachment but not
@@ -363,5 +376,31 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
                          testing::Values(SignalCase{SIGTERM, "SIGTERM", 12}, SignalCase{SIGINT, "SIGINT", 12},
                                          SignalCase{SIGHUP, "SIGHUP", 4}),
                          [](const testing::TestParamInfo<SignalCase>& info) { return std::string(info.param.name); });
+
+// The network stops answering once everything is committed: the engine's final detach never
+// returns, and the program still ends on its own bound with the run's status, saying why.
+TEST(FinalDetach, ANetworkThatStopsAnsweringBeforeTheFinalDetachStillEndsTheRunWithItsStatus)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const std::string direct = server::address(database.path());
+    const std::string::size_type slash = direct.find('/');
+    const std::string::size_type colon = direct.find(':', slash);
+    server::StallingRelay relay(std::stoi(direct.substr(slash + 1, colon - slash - 1)));
+    const std::string relayed = direct.substr(0, slash + 1) + std::to_string(relay.port()) + direct.substr(colon);
+    InstalledProgram program;
+    program.writeSettingsText(QByteArray::fromStdString("[Params]\r\nAlias=" + relayed + "\r\nUser=SYSDBA\r\nPassword=")
+                              + server::kPassword + "\r\n");
+    const QString hold = QDir(program.directory()).filePath(QStringLiteral("hold"));
+    ASSERT_FALSE(program.startHeldAt(QStringLiteral("detach"), hold, {QStringLiteral("--update"), QStringLiteral("a")}).isEmpty())
+        << program.standardError().toStdString();
+    relay.stall();
+    ASSERT_TRUE(QFile::remove(hold));
+    ASSERT_TRUE(program.endsByItself()) << "the program waits for a detach that never returns";
+    EXPECT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("did not finish its detach within 10 s")))
+        << program.standardError().toStdString();
+    EXPECT_EQ(program.logEntries().filter(QStringLiteral("po 10 s neukoncilo odpojeni")).size(), 1)
+        << program.logEntries().join('\n').toStdString();
+}
 
 } // namespace
