@@ -72,24 +72,24 @@ bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::functi
 {
     session.protocol().clear();
     bool written = false;
-    const auto writeAndEnd = [&] {
-        if (std::exchange(written, true))
-            return;
-        writeNightProtocol(session, view, session.protocol());
-        if (const std::optional<PhaseProgress> end = session.takeHeldPhaseEnd())
-            view.showPhaseProgress(*end);
+    const auto write = [&] {
+        if (!std::exchange(written, true))
+            writeNightProtocol(session, view, session.protocol());
     };
     // A command that runs to its end writes its protocol before it says so; the claim it holds
     // then ends any stop that came meanwhile.
-    session.setBeforeCompletion(writeAndEnd);
+    session.setBeforeCompletion(write);
     const auto unhook = qScopeGuard([&session] { session.setBeforeCompletion({}); });
-    // Else the protocol follows the command, which has already dealt with a stop during it.
+    // Else the protocol follows the command, which has already dealt with a stop during it. The
+    // command's phase ends last of all.
     const auto writeAfter = [&] {
         const bool stoppedBefore = session.stopSignal() != 0;
         const bool writing = !written;
-        writeAndEnd();
+        write();
         if (const int signal = session.stopSignal(); writing && !stoppedBefore && signal != 0)
             StopRun(session, signal);
+        if (const std::optional<PhaseProgress> end = session.takeHeldPhaseEnd())
+            view.showPhaseProgress(*end);
     };
     bool ended = false;
     try {
