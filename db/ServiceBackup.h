@@ -79,13 +79,15 @@ public:
     using Piece = std::function<void(const std::string&)>;
     // Backs the database up into the service's output instead of a file on the server: every
     // piece of the backup goes to `piece` as it comes, in order, and the bytes taken are
-    // returned. A piece that throws ends the backup as a stop would, and that exception is then
-    // thrown. The rest as run().
+    // returned. A piece that throws ends the backup as a stop would (without `stop` and
+    // `ownTransactions` by leaving the service), and that exception is then thrown. The rest as
+    // run().
     std::uint64_t stream(const Piece& piece, const StopRequested& stop = {}, std::uint64_t* ownTransactions = nullptr) const;
 
 private:
+    // `watched`: gbak's attachment is watched beside it, for a stop or for the count.
     void follow(const std::string& file, bool verbose, const Piece& output, const StopRequested& stop,
-                std::uint64_t* ownTransactions) const;
+                std::uint64_t* ownTransactions, bool watched) const;
 
     std::string connectionString_;
     ServiceTarget target_;
