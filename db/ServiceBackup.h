@@ -125,11 +125,10 @@ public:
     void runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop = {},
                        const ProgressLine& progress = {}) const;
 
-    // Restores `backupFile` over the existing database `databaseFile`, which the service drops
-    // first (gbak -rep); it may be shut down. Runs to its end. A restore that fails leaves the
-    // name without a whole database (shut down, or none): throws as run().
-    void runOver(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress) const;
-    // The same from a backup that this client hands to the service piece by piece (runFromStream).
+    // Restores a backup that this client hands to the service piece by piece (runFromStream)
+    // over the existing database `databaseFile`, which the service drops first (gbak -rep); it
+    // may be shut down. Runs to its end. A restore that fails leaves the name without a whole
+    // database (shut down, or none): throws as run().
     void runOverFromStream(const std::string& databaseFile, const Input& input, const ProgressLine& progress) const;
 
 private:
