@@ -37,10 +37,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include <algorithm>
 #include <future>
 #include <memory>
 #include <optional>
@@ -593,15 +592,6 @@ private:
                                            .restart(session_.settings().alias, plan.backup, restoredNext);
             !unrecorded.isEmpty())
             log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
-    }
-
-    // Why the way back must not go on, from what takes a read of a whole file: the backup is not
-    // the file written, or others wrote into the database since it. Empty when neither.
-    QString slowChecks(const WayBackPlan& plan) const
-    {
-        if (opened_->sha256() != plan.backup.sha256)
-            return notTheFileWritten(plan);
-        return othersWrote(plan);
     }
 
     static QString notTheFileWritten(const WayBackPlan& plan)
