@@ -57,8 +57,14 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
                               + "\r\n");
 
+    // What a run killed while it wrote the backup leaves: the check names it, the backup removes it.
+    const std::string unfinished = backup + ".dph2012-castecna";
+    std::ofstream(unfinished) << "cut short";
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 1);
     EXPECT_FALSE(program.hasRunLog());
+    EXPECT_TRUE(program.standardOutput().contains(QStringLiteral("Zbyla nedokoncena zaloha (odstrani ji pristi zaloha): ")
+                                                  + QString::fromStdString(unfinished)))
+        << program.standardOutput().toStdString();
 
     QElapsedTimer clock;
     clock.start();
@@ -75,6 +81,11 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     EXPECT_TRUE(entries.contains(QStringLiteral("ZALOHA         | ") + QString::fromStdString(backup)));
     EXPECT_EQ(entries.filter(QRegularExpression(QStringLiteral("^ZALOHA OK      \\| [1-9]\\d* B, "))).size(), 1);
     EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+    EXPECT_FALSE(std::filesystem::exists(unfinished));
+    EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA         | odstranena nedokoncena zaloha drivejsiho behu ")
+                             + QString::fromStdString(unfinished))
+                  .size(),
+              1);
     // The backup is the program's own file on this machine, its SHA-256 recorded for the way back.
     EXPECT_EQ(std::filesystem::status(backup).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
