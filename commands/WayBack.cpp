@@ -369,41 +369,54 @@ private:
     // The database is without a whole state under its name only while it is shut down.
     WayBackEnd restoreOver(const WayBackPlan& plan)
     {
+        // Why the backup's state could not be restored beside the database for the comparison.
+        QString noCopy;
         std::optional<BackupStateCopy> backupState;
         try {
             backupState.emplace(session_, freeNameBeside(plan.database, QStringLiteral("-navrat-"), serversNames()));
         } catch (const Refused& taken) {
-            return failed(taken.why, QString());
+            noCopy = taken.why;
         } catch (const std::exception& error) {
-            return failed(QStringLiteral("kopii stavu zalohy nelze zalozit: ") + visibleText(QString::fromLocal8Bit(error.what())),
-                          QString());
+            noCopy = visibleText(QString::fromLocal8Bit(error.what()));
         }
-        log(kPrefix + QStringLiteral("Obnova zalohy do ") + backupState->path());
         // As on the way that exchanges the files: the look for others' work runs beside the
         // restore, which hashes the backup as it reads it.
         const qint64 todaysBytes = databaseBytes(session_.Database1);
         Look beside;
         std::future<QString> checked =
             std::async(std::launch::async, [this, plan, &beside] { return othersWrote(plan, &beside); });
-        QString failure;
-        try {
-            failure = backupState->restore(
-                view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, todaysBytes,
-                [this](const QString& line) { view_.showRestoreProgress(line); });
-        } catch (const Interrupted&) {
-            checked.wait();
-            log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
-            throw;
+        if (backupState) {
+            log(kPrefix + QStringLiteral("Obnova zalohy do ") + backupState->path());
+            try {
+                if (const QString failure = backupState->restore(
+                        view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, todaysBytes,
+                        [this](const QString& line) { view_.showRestoreProgress(line); });
+                    !failure.isEmpty()) {
+                    noCopy = QStringLiteral("obnova zalohy se nezdarila: ") + failure;
+                    backupState.reset();
+                }
+            } catch (const Interrupted&) {
+                checked.wait();
+                log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
+                throw;
+            }
+            view_.showRestoreProgress(QString());
         }
-        view_.showRestoreProgress(QString());
         QString refusal = checked.get();
         const std::uint64_t sessionAfterLook = session_.ownTransactions();
         if (opened_->sha256() != plan.backup.sha256)
             refusal = notTheFileWritten(plan);
         if (!refusal.isEmpty())
             throw Refused{refusal};
-        if (!failure.isEmpty())
-            return failed(QStringLiteral("obnova zalohy se nezdarila: ") + failure, QString());
+        if (!noCopy.isEmpty()) {
+            if (!acceptUnseenDeletions_)
+                throw Refused{QStringLiteral("stav zalohy nelze obnovit vedle databaze (%1), takze nelze zjistit, zda od "
+                                             "zalohy nekdo smazal radky; navrat je mozny jen s --accept-unseen-deletions")
+                                  .arg(noCopy)};
+            log(kPrefix + QStringLiteral("Smazane radky nelze zjistit, stav zalohy nelze obnovit vedle databaze (%1); "
+                                         "operator to prijal (--accept-unseen-deletions)")
+                              .arg(noCopy));
+        }
 
         // From the shutdown on, a stop waits until the name holds a whole database again.
         const UpdateSession::StopsHeld held(session_);
@@ -420,14 +433,16 @@ private:
             bringOnline(plan.database);
             throw Refused{written};
         }
-        if (const QString deleted = othersDeleted(backupState->path()); !deleted.isEmpty()) {
-            bringOnline(plan.database);
-            throw Refused{deleted};
+        if (backupState) {
+            if (const QString deleted = othersDeleted(backupState->path()); !deleted.isEmpty()) {
+                bringOnline(plan.database);
+                throw Refused{deleted};
+            }
+            if (!backupState->drop())
+                log(kFailedPrefix + QStringLiteral("kopii stavu zalohy %1 nelze odstranit; odstrani ji pristi zkouska")
+                                        .arg(backupState->path()));
+            backupState.reset();
         }
-        if (!backupState->drop())
-            log(kFailedPrefix + QStringLiteral("kopii stavu zalohy %1 nelze odstranit; odstrani ji pristi zkouska")
-                                    .arg(backupState->path()));
-        backupState.reset();
 
         QString keptSha256;
         if (const QString notKept = keepTodaysState(plan, keptSha256); !notKept.isEmpty()) {
@@ -436,7 +451,7 @@ private:
         }
         log(kPrefix + QStringLiteral("Dnesni stav databaze %1 je zalohovan do %2").arg(plan.database, plan.kept));
         holdForTest("restore");
-        failure = restoreOpenedOnServer(plan);
+        QString failure = restoreOpenedOnServer(plan);
         std::optional<qint64> restoredNext;
         if (failure.isEmpty() && !(restoredNext = opens(plan.database, failure)))
             failure = QStringLiteral("obnovenou databazi nelze otevrit: ") + failure;

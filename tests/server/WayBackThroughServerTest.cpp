@@ -303,6 +303,29 @@ TEST_F(WayBackWithoutTheServersFiles, ADeletionByAnotherLoginSinceTheBackupRefus
     expectNothingKeptBeside(database, backup);
 }
 
+// Where the backup's state cannot be restored beside the database (here: the record of such
+// copies cannot be written), deletions since the backup cannot be told: the way back refuses,
+// changing nothing, and goes on only with the flag that accepts the risk.
+TEST_F(WayBackWithoutTheServersFiles, WithoutTheBackupsStateBesideGoesOnOnlyWithTheFlagThatAcceptsUnseenDeletions)
+{
+    ASSERT_TRUE(QDir(program.directory()).mkdir(QStringLiteral("QVTDPH2012-zkouska.stav")));
+    int told = 0;
+    for (const bool accepted : {false, true}) {
+        SCOPED_TRACE(accepted ? "with the flag" : "without it");
+        QStringList arguments{QStringLiteral("--restore"), QStringLiteral("--yes")};
+        if (accepted)
+            arguments.append(QStringLiteral("--accept-unseen-deletions"));
+        EXPECT_EQ(program.run(arguments), accepted ? 0 : 3) << program.standardError().toStdString();
+        const QStringList entries = program.logEntries().filter(QStringLiteral("QVTDPH2012-zkouska.stav"));
+        EXPECT_EQ(entries.filter(QStringLiteral("--accept-unseen-deletions")).size(), ++told)
+            << program.logEntries().join(QLatin1Char('\n')).toStdString();
+        expectState(accepted ? before : after, database.path());
+        EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                        .entryList({QStringLiteral("*-navrat-*")}, QDir::Files)
+                        .isEmpty());
+    }
+}
+
 // The night's backup is this machine's file with its SHA-256 recorded; a restore over the
 // database that fails (the backup cut short once the database is shut down) puts today's state
 // back from the file kept on this machine, and the next way back puts the backup's state in.
