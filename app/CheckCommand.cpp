@@ -1,7 +1,6 @@
 #include "app/CheckCommand.h"
 
 #include "app/StopSignals.h"
-#include "db/ServiceBackup.h"
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/ReadinessCheck.h"
 #include "update/Settings.h"
@@ -48,8 +47,8 @@ int runCheckCommand(const QString& programDir)
                              : QStringLiteral("Zbyla nedokoncena kopie zkousky bez znacky (program ji neodstrani, "
                                               "overte ji a odstrante rucne): "))
             + copy.path + QLatin1Char('\n');
-    // Only this machine's engine writes where this program can look.
-    if (!backupFile.isEmpty() && db::serviceTargetOf(settings.alias.toStdString()).host.empty())
+    // Every backup is written on this machine, through a server too.
+    if (!backupFile.isEmpty())
         for (const QString& unfinished : update::unfinishedBackups(backupFile))
             text += QStringLiteral("Zbyla nedokoncena zaloha (odstrani ji pristi zaloha): ") + unfinished + QLatin1Char('\n');
     update::writeVisible(stdout, text);

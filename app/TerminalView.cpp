@@ -97,11 +97,6 @@ void TerminalView::showPhaseProgress(const update::PhaseProgress& progress)
     say(progress.english());
 }
 
-void TerminalView::showIncompleteBackup(const QString& file)
-{
-    say(QStringLiteral("the backup was stopped: the incomplete file %1 on the server is not valid").arg(file));
-}
-
 bool TerminalView::continueAfterRehearsal(const update::RehearsalReport& report)
 {
     say(QStringLiteral("rehearsal on a restored copy: %1 statements, %2 failed, %3 items left%4")

@@ -37,7 +37,6 @@ public:
     // Lists them and goes on: an unattended run is not stopped by them.
     bool continueDespite(const update::OtherAttachments& others) override;
     void showBackupProgress(const QString& line) override;
-    void showIncompleteBackup(const QString& file) override;
     void showRehearsalProgress(const QString& line) override;
     void showRestoreProgress(const QString& line) override;
     // One line at most every few seconds, and the phase's start and end.

@@ -12,6 +12,7 @@
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
 #include "update/safety/DatabaseBackup.h"
+#include "update/safety/MarkedCopy.h"
 #include "update/safety/ReadinessCheck.h"
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/RehearsalRestore.h"
@@ -24,7 +25,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <QUuid>
 
 #include <algorithm>
 #include <array>
@@ -43,49 +43,28 @@ QString copyNameFor(const QString& backupFile)
     return withoutExtension(backupFile) + kCopySuffix;
 }
 
+// The database's file as its engine names it.
+QString databaseFileOf(UpdateSession& production)
+{
+    return QString::fromStdString(
+        production.Database1.selectFirst("select trim(MON$DATABASE_NAME) from MON$DATABASE").text(0));
+}
+
+// The SHA-256 the record holds for the backup just made into `file`; empty when it holds none.
+QString recordedSha256(const UpdateSession& production, const QString& file)
+{
+    const std::vector<RecordedBackup> backups = BackupRecord(production.programDir()).of(production.settings().alias);
+    for (auto backup = backups.rbegin(); backup != backups.rend(); ++backup)
+        if (backup->file == file)
+            return backup->sha256;
+    return {};
+}
+
 // The report's size of the copy: -1 when the engine does not tell.
 qint64 reportedSize(db::Connection& copy)
 {
     const qint64 bytes = databaseBytes(copy);
     return bytes > 0 ? bytes : -1;
-}
-
-// A copy that a rehearsal made carries its own mark as its database's description, put there
-// before anything else is done in it; nothing else has it.
-QString newCopyMark()
-{
-    return QStringLiteral("dph2012 zkouska ") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
-// Whether the database carries the mark recorded for the copy; a database that cannot be read
-// (a restore cut off early) carries none.
-bool carriesMark(db::Connection& connection, const RehearsalCopies::Copy& copy)
-{
-    if (copy.mark.isEmpty())
-        return false;
-    try {
-        const db::ResultSet description = connection.select("select RDB$DESCRIPTION from RDB$DATABASE");
-        return QString::fromStdString(description.text(0)).trimmed() == copy.mark;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-// Drops a copy that an earlier rehearsal left, if it is proved to be one: its database carries
-// the mark recorded for it. False when it is not there, carries no such mark, or the engine refuses.
-bool dropMarkedCopy(const ConnectionSettings& production, const RehearsalCopies::Copy& copy, const StopProbe& stop)
-{
-    db::Connection connection;
-    applyTo(connection, copySettings(production, copy.path));
-    connection.setInterruption([&stop] { return stop() != 0; });
-    if (!carriesMark(connection, copy))
-        return false;
-    try {
-        connection.dropDatabase();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
 }
 
 // Before a restore where this machine sees the engine's files: the copy needs at least the
@@ -213,7 +192,7 @@ QList<LeftoverCopy> leftoverRehearsalCopies(const QString& programDir, const Con
             db::Connection connection;
             applyTo(connection, copySettings(settings, copy.path));
             connection.setInterruption(stopAsked);
-            left.append({copy.path, carriesMark(connection, copy)});
+            left.append({copy.path, carriesMark(connection, copy.mark)});
         } catch (const std::exception&) {
         }
     }
@@ -245,7 +224,7 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     const StopProbe stop = [&production] { return production.stopSignal(); };
     for (const RehearsalCopies::Copy& left : record.on(server)) {
         production.throwIfStopRequested();
-        if (dropMarkedCopy(settings, left, stop)) {
+        if (dropMarkedCopy(settings, left.path, left.mark, stop)) {
             log.WriteLog(QStringLiteral("               | Odstranena kopie predchozi zkousky: ") + left.path);
             record.remove(server, left.path);
         } else if (isGone(settings, left.path, stop)) {
@@ -270,10 +249,11 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     QElapsedTimer phase;
     phase.start();
     // With this process's own engine the backup passes through the program on its way into the
-    // copy; a server keeps its backup where Backup= names it there, and restores it once made.
+    // copy; a server's backup comes to this machine first, and its file is then restored into a
+    // copy beside the database on the server.
     const bool streamed = streamsBackupIntoCopy(settings);
     if (streamed) {
-        if (const QString failure = takeBackupName(production, db::serviceTargetOf(settings.alias.toStdString()), report.backupFile); !failure.isEmpty()) {
+        if (const QString failure = takeBackupName(production, report.backupFile); !failure.isEmpty()) {
             report.backupFile = production.backupFile();
             report.notMade = QStringLiteral("zaloha se nezdarila: ") + failure;
             return finish();
@@ -299,7 +279,9 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     };
 
     try {
-        report.scratchDatabase = freeBackupName(copyNameFor(report.backupFile), QDateTime::currentDateTime(),
+        // A server's copy goes beside its database, where that server keeps its files.
+        const QString besideOf = streamed ? report.backupFile : databaseFileOf(production);
+        report.scratchDatabase = freeBackupName(copyNameFor(besideOf), QDateTime::currentDateTime(),
                                                 existsWhereTheEngineWrites(settings, [&stop] { return stop() != 0; }));
     } catch (const db::ConnectAbandoned&) {
         notBegun(QString());
@@ -324,7 +306,8 @@ RehearsalReport Rehearse(UpdateSession& production, UpdateView& view, int option
     } else {
         view.showRehearsalProgress(QStringLiteral("obnova do ") + report.scratchDatabase);
         const QString restoreFailure =
-            restoreCopy(production, view, report.backupFile, report.scratchDatabase, productionBytes,
+            restoreCopy(production, view, report.backupFile, recordedSha256(production, report.backupFile),
+                        report.scratchDatabase, productionBytes,
                         [&view](const QString& line) { view.showRehearsalProgress(line); });
         report.restoreMilliseconds = phase.restart();
         report.wayBackMilliseconds = report.restoreMilliseconds;

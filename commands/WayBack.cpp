@@ -14,7 +14,9 @@
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
 #include "update/safety/BackupHeader.h"
+#include "update/safety/BackupFileWriter.h"
 #include "update/safety/BackupOrigin.h"
+#include "update/safety/BackupStateCopy.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/DeletedRows.h"
 #include "update/safety/LocalBackupFile.h"
@@ -36,6 +38,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <future>
 #include <memory>
 #include <optional>
@@ -175,20 +179,21 @@ private:
                 throw Refused{QStringLiteral("soubor %1 neni zaloha, kterou tento program udelal z teto databaze").arg(file_)};
         }
         plan.backup = backups[chosen];
-        const QFileInfo backupFile(plan.backup.file);
         // A backup is put back only as the file this program hashed: one this machine cannot
-        // read could be any database's backup put under the name.
-        if (throughServer_ && (!onThisMachine || !backupFile.isReadable()))
+        // read (a server's own file, recorded by an earlier version) could be any database's
+        // backup put under the name.
+        if (::access(QFile::encodeName(plan.backup.file).constData(), R_OK) != 0) {
+            if (errno == ENOENT)
+                throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
             throw Refused{QStringLiteral("zalohu %1 tento pocitac nemuze precist (%2), takze nelze overit jeji velikost, "
                                          "hlavicku ani SHA-256; neoverena zaloha se nevraci")
-                              .arg(plan.backup.file,
-                                   onThisMachine ? QStringLiteral("soubor serveru je mu nepristupny")
-                                                 : QStringLiteral("je na serveru na jinem pocitaci"))};
+                              .arg(plan.backup.file, QString::fromLocal8Bit(std::strerror(errno)))};
+        }
         // The backup's folders as the night had them: whoever else may change them could put
         // another file under the backup's name.
         if (const QString unsafe = localBackupRefusal(plan.backup.file); !unsafe.isEmpty())
             throw Refused{unsafe};
-        if (!backupFile.isFile())
+        if (!QFileInfo(plan.backup.file).isFile())
             throw Refused{QStringLiteral("zaloha %1 chybi").arg(plan.backup.file)};
         // Everything read of the backup from here on, the restore included, comes from this one opening.
         try {
@@ -218,11 +223,9 @@ private:
             throw AlreadyInPlace{plan.database, plan.backup.file};
         }
         try {
-            plan.kept = filesHere_ ? freeNameBeside(plan.database, QStringLiteral("-po-aktualizaci-"))
-                                   : freeNameBeside(plan.backup.file, QStringLiteral("-po-aktualizaci-"),
-                                                    existsWhereTheEngineWrites(settings, target, [this] {
-                                                        return session_.stopSignal() != 0;
-                                                    }));
+            // Where the server restores over the database, today's state comes to this machine
+            // beside the night's backup, written by this program as the night's backup was.
+            plan.kept = freeNameBeside(filesHere_ ? plan.database : plan.backup.file, QStringLiteral("-po-aktualizaci-"));
         } catch (const Refused&) {
             throw;
         } catch (const std::exception& error) {
@@ -359,32 +362,95 @@ private:
             + (others ? others->attachments.join(QStringLiteral("; ")) : QStringLiteral("?"));
     }
 
-    // Through a server whose files this program cannot rename: today's state is backed up beside
-    // the night's backup while the database is shut down, and the server restores the night's
-    // backup over it; when that fails, the state kept goes back the same way. The database is
-    // without a whole state under its name only while it is shut down.
+    // Through a server whose files this program cannot rename: the backup is restored beside the
+    // database for the comparison of rows, the database is shut down and checked once more,
+    // today's state comes to this machine beside the night's backup, and the server restores the
+    // night's backup over the database; when that fails, the state kept goes back the same way.
+    // The database is without a whole state under its name only while it is shut down.
     WayBackEnd restoreOver(const WayBackPlan& plan)
     {
-        if (const QString refusal = slowChecks(plan); !refusal.isEmpty())
+        // Why the backup's state could not be restored beside the database for the comparison.
+        QString noCopy;
+        std::optional<BackupStateCopy> backupState;
+        try {
+            backupState.emplace(session_, freeNameBeside(plan.database, QStringLiteral("-navrat-"), serversNames()));
+        } catch (const Refused& taken) {
+            noCopy = taken.why;
+        } catch (const std::exception& error) {
+            noCopy = visibleText(QString::fromLocal8Bit(error.what()));
+        }
+        // As on the way that exchanges the files: the look for others' work runs beside the
+        // restore, which hashes the backup as it reads it.
+        const qint64 todaysBytes = databaseBytes(session_.Database1);
+        Look beside;
+        std::future<QString> checked =
+            std::async(std::launch::async, [this, plan, &beside] { return othersWrote(plan, &beside); });
+        if (backupState) {
+            log(kPrefix + QStringLiteral("Obnova zalohy do ") + backupState->path());
+            try {
+                if (const QString failure = backupState->restore(
+                        view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, todaysBytes,
+                        [this](const QString& line) { view_.showRestoreProgress(line); });
+                    !failure.isEmpty()) {
+                    noCopy = QStringLiteral("obnova zalohy se nezdarila: ") + failure;
+                    backupState.reset();
+                }
+            } catch (const Interrupted&) {
+                checked.wait();
+                log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
+                throw;
+            }
+            view_.showRestoreProgress(QString());
+        }
+        QString refusal = checked.get();
+        const std::uint64_t sessionAfterLook = session_.ownTransactions();
+        if (opened_->sha256() != plan.backup.sha256)
+            refusal = notTheFileWritten(plan);
+        if (!refusal.isEmpty())
             throw Refused{refusal};
+        if (!noCopy.isEmpty()) {
+            if (!acceptUnseenDeletions_)
+                throw Refused{QStringLiteral("stav zalohy nelze obnovit vedle databaze (%1), takze nelze zjistit, zda od "
+                                             "zalohy nekdo smazal radky; navrat je mozny jen s --accept-unseen-deletions")
+                                  .arg(noCopy)};
+            log(kPrefix + QStringLiteral("Smazane radky nelze zjistit, stav zalohy nelze obnovit vedle databaze (%1); "
+                                         "operator to prijal (--accept-unseen-deletions)")
+                              .arg(noCopy));
+        }
+
         // From the shutdown on, a stop waits until the name holds a whole database again.
         const UpdateSession::StopsHeld held(session_);
         if (const QString came = othersCameMeanwhile(); !came.isEmpty())
             throw Refused{came};
-        // Single: the server's gbak alone may attach, to back up and to replace.
+        holdForTest("shutdown");
+        // Single: the server's gbak alone may attach, to back up and to replace. A login may have
+        // committed and left since the look beside the restore: with the database shut down,
+        // nobody's work can come after the checks made now.
         if (const QString open = shutDownForOthers(plan.database, db::Shutdown::Single); !open.isEmpty())
             return failed(open, QString());
-        const ConnectionSettings settings = session_.settings();
-        const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
-                                       settings.password.toStdString(), settings.connectTimeout);
-        const QString notKept = runOnServer(
-            [backup, to = plan.kept.toStdString()](const auto& lines, const auto&) { return backup.run(to, lines); },
-            QStringLiteral("zaloha dnesniho stavu: "), true);
-        if (!notKept.isEmpty()) {
+        if (const QString written = othersWrote(plan, nullptr, &beside, session_.ownTransactions() - sessionAfterLook);
+            !written.isEmpty()) {
+            bringOnline(plan.database);
+            throw Refused{written};
+        }
+        if (backupState) {
+            if (const QString deleted = othersDeleted(backupState->path()); !deleted.isEmpty()) {
+                bringOnline(plan.database);
+                throw Refused{deleted};
+            }
+            if (!backupState->drop())
+                log(kFailedPrefix + QStringLiteral("kopii stavu zalohy %1 nelze odstranit; odstrani ji pristi zkouska")
+                                        .arg(backupState->path()));
+            backupState.reset();
+        }
+
+        QString keptSha256;
+        if (const QString notKept = keepTodaysState(plan, keptSha256); !notKept.isEmpty()) {
             bringOnline(plan.database);
             return failed(QStringLiteral("dnesni stav nelze zalohovat do %1: ").arg(plan.kept) + notKept, QString());
         }
         log(kPrefix + QStringLiteral("Dnesni stav databaze %1 je zalohovan do %2").arg(plan.database, plan.kept));
+        holdForTest("restore");
         QString failure = restoreOpenedOnServer(plan);
         std::optional<qint64> restoredNext;
         if (failure.isEmpty() && !(restoredNext = opens(plan.database, failure)))
@@ -393,7 +459,7 @@ private:
             log(kFailedPrefix + QStringLiteral("obnova zalohy %1 se nezdarila: ").arg(plan.backup.file) + failure);
             const QString why = QStringLiteral("obnova zalohy se nezdarila: ") + failure;
             QString unopened;
-            const QString notBack = restoreOnServer(plan.kept, plan.database);
+            const QString notBack = restoreKeptOnServer(plan, keptSha256);
             if (notBack.isEmpty() && opens(plan.database, unopened))
                 return failed(why, QString(),
                               QStringLiteral("databaze %1 je vracena do stavu po aktualizaci ze zalohy %2")
@@ -408,6 +474,69 @@ private:
         log(kPrefix + QStringLiteral("Stav po aktualizaci je zachovan v zaloze ") + plan.kept);
         restartRecord(plan, *restoredNext);
         return WayBackEnd::Restored;
+    }
+
+    // Whether a name is taken on the session's server, asked of the server.
+    std::function<bool(const QString&)> serversNames() const
+    {
+        return existsWhereTheEngineWrites(session_.settings(), [this] { return session_.stopSignal() != 0; });
+    }
+
+    // Backs the shut-down database up over the services manager's output into plan.kept on this
+    // machine, a file this program writes itself; `sha256` gets what was written. Why it could
+    // not, else empty: nothing is then left under the name.
+    QString keepTodaysState(const WayBackPlan& plan, QString& sha256)
+    {
+        removeUnfinishedBackups(session_.log(), besides(plan.backup.file, QStringLiteral("-po-aktualizaci-")));
+        std::shared_ptr<BackupFileWriter> writer;
+        try {
+            writer = std::make_shared<BackupFileWriter>(plan.kept);
+        } catch (const std::exception& error) {
+            return QString::fromLocal8Bit(error.what());
+        }
+        const ConnectionSettings settings = session_.settings();
+        const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
+                                       settings.password.toStdString(), settings.connectTimeout);
+        const auto written = std::make_shared<QString>();
+        // With no stop and no count of transactions asked, gbak's is the backup's only attachment,
+        // as the shut-down database allows.
+        const QString notKept = runOnServer(
+            [backup, writer, written](const auto&, const auto&) {
+                const std::uint64_t bytes =
+                    backup.stream([&writer](const std::string& piece) { writer->write(piece.data(), piece.size()); });
+                writer->finish();
+                *written = writer->sha256();
+                return std::optional<std::uint64_t>(bytes);
+            },
+            QStringLiteral("zaloha dnesniho stavu: "), true);
+        if (!notKept.isEmpty()) {
+            if (writer->named())
+                QFile::remove(plan.kept);
+            writer->discard();
+            return notKept;
+        }
+        sha256 = *written;
+        return {};
+    }
+
+    // Restores today's state kept on this machine over the database, handed to the server's
+    // restore over its input from one opening; empty when it is whole and what was read is the
+    // file written (`sha256`).
+    QString restoreKeptOnServer(const WayBackPlan& plan, const QString& sha256)
+    {
+        std::shared_ptr<OpenedBackup> kept;
+        try {
+            kept = std::make_shared<OpenedBackup>(plan.kept);
+        } catch (const std::exception& error) {
+            return QString::fromLocal8Bit(error.what());
+        }
+        const QString failure = restoreOverFrom(kept, plan.kept, plan.database);
+        if (!failure.isEmpty())
+            return failure;
+        return kept->sha256() == sha256 ? QString()
+                                        : QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 "
+                                                         "nesouhlasi)")
+                                              .arg(plan.kept);
     }
 
     // Shuts the database down through its server, this program's own connection closed first;
@@ -426,16 +555,17 @@ private:
         return {};
     }
 
-    // Restores the backup over the database through its server; empty when it is whole.
-    QString restoreOnServer(const QString& backupFile, const QString& database)
+    // Restores the backup of that opening over the database through its server, handed over its
+    // input from where the opening stands; empty when the restore is whole.
+    QString restoreOverFrom(const std::shared_ptr<OpenedBackup>& backup, const QString& backupFile, const QString& database)
     {
         const ConnectionSettings settings = session_.settings();
         const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
                                          settings.password.toStdString(), settings.connectTimeout);
         log(kPrefix + QStringLiteral("Obnova zalohy %1 do %2").arg(backupFile, database));
         return runOnServer(
-            [service, from = backupFile.toStdString(), to = database.toStdString()](const auto& lines, const auto&) {
-                service.runOver(from, to, lines);
+            [service, backup, to = database.toStdString()](const auto& lines, const auto&) {
+                service.runOverFromStream(to, [backup](std::size_t wanted) { return backup->read(wanted); }, lines);
                 return std::optional<std::uint64_t>();
             },
             QStringLiteral("obnova: "), false);
@@ -447,17 +577,7 @@ private:
     {
         if (!opened_->rewind())
             return QStringLiteral("zalohu %1 nelze cist znovu od zacatku").arg(plan.backup.file);
-        const ConnectionSettings settings = session_.settings();
-        const db::ServiceRestore service(settings.alias.toStdString(), settings.user.toStdString(),
-                                         settings.password.toStdString(), settings.connectTimeout);
-        log(kPrefix + QStringLiteral("Obnova zalohy %1 do %2").arg(plan.backup.file, plan.database));
-        const QString failure = runOnServer(
-            [service, backup = opened_, to = plan.database.toStdString()](const auto& lines, const auto&) {
-                service.runOverFromStream(to, [backup](std::size_t wanted) { return backup->read(wanted); }, lines);
-                return std::optional<std::uint64_t>();
-            },
-            QStringLiteral("obnova: "), false);
-        if (!failure.isEmpty())
+        if (const QString failure = restoreOverFrom(opened_, plan.backup.file, plan.database); !failure.isEmpty())
             return failure;
         return opened_->sha256() == plan.backup.sha256 ? QString() : notTheFileWritten(plan);
     }
@@ -489,15 +609,6 @@ private:
             log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
     }
 
-    // Why the way back must not go on, from what takes a read of a whole file: the backup is not
-    // the file written, or others wrote into the database since it. Empty when neither.
-    QString slowChecks(const WayBackPlan& plan) const
-    {
-        if (opened_->sha256() != plan.backup.sha256)
-            return notTheFileWritten(plan);
-        return othersWrote(plan);
-    }
-
     static QString notTheFileWritten(const WayBackPlan& plan)
     {
         return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(plan.backup.file);
@@ -515,7 +626,8 @@ private:
             reader.setDatabase(session_.Database1.database());
             reader.setUser(session_.Database1.user());
             reader.setPassword(session_.Database1.password());
-            reader.setInterruption([this] { return session_.stopSignal() != 0; });
+            // Once the database is shut down, a stop waits for the look like for everything else.
+            reader.setInterruption([this] { return !session_.stopsHeld() && session_.stopSignal() != 0; });
             // Clearing the update's old record versions is no part of reading them: the database
             // they are in is the one kept beside.
             reader.setGarbageCollection(false);
@@ -668,7 +780,8 @@ private:
 QString WayBackPlan::text() const
 {
     if (keptAsBackup)
-        return QStringLiteral("Server obnovi databazi %1 ze zalohy %2 z %3 (%4); jeji dnesni stav nejdriv zalohuje do %5")
+        return QStringLiteral("Server obnovi databazi %1 ze zalohy %2 z %3 (%4); jeji dnesni stav nejdriv zalohuje na tento "
+                              "pocitac do %5")
             .arg(database, backup.file, backup.made.toLocalTime().toString(QStringLiteral("d.M.yyyy H:mm:ss")),
                  backup.proved ? QStringLiteral("overena obnovou") : QStringLiteral("neoverena obnovou"), kept);
     return QStringLiteral("Databaze %1 bude nahrazena zalohou %2 z %3 (%4); jeji dnesni stav zustane jako %5")

@@ -46,11 +46,13 @@ int exitStatusOf(WayBackEnd end);
 // "<name>-po-aktualizaci-<date-time>": the backup is restored beside it, opened, and the two
 // names are exchanged at once, so the name always holds a whole database. A stop signal before
 // the exchange leaves today's database in place and nothing beside it. Through a server whose
-// files this program cannot rename, the database is shut down, today's state backed up beside the
-// night's backup, and the backup restored over it; when that fails, today's state goes back.
+// files this program cannot rename, the backup is restored into a copy beside the database for
+// the comparison below, the database is shut down and others' work looked for once more, today's
+// state is backed up onto this machine beside the night's backup, and the backup restored over
+// the database from this machine; when that fails, today's state goes back the same way.
 // Rows of the backup's state that someone else deleted since (their keys in the restored copy, not
-// in today's database) refuse it too; where that cannot be told, it refuses unless
-// `acceptUnseenDeletions`.
+// in today's database, compared once the database is shut down to this program) refuse it too;
+// where that cannot be told, it refuses unless `acceptUnseenDeletions`.
 // When nobody, this program included, wrote into the database since the backup (a second way
 // back), it says so and changes nothing, keeping no copy.
 WayBackEnd RestoreDatabase(UpdateSession& session, UpdateView& view, const QString& file,

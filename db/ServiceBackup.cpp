@@ -166,7 +166,8 @@ std::optional<std::uint64_t> ServiceBackup::run(const std::string& file, const P
             progress(text);
     });
     // Always verbose: the service's last line is the only word on the size it wrote.
-    follow(file, true, [&lines](const std::string& output) { lines.add(output); }, stop, ownTransactions);
+    follow(file, true, [&lines](const std::string& output) { lines.add(output); }, stop, ownTransactions,
+           stop || ownTransactions);
     lines.finish();
     return written;
 }
@@ -189,7 +190,7 @@ std::uint64_t ServiceBackup::stream(const Piece& piece, const StopRequested& sto
                        refused = std::current_exception();
                    }
                },
-               stopOrRefused, ownTransactions);
+               stopOrRefused, ownTransactions, stop || ownTransactions);
     } catch (const BackupAbandoned&) {
         if (!refused)
             throw;
@@ -200,7 +201,7 @@ std::uint64_t ServiceBackup::stream(const Piece& piece, const StopRequested& sto
 }
 
 void ServiceBackup::follow(const std::string& file, bool verbose, const Piece& output, const StopRequested& stop,
-                           std::uint64_t* ownTransactions) const
+                           std::uint64_t* ownTransactions, bool watched) const
 {
     IMaster* master = fb_get_master_interface();
     if (!master)
@@ -215,10 +216,10 @@ void ServiceBackup::follow(const std::string& file, bool verbose, const Piece& o
         stopIfAsked();
         detail::ServiceSession service(master, target.serviceManager, login);
         stopIfAsked();
-        // Watched only for a stop or for the count: the watch is an attachment of its own, which
-        // a database shut down to a single attachment leaves to gbak.
+        // Watched only for a stop or for the count that the caller asked for: the watch is an
+        // attachment of its own, which a database shut down to a single attachment leaves to gbak.
         std::optional<detail::BackupWatch> watch;
-        if (stop || ownTransactions)
+        if (watched)
             detail::watchBackupOf(watch, connectionString_, login);
         service.start([&](IXpbBuilder& start, ThrowStatusWrapper* status) {
             start.insertTag(status, isc_action_svc_backup);

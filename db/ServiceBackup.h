@@ -79,13 +79,15 @@ public:
     using Piece = std::function<void(const std::string&)>;
     // Backs the database up into the service's output instead of a file on the server: every
     // piece of the backup goes to `piece` as it comes, in order, and the bytes taken are
-    // returned. A piece that throws ends the backup as a stop would, and that exception is then
-    // thrown. The rest as run().
+    // returned. A piece that throws ends the backup as a stop would (without `stop` and
+    // `ownTransactions` by leaving the service), and that exception is then thrown. The rest as
+    // run().
     std::uint64_t stream(const Piece& piece, const StopRequested& stop = {}, std::uint64_t* ownTransactions = nullptr) const;
 
 private:
+    // `watched`: gbak's attachment is watched beside it, for a stop or for the count.
     void follow(const std::string& file, bool verbose, const Piece& output, const StopRequested& stop,
-                std::uint64_t* ownTransactions) const;
+                std::uint64_t* ownTransactions, bool watched) const;
 
     std::string connectionString_;
     ServiceTarget target_;
@@ -123,11 +125,10 @@ public:
     void runFromStream(const std::string& databaseFile, const Input& input, const StopRequested& stop = {},
                        const ProgressLine& progress = {}) const;
 
-    // Restores `backupFile` over the existing database `databaseFile`, which the service drops
-    // first (gbak -rep); it may be shut down. Runs to its end. A restore that fails leaves the
-    // name without a whole database (shut down, or none): throws as run().
-    void runOver(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress) const;
-    // The same from a backup that this client hands to the service piece by piece (runFromStream).
+    // Restores a backup that this client hands to the service piece by piece (runFromStream)
+    // over the existing database `databaseFile`, which the service drops first (gbak -rep); it
+    // may be shut down. Runs to its end. A restore that fails leaves the name without a whole
+    // database (shut down, or none): throws as run().
     void runOverFromStream(const std::string& databaseFile, const Input& input, const ProgressLine& progress) const;
 
 private:

@@ -111,12 +111,6 @@ void ServiceRestore::runFromStream(const std::string& databaseFile, const Input&
     restore("stdin", databaseFile, progress, input, stop);
 }
 
-void ServiceRestore::runOver(const std::string& backupFile, const std::string& databaseFile,
-                             const ProgressLine& progress) const
-{
-    restore(backupFile, databaseFile, progress, {}, {}, true);
-}
-
 void ServiceRestore::runOverFromStream(const std::string& databaseFile, const Input& input,
                                        const ProgressLine& progress) const
 {

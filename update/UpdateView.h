@@ -75,11 +75,6 @@ public:
     virtual bool continueDespite(const OtherAttachments& others) = 0;
     // A line of the running backup's progress; an empty line: the backup has ended.
     virtual void showBackupProgress(const QString& line) = 0;
-    // A stop signal abandoned the backup and its unfinished file may be left on the server.
-    virtual void showIncompleteBackup(const QString& file)
-    {
-        showBackupProgress(QString::fromUtf8("Nedokončená záloha %1, soubor na serveru je neplatný").arg(file));
-    }
     // How far a long phase (backup, restore, rehearsed or real update) is and how long it has left.
     virtual void showPhaseProgress(const PhaseProgress&) {}
     // A line of the running rehearsal's progress (backup, restore, the rehearsed steps, the check);

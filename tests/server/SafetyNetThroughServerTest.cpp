@@ -1,6 +1,6 @@
 // The safety net as a hotel meets it, through its server: the check before and after, the
-// backup through the server's own services manager, and the warning about the attachment that
-// another program keeps open meanwhile.
+// backup through the server's own services manager onto this machine, and the warning about the
+// attachment that another program keeps open meanwhile.
 
 #include "FreshDatabase.h"
 #include "RowDump.h"
@@ -9,7 +9,9 @@
 #include "db/Connection.h"
 #include "db/ResultSet.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -25,6 +27,26 @@ namespace {
 
 using namespace testsupport;
 
+// The SHA-256 of a file, in hexadecimal.
+QByteArray sha256Of(const std::string& file)
+{
+    QFile read(QString::fromStdString(file));
+    return read.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(read.readAll(), QCryptographicHash::Sha256).toHex()
+                                          : QByteArray();
+}
+
+// The SHA-256 the program's record of backups holds for that file.
+QByteArray recordedSha256(const InstalledProgram& program, const std::string& file)
+{
+    QFile record(program.directory() + QStringLiteral("/QVTDPH2012-zalohy.stav"));
+    if (!record.open(QIODevice::ReadOnly))
+        return "no record";
+    for (const QByteArray& line : record.readAll().split('\n'))
+        if (const QList<QByteArray> fields = line.split('\t'); fields.size() > 3 && fields[1] == QByteArray::fromStdString(file))
+            return fields[3];
+    return "not recorded";
+}
+
 TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
 {
     const FreshDatabase database(HotelData::Demo);
@@ -35,8 +57,14 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
                               + "\r\n");
 
+    // What a run killed while it wrote the backup leaves: the check names it, the backup removes it.
+    const std::string unfinished = backup + ".dph2012-castecna";
+    std::ofstream(unfinished) << "cut short";
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 1);
     EXPECT_FALSE(program.hasRunLog());
+    EXPECT_TRUE(program.standardOutput().contains(QStringLiteral("Zbyla nedokoncena zaloha (odstrani ji pristi zaloha): ")
+                                                  + QString::fromStdString(unfinished)))
+        << program.standardOutput().toStdString();
 
     QElapsedTimer clock;
     clock.start();
@@ -53,6 +81,15 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     EXPECT_TRUE(entries.contains(QStringLiteral("ZALOHA         | ") + QString::fromStdString(backup)));
     EXPECT_EQ(entries.filter(QRegularExpression(QStringLiteral("^ZALOHA OK      \\| [1-9]\\d* B, "))).size(), 1);
     EXPECT_EQ(entries.last(), QStringLiteral("KONEC          | "));
+    EXPECT_FALSE(std::filesystem::exists(unfinished));
+    EXPECT_EQ(entries.filter(QStringLiteral("ZALOHA         | odstranena nedokoncena zaloha drivejsiho behu ")
+                             + QString::fromStdString(unfinished))
+                  .size(),
+              1);
+    // The backup is the program's own file on this machine, its SHA-256 recorded for the way back.
+    EXPECT_EQ(std::filesystem::status(backup).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(recordedSha256(program, backup), sha256Of(backup));
 
     // The other attachment is reported but not counted: nothing of the update is left.
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 0);
@@ -73,48 +110,53 @@ TEST(SafetyNetThroughServer, CheckBackupAndAttachmentWarningGoThroughTheServer)
     EXPECT_EQ(copy.select("select count(*) from FBS_VAT where VAT_RATE = 14").integer(0), 0);
 }
 
-// The backup's name and size as the server has them, whatever the client sees: by every form of
-// connection string, in a directory with Czech letters, with a relative path that only the
-// server resolves (against its working directory, which the client never looks at).
-TEST(SafetyNetThroughServer, TheBackupNameAndSizeAreTheServersByEveryConnectionForm)
+// The backup is written on this machine by every form of connection string: in a directory with
+// Czech letters, and under a relative name resolved where the program runs (never against the
+// server's working directory), an earlier file of that name left as it is.
+TEST(SafetyNetThroughServer, TheBackupIsThisMachinesFileByEveryConnectionForm)
 {
     const FreshDatabase database(HotelData::Demo);
     const std::filesystem::path czech = database.directory() / std::filesystem::u8path("Účetní záloha");
     std::filesystem::create_directory(czech);
+    std::filesystem::permissions(czech, std::filesystem::perms::owner_all);
     std::filesystem::copy_file(database.path(), czech / "hotel.fdb");
     std::ifstream portFile(std::string(SERVER_DIR) + "/port"), pidFile(std::string(SERVER_DIR) + "/pid");
     std::string port, pid;
     ASSERT_TRUE(portFile >> port && pidFile >> pid);
     const std::filesystem::path serverDir = std::filesystem::read_symlink("/proc/" + pid + "/cwd");
     const std::string relative = "dph2012-" + database.directory().filename().string() + ".fbk";
-    const std::filesystem::path earlier = serverDir / relative;
-    std::ofstream(earlier) << "an earlier backup";
 
-    for (const auto& [alias, backup, written, kept] :
-         {std::tuple{"inet://127.0.0.1:" + port + "/" + (czech / "hotel.fdb").string(), (czech / "hotel.fbk").string(),
-                     czech / "hotel.fbk", std::filesystem::path()},
-          {server::address(database.path()), relative, std::filesystem::path(), earlier}}) {
+    for (const bool byRelativeName : {false, true}) {
         InstalledProgram program;
+        const std::string alias = byRelativeName ? server::address(database.path())
+                                                 : "inet://127.0.0.1:" + port + "/" + (czech / "hotel.fdb").string();
+        const std::filesystem::path programDir = program.directory().toStdString();
+        const std::filesystem::path earlier = programDir / relative;
+        if (byRelativeName)
+            std::ofstream(earlier) << "an earlier backup";
         program.writeSettingsText("[Params]\r\nAlias=" + QByteArray::fromStdString(alias) + "\r\nUser=SYSDBA\r\nPassword="
-                                  + server::kPassword + "\r\nBackup=" + QByteArray::fromStdString(backup) + "\r\n");
+                                  + server::kPassword + "\r\nBackup="
+                                  + QByteArray::fromStdString(byRelativeName ? relative : (czech / "hotel.fbk").string())
+                                  + "\r\n");
         EXPECT_EQ(program.run({QStringLiteral("x")}), 0) << alias << program.standardError().toStdString();
         const QStringList entries = program.logEntries();
         const QStringList started = entries.filter(QRegularExpression(QStringLiteral("^ZALOHA         \\| ")));
         ASSERT_EQ(started.size(), 1) << alias << entries.join('\n').toStdString();
-        const std::filesystem::path file = written.empty() ? serverDir / started[0].mid(17).toStdString() : written;
+        const std::filesystem::path named = started[0].mid(17).toStdString();
+        const std::filesystem::path file = byRelativeName ? programDir / named : named;
         ASSERT_TRUE(std::filesystem::exists(file)) << alias << " " << file;
         const auto size = std::filesystem::file_size(file);
         EXPECT_GT(size, 0u);
         EXPECT_EQ(entries.filter(QRegularExpression(QStringLiteral("^ZALOHA OK      \\| %1 B, ").arg(size))).size(), 1)
             << alias << entries.join('\n').toStdString();
-        if (!kept.empty()) {
-            EXPECT_NE(file, kept) << "an existing file on the server is not overwritten";
-            std::ifstream text(kept);
+        EXPECT_EQ(recordedSha256(program, started[0].mid(17).toStdString()), sha256Of(file.string())) << alias;
+        if (byRelativeName) {
+            EXPECT_FALSE(std::filesystem::exists(serverDir / named)) << "nothing in the server's working directory";
+            EXPECT_NE(file, earlier) << "an existing file is not overwritten";
+            std::ifstream text(earlier);
             EXPECT_EQ(std::string(std::istreambuf_iterator<char>(text), {}), "an earlier backup");
-            std::filesystem::remove(file);
         }
     }
-    std::filesystem::remove(earlier);
 }
 
 // A million rows: about 170 MB of backup, so that a signal comes while gbak writes.
@@ -159,7 +201,10 @@ TEST(SafetyNetThroughServer, AStopSignalDuringTheBackupAbandonsItWithinSecondsAn
         const QStringList after = entries.mid(entries.lastIndexOf(started) + 1);
         EXPECT_TRUE(program.exitedNormally());
         EXPECT_EQ(program.exitCode(), 128 + signal) << name;
-        EXPECT_EQ(after, QStringList{QStringLiteral("PRERUSENO      | ") + name}) << name << " run " << run;
+        EXPECT_EQ(after, (QStringList{QStringLiteral("ZALOHA CHYBA   | preruseno, nedokoncena zaloha %1 odstranena")
+                                          .arg(QString::fromStdString(backup)),
+                                      QStringLiteral("PRERUSENO      | ") + name}))
+            << name << " run " << run;
         EXPECT_LT(elapsed, 10000) << name;
         EXPECT_FALSE(std::filesystem::exists(backup)) << name << " run " << run;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(database.directory()), {}), 1) << "only the database";
@@ -191,9 +236,10 @@ TEST(SafetyNetThroughServer, AStopDuringTheBackupLeavesAnotherToolsBackupRunning
         std::filesystem::remove(othersBackup);
         const qsizetype logged = program.logEntries().size();
         program.start({QStringLiteral("x")});
-        // The program's gbak has spoken: it is attached, and known to be the program's.
-        ASSERT_TRUE(program.writesToStandardError(QStringLiteral("backup: writing data for table")))
-            << program.standardError().toStdString();
+        // The program's gbak hands it the backup: it is attached, and known to be the program's.
+        const std::filesystem::path unfinished = backup + ".dph2012-castecna";
+        while (!std::filesystem::exists(unfinished) || std::filesystem::file_size(unfinished) == 0)
+            ASSERT_TRUE(program.stillRunningAfter(10)) << program.standardError().toStdString();
 
         QProcess otherTool;
         otherTool.start(QStringLiteral("gbak"),
@@ -219,8 +265,9 @@ TEST(SafetyNetThroughServer, AStopDuringTheBackupLeavesAnotherToolsBackupRunning
     EXPECT_TRUE(stoppedMidway) << "the program's backup always ended before the other tool's began";
 }
 
-// The rehearsal through the server: the backup and the copy are the server's files; a stop
-// signal while the copy is being updated ends the run with the copy dropped.
+// The rehearsal through the server: the backup comes to this machine and its file is restored
+// into a copy beside the database on the server; a stop signal while the copy is being updated
+// ends the run with the copy dropped.
 TEST(RehearsalThroughServer, ACopyOnTheServerIsUpdatedAndAStopSignalDuringItsUpdateDropsIt)
 {
     const FreshDatabase database(HotelData::Demo);
@@ -232,10 +279,16 @@ TEST(RehearsalThroughServer, ACopyOnTheServerIsUpdatedAndAStopSignalDuringItsUpd
         return found;
     };
     InstalledProgram program;
-    program.writeSettingsText(server::settingsFor(database.path()) + "Backup="
-                              + QByteArray::fromStdString((database.directory() / "hotel.fbk").string()) + "\r\n");
+    // A name relative to where the program runs: a server that had to read the backup by its
+    // name would look for it in its own working directory.
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=hotel.fbk\r\n");
     EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardOutput().toStdString();
     EXPECT_EQ(copies(), QStringList());
+    const std::string backup = (program.directory() + QStringLiteral("/hotel.fbk")).toStdString();
+    EXPECT_EQ(recordedSha256(program, "hotel.fbk"), sha256Of(backup));
+    EXPECT_TRUE(program.logEntries().contains(QStringLiteral("ZKOUSKA        | ")
+                                              + QString::fromStdString((database.directory() / "hotel-zkouska.fdb").string())))
+        << program.logEntries().join('\n').toStdString();
 
     db::Connection connection;
     server::connect(connection, database.path());

@@ -1,6 +1,7 @@
 // The way back through a server on this machine: the database shut down for the moment its files
 // are exchanged, both brought online, and another program's attachment refusing it; through a
-// server whose files the program cannot rename, the server's restore over the database.
+// server whose files the program cannot rename, the server's restore over the database from the
+// backups this machine keeps.
 
 #include "FreshDatabase.h"
 #include "InstalledProgram.h"
@@ -14,6 +15,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -94,6 +96,70 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
     }
 }
 
+// The SHA-256 of a file, in hexadecimal.
+QByteArray sha256Of(const std::string& file)
+{
+    QFile read(QString::fromStdString(file));
+    return read.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(read.readAll(), QCryptographicHash::Sha256).toHex()
+                                          : QByteArray();
+}
+
+// The program's record of backups, each line split into its fields.
+QList<QList<QByteArray>> recordOf(const InstalledProgram& program)
+{
+    QFile record(program.directory() + QStringLiteral("/QVTDPH2012-zalohy.stav"));
+    QList<QList<QByteArray>> lines;
+    if (record.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : record.readAll().split('\n'))
+            if (!line.isEmpty())
+                lines.append(line.split('\t'));
+    return lines;
+}
+
+// Rewrites the record's entry of `backup` as an earlier version could have written it: naming
+// `file`, with `sha256`.
+void rewriteRecord(const InstalledProgram& program, const std::string& backup, const std::string& file,
+                   const QByteArray& sha256)
+{
+    QList<QByteArray> lines;
+    for (QList<QByteArray> fields : recordOf(program)) {
+        if (fields.size() > 3 && fields[1] == QByteArray::fromStdString(backup)) {
+            fields[1] = QByteArray::fromStdString(file);
+            fields[3] = sha256;
+        }
+        lines.append(fields.join('\t'));
+    }
+    QFile record(program.directory() + QStringLiteral("/QVTDPH2012-zalohy.stav"));
+    ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    record.write(lines.join('\n') + '\n');
+}
+
+// The program runs as nobody: the server's folder is closed to it, as on a server whose files
+// belong to its own user, so the server restores over the database. Its backups go to a folder
+// of its own; `backup` there is the night's.
+void closeTheServersFiles(InstalledProgram& program, const FreshDatabase& database, const std::string& backup)
+{
+    std::filesystem::permissions(database.directory(), std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(std::filesystem::path(backup).parent_path());
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
+                              + "\r\n");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("chown"),
+                                {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), program.directory()}),
+              0);
+    program.startThrough({QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                          QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")});
+}
+
+// Nothing of the way back is left beside the database or the backup.
+void expectNothingKeptBeside(const FreshDatabase& database, const std::string& backup)
+{
+    for (const std::filesystem::path& folder : {database.directory(), std::filesystem::path(backup).parent_path()})
+        EXPECT_TRUE(QDir(QString::fromStdString(folder.string()))
+                        .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
+                        .isEmpty())
+            << folder;
+}
+
 // A login that commits and leaves just before the database is shut down for the exchange: its
 // work (a change the look finds, or a deletion that leaves nothing to find) is noticed then, the
 // way back refuses, and the work stays in the database.
@@ -101,21 +167,33 @@ TEST(WayBackThroughServer, ALoginThatCommitsJustBeforeTheShutdownRefusesItAndIts
 {
     struct Row {
         const char* name;
+        bool restoresOver; // the program cannot rename the server's files
         const char* work;
         const char* check;
         const char* expected;
         const char* named; // in the refusal
     };
+    const char* const update =
+        "update QVT_KONFIG set HODNOTACZ = 'zmena jineho' where ITEM = (select min(ITEM) from QVT_KONFIG)";
+    const char* const updated = "select HODNOTACZ from QVT_KONFIG where ITEM = (select min(ITEM) from QVT_KONFIG)";
+    const char* const deletion = "delete from QVT_KONFIG where ITEM = 'TEST_SMAZAT'";
+    const char* const deleted = "select count(*) from QVT_KONFIG where ITEM = 'TEST_SMAZAT'";
     const Row rows[] = {
-        {"update", "update QVT_KONFIG set HODNOTACZ = 'zmena jineho' where ITEM = (select min(ITEM) from QVT_KONFIG)",
-         "select HODNOTACZ from QVT_KONFIG where ITEM = (select min(ITEM) from QVT_KONFIG)", "zmena jineho", "QVT_KONFIG"},
-        {"deletion", "delete from QVT_KONFIG where ITEM = 'TEST_SMAZAT'",
-         "select count(*) from QVT_KONFIG where ITEM = 'TEST_SMAZAT'", "0", "transakci"},
+        {"update, exchanging the files", false, update, updated, "zmena jineho", "QVT_KONFIG"},
+        {"deletion, exchanging the files", false, deletion, deleted, "0", "transakci"},
+        {"update, restoring over", true, update, updated, "zmena jineho", "QVT_KONFIG"},
+        {"deletion, restoring over", true, deletion, deleted, "0", "transakci"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        if (row.restoresOver && ::geteuid() != 0) {
+            ADD_FAILURE() << "restoring over needs the program to run as another user than the server, which needs root";
+            continue;
+        }
         const FreshDatabase database(HotelData::Demo);
-        const std::string backup = (database.directory() / "hotel.fbk").string();
+        InstalledProgram program;
+        const std::string backup = row.restoresOver ? (program.directory() + QStringLiteral("/zalohy/hotel.fbk")).toStdString()
+                                                    : (database.directory() / "hotel.fbk").string();
         {
             // The row the deletion takes, one the update has no use for.
             db::Connection mark;
@@ -123,10 +201,14 @@ TEST(WayBackThroughServer, ALoginThatCommitsJustBeforeTheShutdownRefusesItAndIts
             mark.execute("insert into QVT_KONFIG (ITEM, HODNOTACZ) values ('TEST_SMAZAT', 'x')");
             mark.close();
         }
-        InstalledProgram program;
-        program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup) + "\r\n");
+        if (row.restoresOver)
+            closeTheServersFiles(program, database, backup);
+        else
+            program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
+                                      + "\r\n");
         ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
-        const QString hold = QString::fromStdString((database.directory() / "hold").string());
+        // Where the program, whoever runs it, may create it.
+        const QString hold = program.directory() + QStringLiteral("/hold");
         ASSERT_FALSE(
             program.startHeldAt(QStringLiteral("shutdown"), hold, {QStringLiteral("--restore"), QStringLiteral("--yes")})
                 .isEmpty())
@@ -145,113 +227,156 @@ TEST(WayBackThroughServer, ALoginThatCommitsJustBeforeTheShutdownRefusesItAndIts
         server::connect(check, database.path());
         EXPECT_EQ(check.selectFirst(row.check).text(0), row.expected);
         EXPECT_EQ(check.selectFirst("select MON$SHUTDOWN_MODE from MON$DATABASE").text(0), "0");
-        EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
-                        .entryList({QStringLiteral("*-po-aktualizaci-*"), QStringLiteral("*-navrat-*")}, QDir::Files)
-                        .isEmpty());
+        expectNothingKeptBeside(database, backup);
     }
 }
 
-// The program runs as nobody: the server's folder is closed to it, as on a server whose files
-// belong to its own user. The update has run.
+// Restoring over the database, as closeTheServersFiles arranges it. The update has run.
 class WayBackWithoutTheServersFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "the program must run as another user than the server, which needs root";
-        std::filesystem::permissions(database.directory(), std::filesystem::perms::owner_all);
-        program.writeSettingsText(server::settingsFor(database.path()) + "Backup=" + QByteArray::fromStdString(backup)
-                                  + "\r\n");
-        ASSERT_EQ(QProcess::execute(QStringLiteral("chown"),
-                                    {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), program.directory()}),
-                  0);
-        program.startThrough({QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
-                              QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")});
+        closeTheServersFiles(program, database, backup);
         before = endStateThroughServer(database.path());
         ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
         after = endStateThroughServer(database.path());
     }
 
     const FreshDatabase database{HotelData::Demo};
-    const std::string backup = (database.directory() / "hotel.fbk").string();
     InstalledProgram program;
+    // In a folder of the program's user: the night's backup is this machine's file.
+    const std::string backup = (program.directory() + QStringLiteral("/zalohy/hotel.fbk")).toStdString();
     EndState before;
     EndState after;
 };
 
-// A backup that this machine cannot read (here: in the server's closed folder) cannot be hashed:
-// it is never put back, whatever its server would restore.
-TEST_F(WayBackWithoutTheServersFiles, RefusesABackupThisMachineCannotReadAndChangesNothing)
+// A backup recorded by an earlier version that the server wrote itself (here: in the server's
+// closed folder), or one recorded without its SHA-256, cannot be proved: it is never put back,
+// whatever its server would restore, and the refusal says why.
+TEST_F(WayBackWithoutTheServersFiles, RefusesABackupOfAnEarlierRecordThatCannotBeProvedAndChangesNothing)
 {
-    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
-    const QString why = QStringLiteral("zalohu %1 tento pocitac nemuze precist").arg(QString::fromStdString(backup));
-    EXPECT_TRUE(program.standardError().contains(why)) << program.standardError().toStdString();
-    EXPECT_EQ(program.logEntries().filter(QStringLiteral("NAVRAT ODMITNUT")).filter(why).size(), 1)
-        << program.logEntries().join(QLatin1Char('\n')).toStdString();
-    expectState(after, database.path());
-    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
-                    .entryList({QStringLiteral("*-po-aktualizaci-*")}, QDir::Files)
-                    .isEmpty());
-}
-
-// The backup this machine may read, the server's folder still closed to the program: the
-// record holds `content`'s size and SHA-256, as the night would have noted them for it.
-void makeReadableAndRecorded(const std::filesystem::path& folder, const std::string& backup, const QByteArray& content,
-                             const QString& programDirectory)
-{
-    QFile file(QString::fromStdString(backup));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
-    file.close();
-    using std::filesystem::perms;
-    std::filesystem::permissions(folder, perms::owner_all | perms::group_exec | perms::others_exec);
-    std::filesystem::permissions(backup, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
-    QFile record(programDirectory + QStringLiteral("/QVTDPH2012-zalohy.stav"));
-    ASSERT_TRUE(record.open(QIODevice::ReadWrite));
-    QList<QByteArray> lines = record.readAll().split('\n');
-    for (QByteArray& line : lines) {
-        QList<QByteArray> fields = line.split('\t');
-        if (fields.size() < 4 || fields[1] != QByteArray::fromStdString(backup))
-            continue;
-        fields[2] = QByteArray::number(content.size());
-        fields[3] = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
-        line = fields.join('\t');
+    const std::string serversFile = (database.directory() / "hotel.fbk").string();
+    std::filesystem::copy_file(backup, serversFile);
+    const struct {
+        const char* name;
+        std::string file;
+        QString said;
+    } rows[] = {
+        {"a server's file this machine cannot read", serversFile,
+         QStringLiteral("zalohu %1 tento pocitac nemuze precist").arg(QString::fromStdString(serversFile))},
+        {"no SHA-256 recorded", backup,
+         QStringLiteral("u zalohy %1 neni zaznamenan jeji SHA-256").arg(QString::fromStdString(backup))},
+    };
+    std::string recorded = backup;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        rewriteRecord(program, recorded, row.file, QByteArray());
+        recorded = row.file;
+        EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3)
+            << program.standardError().toStdString();
+        EXPECT_TRUE(program.standardError().contains(row.said)) << program.standardError().toStdString();
+        EXPECT_EQ(program.logEntries().filter(QStringLiteral("NAVRAT ODMITNUT")).filter(row.said).size(), 1)
+            << program.logEntries().join(QLatin1Char('\n')).toStdString();
+        expectState(after, database.path());
+        expectNothingKeptBeside(database, backup);
     }
-    ASSERT_TRUE(record.resize(0) && record.seek(0));
-    record.write(lines.join('\n'));
 }
 
+// Another login deleted a row since the backup, and left: the backup's state, restored beside the
+// database, still has it, so the way back refuses and the database stays as it is, online, with
+// nothing beside it.
+TEST_F(WayBackWithoutTheServersFiles, ADeletionByAnotherLoginSinceTheBackupRefusesIt)
+{
+    db::Connection other;
+    server::connect(other, database.path());
+    ASSERT_EQ(other.execute("delete from REC_MM_KLIENT where CISLOKLIENTA = 505"), 1u);
+    other.close();
+    const EndState now = endStateThroughServer(database.path());
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("REC_MM_KLIENT 1 radku"))) << program.standardError().toStdString();
+    expectState(now, database.path());
+    EXPECT_EQ(other.selectFirst("select count(*) from REC_MM_KLIENT where CISLOKLIENTA = 505").integer(0), 0);
+    EXPECT_EQ(other.selectFirst("select MON$SHUTDOWN_MODE from MON$DATABASE").text(0), "0");
+    other.close();
+    expectNothingKeptBeside(database, backup);
+}
+
+// Where the backup's state cannot be restored beside the database (here: the record of such
+// copies cannot be written), deletions since the backup cannot be told: the way back refuses,
+// changing nothing, and goes on only with the flag that accepts the risk.
+TEST_F(WayBackWithoutTheServersFiles, WithoutTheBackupsStateBesideGoesOnOnlyWithTheFlagThatAcceptsUnseenDeletions)
+{
+    ASSERT_TRUE(QDir(program.directory()).mkdir(QStringLiteral("QVTDPH2012-zkouska.stav")));
+    int told = 0;
+    for (const bool accepted : {false, true}) {
+        SCOPED_TRACE(accepted ? "with the flag" : "without it");
+        QStringList arguments{QStringLiteral("--restore"), QStringLiteral("--yes")};
+        if (accepted)
+            arguments.append(QStringLiteral("--accept-unseen-deletions"));
+        EXPECT_EQ(program.run(arguments), accepted ? 0 : 3) << program.standardError().toStdString();
+        const QStringList entries = program.logEntries().filter(QStringLiteral("QVTDPH2012-zkouska.stav"));
+        EXPECT_EQ(entries.filter(QStringLiteral("--accept-unseen-deletions")).size(), ++told)
+            << program.logEntries().join(QLatin1Char('\n')).toStdString();
+        expectState(accepted ? before : after, database.path());
+        EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                        .entryList({QStringLiteral("*-navrat-*")}, QDir::Files)
+                        .isEmpty());
+    }
+}
+
+// The night's backup is this machine's file with its SHA-256 recorded; a restore over the
+// database that fails (the backup cut short once the database is shut down) puts today's state
+// back from the file kept on this machine, and the next way back puts the backup's state in.
 TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThatFails)
 {
+    const QList<QList<QByteArray>> record = recordOf(program);
+    ASSERT_EQ(record.size(), 1);
+    EXPECT_EQ(record.front().at(1), QByteArray::fromStdString(backup));
+    EXPECT_EQ(record.front().at(3), sha256Of(backup));
     QFile file(QString::fromStdString(backup));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();
     file.close();
-    // A backup that ends half way, recorded as it is: only its restore can find out.
-    makeReadableAndRecorded(database.directory(), backup, whole.left(whole.size() / 2), program.directory());
-    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 2);
+
+    const QString hold = program.directory() + QStringLiteral("/hold");
+    ASSERT_FALSE(program.startHeldAt(QStringLiteral("restore"), hold, {QStringLiteral("--restore"), QStringLiteral("--yes")})
+                     .isEmpty())
+        << program.standardError().toStdString();
+    ASSERT_TRUE(file.resize(whole.size() / 2));
+    ASSERT_TRUE(QFile::remove(hold));
+    ASSERT_TRUE(program.endsByItself());
+    EXPECT_EQ(program.exitCode(), 2) << program.standardError().toStdString();
     expectState(after, database.path());
     EXPECT_EQ(program.logEntries().filter(QStringLiteral("je vracena do stavu po aktualizaci")).size(), 1)
         << program.logEntries().join(QLatin1Char('\n')).toStdString();
 
-    makeReadableAndRecorded(database.directory(), backup, whole, program.directory());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(whole) == whole.size());
+    file.close();
+    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QString());
     ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
     expectState(before, database.path());
     expectProgressCalledRestore(program);
-    const QStringList kept = QDir(QString::fromStdString(database.directory().string()))
-                                 .entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files, QDir::Time);
+    const QDir backups(QString::fromStdString(std::filesystem::path(backup).parent_path().string()));
+    const QStringList kept = backups.entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files, QDir::Time);
     ASSERT_EQ(kept.size(), 2);
+    for (const QString& each : kept)
+        EXPECT_EQ(std::filesystem::status(backups.filePath(each).toStdString()).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+            << "owner-only: " << each.toStdString();
     const std::string keptDatabase = (database.directory() / "kept.fdb").string();
     db::ServiceRestore(server::address(database.path()), "SYSDBA", server::kPassword, 0)
-        .run((database.directory() / kept.front().toStdString()).string(), keptDatabase, {});
+        .run(backups.filePath(kept.front()).toStdString(), keptDatabase, {});
     expectState(after, keptDatabase);
+    EXPECT_TRUE(QDir(QString::fromStdString(database.directory().string()))
+                    .entryList({QStringLiteral("*-navrat-*")}, QDir::Files)
+                    .isEmpty());
 }
 
 // Once the database is shut down, a stop waits until the name holds a whole database again.
 TEST_F(WayBackWithoutTheServersFiles, AStopOnceTheDatabaseIsShutDownWaitsForTheRestoredDatabase)
 {
-    QFile file(QString::fromStdString(backup));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    makeReadableAndRecorded(database.directory(), backup, file.readAll(), program.directory());
     program.start({QStringLiteral("--restore"), QStringLiteral("--yes")});
     server::waitForEntry(program, QStringLiteral("NAVRAT         | Databaze %1 je uzavrena pro ostatni")
                                       .arg(QString::fromStdString(database.path())));

@@ -17,9 +17,9 @@ inline const QString kBackupRecordFileName = QStringLiteral("QVTDPH2012-zalohy.s
 // One backup as the program made it.
 struct RecordedBackup {
     QString database;  // as DPH.ini names it
-    QString file;      // where the engine wrote it
+    QString file;      // where this program wrote it, on this machine
     qint64 bytes = 0;
-    QString sha256;    // hexadecimal; empty when a server wrote the file where this machine cannot read it
+    QString sha256;    // hexadecimal; empty in a record of an earlier version whose server wrote the file
     QDateTime made;    // when it was finished, in UTC
     bool proved = false; // a restore of it (the rehearsal's) succeeded
     // The database's next transaction when the backup began, and after the last command of this

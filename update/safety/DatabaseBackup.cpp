@@ -12,7 +12,6 @@
 #include "update/safety/LocalBackupFile.h"
 #include "update/safety/OwnFile.h"
 #include "update/safety/ServiceJob.h"
-#include "update/safety/ThisMachine.h"
 #include "update/StatementRunner.h"
 #include "update/UpdateSession.h"
 #include "update/UpdateView.h"
@@ -37,23 +36,6 @@ constexpr int kUncheckedNamesAllowed = 3;
 // Numbered names tried within one second before the backup gives up: a server that says every
 // name exists would otherwise be asked for ever.
 constexpr int kNumberedNames = 50;
-
-// After a stop signal: an unfinished file must not pass for a backup. One this process's engine
-// wrote is removed; one on a server that may still be there is reported as invalid.
-void dealWithUnfinishedFile(const RunLog& log, UpdateView& view, const ServiceOutcome& outcome, const QString& file,
-                            BackupFileWriter* writer)
-{
-    if (writer) {
-        // A worker left behind would remove it only when it ends.
-        writer->discard();
-        logBackupStopped(log, file);
-        return;
-    }
-    if (!outcome.fileMayRemain)
-        return;
-    logBackupFailed(log, QStringLiteral("nedokoncena zaloha %1, soubor na serveru je neplatny").arg(file));
-    view.showIncompleteBackup(file);
-}
 
 } // namespace
 
@@ -135,24 +117,16 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
     return candidate;
 }
 
-QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, QString& file)
+QString takeBackupName(UpdateSession& session, QString& file)
 {
-    const bool embedded = target.host.empty();
     const RunLog& log = session.log();
     try {
-        if (const QString refusal = embedded ? localBackupRefusal(session.backupFile()) : QString(); !refusal.isEmpty())
+        if (const QString refusal = localBackupRefusal(session.backupFile()); !refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
-        if (embedded)
-            removeUnfinishedBackups(log, session.backupFile());
+        removeUnfinishedBackups(log, session.backupFile());
         // Here the name is only looked at: this program writes under a name of its own until the
         // backup is whole, and then takes the name only if it is still free.
-        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(),
-                              existsWhereTheEngineWrites(session.settings(), target,
-                                                         [&session] { return session.stopSignal() != 0; }));
-    } catch (const db::ConnectAbandoned&) {
-        log.WriteLog(kBackupPrefix + session.backupFile());
-        logBackupFailed(log, QStringLiteral("preruseno pri hledani volneho nazvu"));
-        throw Interrupted{session.stopSignal()};
+        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), &nameTakenHere);
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());
@@ -167,54 +141,43 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
                            std::optional<qint64> expectedMilliseconds)
 {
     const ConnectionSettings settings = session.settings();
-    const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
-    const bool embedded = target.host.empty();
     const RunLog& log = session.log();
     QString file;
-    if (const QString failure = takeBackupName(session, target, file); !failure.isEmpty())
+    if (const QString failure = takeBackupName(session, file); !failure.isEmpty())
         return failure;
     view.showBackupProgress(file);
     // What the backup holds: everything committed before it began.
     const std::optional<qint64> next = nextTransaction(session);
     QElapsedTimer clock;
     clock.start();
-    const db::ServiceBackup backup(settings.alias.toStdString(), target, settings.user.toStdString(),
+    const db::ServiceBackup backup(settings.alias.toStdString(), settings.user.toStdString(),
                                    settings.password.toStdString(), settings.connectTimeout);
     std::uint64_t watchTransactions = 0;
     // Kept by the worker too: a worker left behind outlives this call.
     const auto sha256 = std::make_shared<QString>();
-    // A server's file is not this machine's to measure: its backup has no known total.
-    PhaseProgress progress(Phase::Backup, embedded ? databaseBytes(session.Database1) : 0);
+    PhaseProgress progress(Phase::Backup, databaseBytes(session.Database1));
     progress.expectedMilliseconds = expectedMilliseconds;
     view.showPhaseProgress(progress);
-    // This machine's engine hands the backup to this program, which writes it itself into a file
-    // it created; a server writes its own file.
+    // The engine, this process's own or a server's, hands the backup over its output to this
+    // program, which writes it itself into a file it created on this machine.
     std::shared_ptr<BackupFileWriter> writer;
-    if (embedded) {
-        try {
-            writer = std::make_shared<BackupFileWriter>(file);
-        } catch (const std::exception&) {
-            view.showBackupProgress(QString());
-            const QString failure = failureText(std::current_exception());
-            logBackupFailed(log, failure);
-            return failure;
-        }
+    try {
+        writer = std::make_shared<BackupFileWriter>(file);
+    } catch (const std::exception&) {
+        view.showBackupProgress(QString());
+        const QString failure = failureText(std::current_exception());
+        logBackupFailed(log, failure);
+        return failure;
     }
-    const ServiceJob job = embedded
-        ? ServiceJob([backup, writer, &watchTransactions, sha256](const auto&, const auto& stop) {
-              const std::uint64_t bytes = backup.stream(
-                  [&writer](const std::string& piece) { writer->write(piece.data(), piece.size()); }, stop,
-                  &watchTransactions);
-              writer->finish();
-              *sha256 = writer->sha256();
-              return std::optional<std::uint64_t>(bytes);
-          })
-        : ServiceJob([backup, target = file.toStdString(), &watchTransactions](const auto& lines, const auto& stop) {
-              return backup.run(target, lines, stop, &watchTransactions);
-          });
+    const ServiceJob job([backup, writer, &watchTransactions, sha256](const auto&, const auto& stop) {
+        const std::uint64_t bytes = backup.stream(
+            [&writer](const std::string& piece) { writer->write(piece.data(), piece.size()); }, stop, &watchTransactions);
+        writer->finish();
+        *sha256 = writer->sha256();
+        return std::optional<std::uint64_t>(bytes);
+    });
     const ServiceOutcome outcome = runKeepingWindowAlive(
-        job, writer ? writer->temporaryPath() : QString(),
-        [&view](const QString& line) { view.showBackupProgress(line); }, view, session,
+        job, writer->temporaryPath(), [&view](const QString& line) { view.showBackupProgress(line); }, view, session,
         [&](qint64 written) {
             progress.done = written;
             progress.elapsedMilliseconds = clock.elapsed();
@@ -223,21 +186,19 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     view.showBackupProgress(QString());
     session.noteOwnTransactionsElsewhere(watchTransactions);
     if (outcome.stopped && (outcome.failure || !outcome.written)) {
-        dealWithUnfinishedFile(log, view, outcome, file, writer.get());
+        // A worker left behind would remove it only when it ends.
+        writer->discard();
+        logBackupStopped(log, file);
         throw Interrupted{session.stopSignal()};
     }
     QString failure = outcome.failure ? failureText(outcome.failure) : QString();
-    // Only the service's own word on what it wrote: a server's file is not this machine's to look at.
-    const qint64 bytes = outcome.written ? static_cast<qint64>(*outcome.written)
-        : embedded                       ? QFileInfo(file).size()
-                                         : 0;
+    const qint64 bytes = outcome.written ? static_cast<qint64>(*outcome.written) : QFileInfo(file).size();
     if (failure.isEmpty() && bytes <= 0)
         failure = QStringLiteral("sluzba nehlasila zapsana data do %1").arg(file);
     if (!failure.isEmpty()) {
         logBackupFailed(log, failure);
         // Nothing unfinished was given the name; only the file the writer created goes.
-        if (writer)
-            writer->discard();
+        writer->discard();
         return failure;
     }
     progress.done = bytes;
@@ -245,9 +206,6 @@ QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* ma
     progress.finished = true;
     view.showPhaseProgress(progress);
     logBackupMade(log, bytes, clock.elapsed());
-    // A server on this machine wrote a file that this machine can read back.
-    if (!embedded && isThisMachine(target))
-        *sha256 = sha256OfFile(file);
     recordBackupMade(session, {settings.alias, file, bytes, *sha256, QDateTime::currentDateTimeUtc(), false,
                                next.value_or(0), 0});
     if (madeFile)

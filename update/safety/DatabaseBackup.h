@@ -28,10 +28,11 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 
 // Backs the session's database up through the services manager into the file of the Backup
 // setting, logging "ZALOHA" entries and showing progress in the view; the window stays usable.
-// The name is checked where the engine writes: on the server for every host. A backup is good
-// only when the service reported writing more than nothing. An empty text when it succeeded,
-// else why it failed (already logged). A stop signal abandons the backup within seconds: its
-// unfinished file is removed, or reported where it cannot be, and Interrupted is thrown.
+// The services manager, this process's own engine's or a server's, hands the backup over its
+// output to this program, which writes it on this machine itself (BackupFileWriter) and records
+// its SHA-256. A backup is good only when the service reported writing more than nothing. An
+// empty text when it succeeded, else why it failed (already logged). A stop signal abandons the
+// backup within seconds: its unfinished file is removed, and Interrupted is thrown.
 // `madeFile`, if given, receives the name the backup was written under. `expectedMilliseconds`:
 // how long a rehearsal's backup of the same database took, for the time left.
 QString BackupBeforeUpdate(UpdateSession& session, UpdateView& view, QString* madeFile = nullptr,
@@ -45,14 +46,13 @@ void logBackupStopped(const RunLog& log, const QString& file);
 // Removes the unfinished backups a killed run left beside `wanted`, one log entry each.
 void removeUnfinishedBackups(const RunLog& log, const QString& wanted);
 
-// Takes the name for the session's backup where the engine of `target` writes it: the file of
-// the Backup setting, or with the date and time when that is taken. On this machine the name is
-// looked at only (never a link, never in a folder another user can change on its way from the
-// root; a killed run's unfinished backups beside it are removed first), and the program writes
-// the file itself (BackupFileWriter); a server is asked about each name. Logs "ZALOHA <file>". Empty text with `file` set when
-// it succeeded, else why not (logged with "ZALOHA CHYBA"); Interrupted when a stop signal ends
-// the wait for the server.
-QString takeBackupName(UpdateSession& session, const db::ServiceTarget& target, QString& file);
+// Takes the name for the session's backup on this machine: the file of the Backup setting, or
+// with the date and time when that is taken. The name is looked at only (never a link, never in
+// a folder another user can change on its way from the root; a killed run's unfinished backups
+// beside it are removed first), and the program writes the file itself (BackupFileWriter). Logs
+// "ZALOHA <file>". Empty text with `file` set when it succeeded, else why not (logged with
+// "ZALOHA CHYBA").
+QString takeBackupName(UpdateSession& session, QString& file);
 
 // Whether a file of that name exists where the engine of the settings' database writes: this
 // process's own engine sees this machine's files; a server is asked. A name the server cannot

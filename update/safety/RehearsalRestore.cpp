@@ -12,6 +12,7 @@
 #include "update/safety/BackupRecord.h"
 #include "update/safety/DatabaseBackup.h"
 #include "update/safety/LocalBackupFile.h"
+#include "update/safety/OpenedBackup.h"
 #include "update/safety/OwnFile.h"
 #include "update/safety/RehearsalCopies.h"
 #include "update/safety/RehearsalReport.h"
@@ -147,14 +148,23 @@ QString restoreCopyBy(UpdateSession& production, UpdateView& view, const Restore
 
 } // namespace
 
-QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                    qint64 copyBytes, const std::function<void(const QString&)>& show)
+QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& sha256,
+                    const QString& copy, qint64 copyBytes, const std::function<void(const QString&)>& show)
 {
-    return restoreCopyBy(
-        production, view,
-        [from = backup.toStdString()](const db::ServiceRestore& service, const std::string& to, const auto& lines,
-                                      const auto& stop) { service.run(from, to, lines, stop); },
-        copy, copyBytes, show);
+    // Everything the restore reads comes from this one opening, hashed on its way.
+    std::shared_ptr<OpenedBackup> opened;
+    try {
+        opened = std::make_shared<OpenedBackup>(backup);
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    }
+    const QString failure = restoreCopy(
+        production, view, [opened](std::size_t wanted) { return opened->read(wanted); }, copy, copyBytes, show);
+    if (!failure.isEmpty())
+        return failure;
+    if (sha256.isEmpty() || opened->sha256() != sha256)
+        return QStringLiteral("zaloha %1 neni tim souborem, ktery program zapsal (SHA-256 nesouhlasi)").arg(backup);
+    return {};
 }
 
 QString restoreCopy(UpdateSession& production, UpdateView& view, const BackupPieces& backup, const QString& copy,

@@ -20,16 +20,18 @@ ConnectionSettings copySettings(const ConnectionSettings& production, const QStr
 // The server that the settings' database is on, as the record of copies names it.
 QString serverOf(const ConnectionSettings& settings);
 
-// Whether the rehearsal streams its backup into the copy: where this machine writes the backup
-// file itself, with the embedded engine or a server on this machine. A server elsewhere keeps
-// the backup where Backup= names it on that server, and restores it once it is made.
+// Whether the rehearsal streams its backup into the copy as it is made: with this process's own
+// engine. Through a server the backup comes to this machine first, and its file is restored
+// into the copy once it is whole.
 bool streamsBackupIntoCopy(const ConnectionSettings& settings);
 
-// Restores the backup into the copy while the window stays usable; `copyBytes` is the size it
-// grows back to (0: unknown). The server's progress lines go to `show`. An empty text when it
-// succeeded, else why not; Interrupted on a stop signal, the unfinished copy removed first.
-QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& copy,
-                    qint64 copyBytes, const std::function<void(const QString&)>& show);
+// Restores the backup file `backup` on this machine into the copy while the window stays usable,
+// handing it to the restore over its input from one opening; `copyBytes` is the size it grows
+// back to (0: unknown). The server's progress lines go to `show`. An empty text when it
+// succeeded and what was read is the file written (its SHA-256 is `sha256`), else why not;
+// Interrupted on a stop signal, the unfinished copy removed first.
+QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& sha256,
+                    const QString& copy, qint64 copyBytes, const std::function<void(const QString&)>& show);
 
 // The next piece of a backup that this program reads itself, at most `wanted` bytes; empty at its end.
 using BackupPieces = std::function<std::string(std::size_t wanted)>;
