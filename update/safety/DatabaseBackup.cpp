@@ -120,13 +120,16 @@ QString freeBackupName(const QString& wanted, const QDateTime& now, const std::f
 QString takeBackupName(UpdateSession& session, QString& file)
 {
     const RunLog& log = session.log();
+    // A relative name is taken where the program runs now; the record keeps the whole path, so
+    // the way back finds the file from wherever it is started.
+    const QString wanted = QFileInfo(session.backupFile()).absoluteFilePath();
     try {
-        if (const QString refusal = localBackupRefusal(session.backupFile()); !refusal.isEmpty())
+        if (const QString refusal = localBackupRefusal(wanted); !refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
-        removeUnfinishedBackups(log, session.backupFile());
+        removeUnfinishedBackups(log, wanted);
         // Here the name is only looked at: this program writes under a name of its own until the
         // backup is whole, and then takes the name only if it is still free.
-        file = freeBackupName(session.backupFile(), QDateTime::currentDateTime(), &nameTakenHere);
+        file = freeBackupName(wanted, QDateTime::currentDateTime(), &nameTakenHere);
     } catch (...) {
         const QString failure = failureText(std::current_exception());
         log.WriteLog(kBackupPrefix + session.backupFile());
