@@ -286,7 +286,7 @@ TEST(RehearsalThroughServer, ACopyOnTheServerIsUpdatedAndAStopSignalDuringItsUpd
     EXPECT_EQ(program.run({QStringLiteral("--rehearse")}), 0) << program.standardOutput().toStdString();
     EXPECT_EQ(copies(), QStringList());
     const std::string backup = (program.directory() + QStringLiteral("/hotel.fbk")).toStdString();
-    EXPECT_EQ(recordedSha256(program, "hotel.fbk"), sha256Of(backup));
+    EXPECT_EQ(recordedSha256(program, backup), sha256Of(backup));
     EXPECT_TRUE(program.logEntries().contains(QStringLiteral("ZKOUSKA        | ")
                                               + QString::fromStdString((database.directory() / "hotel-zkouska.fdb").string())))
         << program.logEntries().join('\n').toStdString();
