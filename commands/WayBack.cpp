@@ -213,7 +213,8 @@ private:
 
         // Everything this program did since that backup is its own to undo.
         for (std::size_t at = chosen; at < backups.size(); ++at)
-            own_.emplace_back(backups[at].transactionAtBackup, backups[at].transactionAfterOwnWork);
+            for (const std::pair<qint64, qint64>& range : backups[at].ownWork())
+                own_.push_back(range);
         // This program has not changed the database since (a way back made just before, or a night
         // that changed nothing): when nobody else has either, there is nothing to put back.
         if (std::all_of(backups.begin() + static_cast<std::ptrdiff_t>(chosen), backups.end(),

@@ -161,6 +161,15 @@ TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
         const char* said;
     } cases[] = {
         {"no terminal and no --yes", [] {}, {QStringLiteral("--restore")}, "needs --yes"},
+        // The stock command's work is the program's own, not what others did before it.
+        {"a commit by another program, then the stock command", [this] {
+             db::Connection other;
+             other.setDatabase(database.path());
+             other.setUser("SYSDBA");
+             other.execute("update CISSLUZ set CENA = CENA + 1 where CISLOSLUZBY = (select min(CISLOSLUZBY) from CISSLUZ)");
+             other.close();
+             ASSERT_EQ(program.run({QStringLiteral("--stock")}), 0) << program.standardError().toStdString();
+         }, {QStringLiteral("--restore"), QStringLiteral("--yes")}, "CISSLUZ"},
         {"a commit by another program since", [this] {
              db::Connection other;
              other.setDatabase(database.path());

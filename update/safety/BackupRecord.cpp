@@ -19,8 +19,34 @@ namespace {
 constexpr std::size_t kKept = 50;
 
 // One line per backup, its fields separated by tabs, in the order of RecordedBackup; a record of
-// an earlier version lacks the last.
-constexpr int kFields = 9;
+// an earlier version lacks the last or the last two.
+constexpr int kFields = 10;
+
+// "901-907,1020-1031"; nothing when a range does not read as one.
+std::optional<std::vector<std::pair<qint64, qint64>>> rangesFrom(const QByteArray& text)
+{
+    std::vector<std::pair<qint64, qint64>> ranges;
+    for (const QByteArray& each : text.split(',')) {
+        if (each.isEmpty())
+            continue;
+        const QList<QByteArray> ends = each.split('-');
+        bool first = false, end = false;
+        if (ends.size() != 2)
+            return std::nullopt;
+        ranges.emplace_back(ends[0].toLongLong(&first), ends[1].toLongLong(&end));
+        if (!first || !end || ranges.back().first > ranges.back().second)
+            return std::nullopt;
+    }
+    return ranges;
+}
+
+QByteArray rangesText(const std::vector<std::pair<qint64, qint64>>& ranges)
+{
+    QByteArrayList parts;
+    for (const auto& [first, end] : ranges)
+        parts.append(QByteArray::number(first) + '-' + QByteArray::number(end));
+    return parts.join(',');
+}
 
 bool fitsALine(const QString& text)
 {
@@ -30,7 +56,7 @@ bool fitsALine(const QString& text)
 std::optional<RecordedBackup> parsed(const QByteArray& line)
 {
     const QList<QByteArray> fields = line.split('\t');
-    if (fields.size() != kFields && fields.size() != kFields - 1)
+    if (fields.size() < kFields - 2 || fields.size() > kFields)
         return std::nullopt;
     RecordedBackup backup;
     bool ok[4] = {};
@@ -43,6 +69,10 @@ std::optional<RecordedBackup> parsed(const QByteArray& line)
     backup.transactionAtBackup = fields[6].toLongLong(&ok[1]);
     backup.transactionAfterOwnWork = fields[7].toLongLong(&ok[2]);
     backup.attached = QString::fromUtf8(fields.value(8));
+    const std::optional<std::vector<std::pair<qint64, qint64>>> ranges = rangesFrom(fields.value(9));
+    if (!ranges)
+        return std::nullopt;
+    backup.ownRanges = *ranges;
     ok[3] = backup.made.isValid() && !backup.file.isEmpty() && (fields[5] == "0" || fields[5] == "1");
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool each) { return each; }))
         return std::nullopt;
@@ -54,10 +84,18 @@ QByteArray line(const RecordedBackup& backup)
     return backup.database.toUtf8() + '\t' + backup.file.toUtf8() + '\t' + QByteArray::number(backup.bytes) + '\t'
         + backup.sha256.toLatin1() + '\t' + backup.made.toUTC().toString(Qt::ISODate).toLatin1() + '\t'
         + (backup.proved ? "1" : "0") + '\t' + QByteArray::number(backup.transactionAtBackup) + '\t'
-        + QByteArray::number(backup.transactionAfterOwnWork) + '\t' + backup.attached.toUtf8() + '\n';
+        + QByteArray::number(backup.transactionAfterOwnWork) + '\t' + backup.attached.toUtf8() + '\t'
+        + rangesText(backup.ownRanges) + '\n';
 }
 
 } // namespace
+
+std::vector<std::pair<qint64, qint64>> RecordedBackup::ownWork() const
+{
+    if (!ownRanges.empty() || transactionAfterOwnWork == 0)
+        return ownRanges;
+    return {{transactionAtBackup, transactionAfterOwnWork}};
+}
 
 BackupRecord::BackupRecord(const QString& programDir) : filePath_(QDir(programDir).filePath(kBackupRecordFileName)) {}
 
@@ -106,17 +144,25 @@ QString BackupRecord::restart(const QString& database, RecordedBackup restored, 
                   backups.end());
     restored.transactionAtBackup = next;
     restored.transactionAfterOwnWork = 0;
+    restored.ownRanges.clear();
     backups.push_back(restored);
     return write(backups);
 }
 
-QString BackupRecord::noteOwnWork(const QString& database, qint64 next) const
+QString BackupRecord::noteOwnWork(const QString& database, qint64 first, qint64 next) const
 {
     std::vector<RecordedBackup> backups = all();
     const auto newest = std::find_if(backups.rbegin(), backups.rend(),
                                      [&](const RecordedBackup& backup) { return backup.database == database; });
     if (newest == backups.rend())
         return {};
+    // What others did between two commands of this program stays theirs.
+    std::vector<std::pair<qint64, qint64>> ranges = newest->ownWork();
+    if (!ranges.empty() && first <= ranges.back().second)
+        ranges.back().second = std::max(ranges.back().second, next);
+    else
+        ranges.emplace_back(first, next);
+    newest->ownRanges = ranges;
     newest->transactionAfterOwnWork = std::max(newest->transactionAfterOwnWork, next);
     return write(backups);
 }
@@ -162,14 +208,14 @@ void recordBackupMade(UpdateSession& session, RecordedBackup backup)
         session.log().WriteLog(QStringLiteral("ZALOHA CHYBA   | zalohu nelze zaznamenat pro navrat: ") + failure);
 }
 
-void recordOwnWork(UpdateSession& session)
+void recordOwnWork(UpdateSession& session, qint64 first)
 {
     if (session.onRehearsalCopy() || !session.isConnected())
         return;
     const std::optional<qint64> next = nextTransaction(session);
     if (!next)
         return;
-    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, *next);
+    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, first, *next);
         !failure.isEmpty())
         session.log().WriteLog(QStringLiteral("               | konec prace programu nelze zaznamenat pro navrat: ") + failure);
 }

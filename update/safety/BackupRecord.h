@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace update {
@@ -30,6 +31,13 @@ struct RecordedBackup {
     // The database file the engine had open, the alias and links resolved; empty in a record of
     // an earlier version.
     QString attached = {};
+    // The transactions of each command of this program since the backup, [first, end): only what
+    // they wrote is this program's own. Empty in a record of an earlier version, whose own work
+    // is everything from the backup to transactionAfterOwnWork.
+    std::vector<std::pair<qint64, qint64>> ownRanges = {};
+
+    // The transactions whose writing is this program's own since the backup, [first, end).
+    std::vector<std::pair<qint64, qint64>> ownWork() const;
 
     // The transaction from which on anything written is not this program's.
     qint64 othersFrom() const { return std::max(transactionAtBackup, transactionAfterOwnWork); }
@@ -46,8 +54,9 @@ public:
     // After the way back: the database's backups are only `restored`, whose content the database
     // now holds from transaction `next` on (a restored database counts its transactions anew).
     QString restart(const QString& database, RecordedBackup restored, qint64 next) const;
-    // Notes that this program has changed the database up to transaction `next`, on its newest backup.
-    QString noteOwnWork(const QString& database, qint64 next) const;
+    // Notes that a command of this program has changed the database in the transactions from
+    // `first` up to `next`, on its newest backup.
+    QString noteOwnWork(const QString& database, qint64 first, qint64 next) const;
 
     // The database's backups, the newest last; none when the record is missing or not this
     // program's own.
@@ -72,7 +81,8 @@ QString attachedFile(UpdateSession& session);
 // session has open; a failure is logged.
 void recordBackupMade(UpdateSession& session, RecordedBackup backup);
 // Notes, on the newest backup of the session's database, that this program's command has
-// changed the database up to now; a failure is logged.
-void recordOwnWork(UpdateSession& session);
+// changed the database from transaction `first` (the next one as the command began) up to now;
+// a failure is logged.
+void recordOwnWork(UpdateSession& session, qint64 first);
 
 } // namespace update

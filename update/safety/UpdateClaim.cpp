@@ -44,6 +44,7 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     }
     bool ran = false;
     const int sentBefore = session.runner().statementCount();
+    std::optional<qint64> firstOwn;
     try {
         std::optional<HeldClaim> claim;
         try {
@@ -78,6 +79,8 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
         for (const std::string& foreign : session.Database1.foreignClaimMarks())
             session.log().WriteLog(QStringLiteral("               | Cizi znacka aktualizace se nepocita: ")
                                    + visibleText(QString::fromStdString(foreign)));
+        // Where this command's own work begins: others' work before it, since an earlier command, stays theirs.
+        firstOwn = nextTransaction(session);
         if (session.Database1.holdsClaim() && !session.Database1.claimSeesAllAttachments())
             session.log().WriteLog(QStringLiteral("               | Uzivatel %1 vidi jen sva pripojeni: aktualizaci "
                                                   "spustenou jinym uzivatelem nelze vyloucit")
@@ -89,8 +92,10 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
         ran = false;
     }
     // What the program itself wrote since its backup is no one else's work to keep on the way back.
-    if (session.runner().statementCount() > sentBefore)
-        recordOwnWork(session);
+    // Without its beginning the command's work is not noted: the way back then takes it for
+    // someone else's and refuses rather than lose anyone's.
+    if (session.runner().statementCount() > sentBefore && firstOwn)
+        recordOwnWork(session, *firstOwn);
     if (const int signal = session.stopSignal()) {
         StopRun(session, signal);
         return false;
