@@ -212,9 +212,25 @@ private:
                                    plan.database)};
 
         // Everything this program did since that backup is its own to undo.
-        for (std::size_t at = chosen; at < backups.size(); ++at)
-            for (const std::pair<qint64, qint64>& range : backups[at].ownWork())
+        qint64 highestRecorded = 0;
+        for (std::size_t at = chosen; at < backups.size(); ++at) {
+            highestRecorded = std::max(highestRecorded, backups[at].transactionAtBackup);
+            for (const std::pair<qint64, qint64>& range : backups[at].ownWork()) {
                 own_.push_back(range);
+                highestRecorded = std::max(highestRecorded, range.second);
+            }
+        }
+        // A database restored from a backup since counts its transactions anew: what anyone wrote
+        // in it can no longer be told from the numbers recorded.
+        if (const qint64 next =
+                session_.Database1.selectFirst("select MON$NEXT_TRANSACTION from MON$DATABASE").integer(0);
+            next < highestRecorded)
+            throw Refused{QStringLiteral("databaze %1 byla od zalohy obnovena nebo nahrazena (jeji pristi transakce %2 je "
+                                         "pred zaznamenanou %3), takze nelze poznat, kdo do ni od zalohy zapsal; navrat by "
+                                         "mohl ztratit cizi praci")
+                              .arg(plan.database)
+                              .arg(next)
+                              .arg(highestRecorded)};
         // This program has not changed the database since (a way back made just before, or a night
         // that changed nothing): when nobody else has either, there is nothing to put back.
         if (std::all_of(backups.begin() + static_cast<std::ptrdiff_t>(chosen), backups.end(),
@@ -461,10 +477,17 @@ private:
             const QString why = QStringLiteral("obnova zalohy se nezdarila: ") + failure;
             QString unopened;
             const QString notBack = restoreKeptOnServer(plan, keptSha256);
-            if (notBack.isEmpty() && opens(plan.database, unopened))
+            if (const std::optional<qint64> back = notBack.isEmpty() ? opens(plan.database, unopened) : std::nullopt) {
+                // Today's state, restored, counts its transactions anew: all of it is as it was
+                // found, with nobody else's work in it since the backup.
+                if (const QString unrecorded = BackupRecord(session_.programDir())
+                                                   .renumber(session_.settings().alias, plan.backup.file, *back);
+                    !unrecorded.isEmpty())
+                    log(kFailedPrefix + QStringLiteral("zaznam zaloh nelze opravit: ") + unrecorded);
                 return failed(why, QString(),
                               QStringLiteral("databaze %1 je vracena do stavu po aktualizaci ze zalohy %2")
                                   .arg(plan.database, plan.kept));
+            }
             return failed(why + QStringLiteral("; vraceni stavu po aktualizaci take: ") + (notBack.isEmpty() ? unopened : notBack),
                           QString(),
                           QStringLiteral("databaze %1 neni cela a je uzavrena; jeji stav po aktualizaci je v zaloze %2, "

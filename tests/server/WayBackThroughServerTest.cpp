@@ -160,6 +160,36 @@ void expectNothingKeptBeside(const FreshDatabase& database, const std::string& b
             << folder;
 }
 
+// The database was backed up and restored by another tool after the night, so its transactions
+// count anew: nobody's work since can be told from the numbers recorded, and the way back refuses
+// rather than lose what another login wrote.
+TEST(WayBackThroughServer, ADatabaseRestoredByAnotherToolSinceTheNightRefusesIt)
+{
+    const FreshDatabase database(HotelData::Demo);
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=hotel.fbk\r\n");
+    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+    const QString cycled = QString::fromStdString((database.directory() / "cycled.fbk").string());
+    for (const QString& mode : {QStringLiteral("-b"), QStringLiteral("-rep")}) {
+        QStringList arguments = {mode, QStringLiteral("-se"), QString::fromStdString(server::address("service_mgr")),
+                                 QStringLiteral("-user"), QStringLiteral("SYSDBA"), QStringLiteral("-password"),
+                                 QString::fromLatin1(server::kPassword), QString::fromStdString(database.path()), cycled};
+        if (mode == QLatin1String("-rep"))
+            arguments.swapItemsAt(7, 8);
+        ASSERT_EQ(QProcess::execute(QStringLiteral("gbak"), arguments), 0) << mode.toStdString();
+    }
+    db::Connection other;
+    server::connect(other, database.path());
+    other.execute("update CISSLUZ set CENA = 4242 where CISLOSLUZBY = 1");
+    other.close();
+
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("byla od zalohy obnovena nebo nahrazena")))
+        << program.standardError().toStdString();
+    server::connect(other, database.path());
+    EXPECT_EQ(other.selectFirst("select CENA from CISSLUZ where CISLOSLUZBY = 1").integer(0), 4242);
+}
+
 // A login that commits and leaves just before the database is shut down for the exchange: its
 // work (a change the look finds, or a deletion that leaves nothing to find) is noticed then, the
 // way back refuses, and the work stays in the database.

@@ -149,6 +149,31 @@ QString BackupRecord::restart(const QString& database, RecordedBackup restored, 
     return write(backups);
 }
 
+QString BackupRecord::renumber(const QString& database, const QString& file, qint64 next) const
+{
+    std::vector<RecordedBackup> backups = all();
+    const auto chosen = std::find_if(backups.begin(), backups.end(), [&](const RecordedBackup& backup) {
+        return backup.database == database && backup.file == file;
+    });
+    if (chosen == backups.end())
+        return QStringLiteral("%1: zaloha %2 v nem neni").arg(filePath_, file);
+    std::vector<RecordedBackup> kept;
+    for (auto at = backups.begin(); at != backups.end(); ++at) {
+        if (at->database != database) {
+            kept.push_back(*at);
+            continue;
+        }
+        if (at < chosen)
+            continue;
+        RecordedBackup renumbered = *at;
+        renumbered.transactionAtBackup = 0;
+        renumbered.ownRanges = {{0, next}};
+        renumbered.transactionAfterOwnWork = next;
+        kept.push_back(renumbered);
+    }
+    return write(kept);
+}
+
 QString BackupRecord::noteOwnWork(const QString& database, qint64 first, qint64 next) const
 {
     std::vector<RecordedBackup> backups = all();

@@ -54,6 +54,11 @@ public:
     // After the way back: the database's backups are only `restored`, whose content the database
     // now holds from transaction `next` on (a restored database counts its transactions anew).
     QString restart(const QString& database, RecordedBackup restored, qint64 next) const;
+    // After the database's state was restored from a backup of itself (a way back that failed and
+    // put today's state back): its transactions count anew from `next`, everything before is as
+    // the program found it. The backups older than `file` go: what others wrote after them can no
+    // longer be told.
+    QString renumber(const QString& database, const QString& file, qint64 next) const;
     // Notes that a command of this program has changed the database in the transactions from
     // `first` up to `next`, on its newest backup.
     QString noteOwnWork(const QString& database, qint64 first, qint64 next) const;
