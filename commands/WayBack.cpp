@@ -31,13 +31,16 @@
 #include "update/safety/UpdateClaim.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <future>
@@ -58,6 +61,8 @@ const QString kFailedPrefix = QStringLiteral("NAVRAT CHYBA").leftJustified(15) +
 // The transactions that shutting a database down through the services manager starts on it: its
 // one, as measured on the engine. Fewer counted would refuse every way back, never let work through.
 constexpr std::uint64_t kShutdownTransactions = 1;
+// How long a database shut down for the way back is tried to be brought online again.
+constexpr std::chrono::milliseconds kOnlineTries{10000};
 
 // A look for others' work: where the database's transactions stood as it began, and the
 // transactions its connection had started when it ended.
@@ -733,16 +738,24 @@ private:
     }
 
     // Brings the database of that file online through its server; a refusal is logged.
+    // Tried again for a while: a login of the administrator's may hold the one attachment a shut
+    // down database allows for a moment. One that stays shut down is said on every way out.
     void bringOnline(const QString& file) const
     {
         const ConnectionSettings settings = copySettings(session_.settings(), file);
-        try {
-            db::bringDatabaseOnline(settings.alias.toStdString(), settings.user.toStdString(),
-                                    settings.password.toStdString(), settings.connectTimeout);
-        } catch (const std::exception& error) {
-            log(kFailedPrefix + QStringLiteral("databazi %1 nelze otevrit pro ostatni (gfix -online): ").arg(file)
-                + visibleText(QString::fromLocal8Bit(error.what())));
+        QString why;
+        for (QDeadlineTimer limit(kOnlineTries); !limit.hasExpired(); QThread::msleep(200)) {
+            try {
+                db::bringDatabaseOnline(settings.alias.toStdString(), settings.user.toStdString(),
+                                        settings.password.toStdString(), settings.connectTimeout);
+                return;
+            } catch (const std::exception& error) {
+                why = visibleText(QString::fromLocal8Bit(error.what()));
+            }
         }
+        const QString text = QStringLiteral("databazi %1 nelze otevrit pro ostatni (gfix -online), zustava uzavrena: ").arg(file) + why;
+        log(kFailedPrefix + text);
+        view_.showCommandError(text);
     }
 
     // The restored database's next transaction, once it has opened and answered; else why not.

@@ -88,6 +88,7 @@ public:
     bool holdsPhaseEnds(const UpdateView& view) const;
     // What must be done before a command tells the operator it has ended (its protocol); run once.
     void setBeforeCompletion(std::function<void()> before) { beforeCompletion_ = std::move(before); }
+    std::function<void()> takeBeforeCompletion() { return std::exchange(beforeCompletion_, {}); }
     // The command's completion message (UpdateView::showCompletion), once what must come before it is done.
     void showCompletion(UpdateView& view, int kind, int failedStatements, const QString& logFile);
     void holdPhaseEnd(const PhaseProgress& end) { heldPhaseEnd_ = end; }

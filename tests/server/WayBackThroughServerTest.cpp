@@ -160,6 +160,31 @@ void expectNothingKeptBeside(const FreshDatabase& database, const std::string& b
             << folder;
 }
 
+// Another login commits while the night's protocol is laid out, after the update's own work: that
+// work is not the program's, and the way back refuses rather than lose it.
+TEST(WayBackThroughServer, WorkCommittedWhileTheProtocolIsWrittenRefusesItAndStays)
+{
+    const FreshDatabase database(HotelData::Demo);
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=hotel.fbk\r\n");
+    const QString hold = program.directory() + QStringLiteral("/hold");
+    ASSERT_FALSE(program.startHeldAt(QStringLiteral("layout"), hold, {QStringLiteral("--update"), QStringLiteral("c")}).isEmpty())
+        << program.standardError().toStdString();
+    db::Connection other;
+    server::connect(other, database.path());
+    other.execute("update CISSLUZ set CENA = 4242 where CISLOSLUZBY = 1");
+    other.close();
+    ASSERT_TRUE(QFile::remove(hold));
+    ASSERT_TRUE(program.endsByItself());
+    ASSERT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
+
+    program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QString());
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("CISSLUZ"))) << program.standardError().toStdString();
+    server::connect(other, database.path());
+    EXPECT_EQ(other.selectFirst("select CENA from CISSLUZ where CISLOSLUZBY = 1").integer(0), 4242);
+}
+
 // The database was backed up and restored by another tool after the night, so its transactions
 // count anew: nobody's work since can be told from the numbers recorded, and the way back refuses
 // rather than lose what another login wrote.

@@ -9,6 +9,9 @@
 #include "update/UpdateView.h"
 #include "update/VisibleText.h"
 
+#include <QScopeGuard>
+
+#include <functional>
 #include <optional>
 
 namespace update {
@@ -45,6 +48,24 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     bool ran = false;
     const int sentBefore = session.runner().statementCount();
     std::optional<qint64> firstOwn;
+    // What the program itself wrote since its backup is no one else's work to keep on the way back.
+    // Without its beginning the command's work is not noted: the way back then takes it for
+    // someone else's and refuses rather than lose anyone's.
+    int noted = sentBefore;
+    const auto noteOwnWork = [&] {
+        if (session.runner().statementCount() > noted && firstOwn)
+            recordOwnWork(session, *firstOwn);
+        noted = session.runner().statementCount();
+    };
+    // The command's work ends before its protocol, which only reads: what others do meanwhile
+    // stays theirs.
+    const std::function<void()> protocol = session.takeBeforeCompletion();
+    session.setBeforeCompletion([&] {
+        noteOwnWork();
+        if (protocol)
+            protocol();
+    });
+    const auto unhook = qScopeGuard([&] { session.setBeforeCompletion(protocol); });
     try {
         std::optional<HeldClaim> claim;
         try {
@@ -91,11 +112,7 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     } catch (const db::ConnectAbandoned&) {
         ran = false;
     }
-    // What the program itself wrote since its backup is no one else's work to keep on the way back.
-    // Without its beginning the command's work is not noted: the way back then takes it for
-    // someone else's and refuses rather than lose anyone's.
-    if (session.runner().statementCount() > sentBefore && firstOwn)
-        recordOwnWork(session, *firstOwn);
+    noteOwnWork();
     if (const int signal = session.stopSignal()) {
         StopRun(session, signal);
         return false;
