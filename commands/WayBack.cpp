@@ -172,7 +172,12 @@ private:
         if (file_.isEmpty()) {
             if (backups.empty())
                 throw Refused{QStringLiteral("program nema zaznamenanou zadnou zalohu teto databaze")};
-            chosen = backups.size() - 1;
+            // The state before the program's work: the newest backup made before any of it. A
+            // backup made after (a run again after a failure, a rehearsal after the night) holds
+            // what the program had already changed.
+            chosen = 0;
+            while (chosen + 1 < backups.size() && backups[chosen].ownWork().empty())
+                ++chosen;
         } else {
             const QString wanted = QFileInfo(file_).canonicalFilePath();
             for (std::size_t at = backups.size(); at-- > 0;)

@@ -37,7 +37,8 @@ enum class WayBackEnd {
 // the way back failed, 3 when it was refused.
 int exitStatusOf(WayBackEnd end);
 
-// Puts back the newest backup this program made of the session's database (or `file`, which must
+// Puts back the newest backup this program made of the session's database before its own work
+// since (or `file`, which must
 // be one of them) in its place. Refuses, changing nothing, when another program is attached,
 // when anyone but this program wrote into the database since the backup, when the file is not
 // the one recorded (its size, its SHA-256, the database its header names), when another update

@@ -152,6 +152,22 @@ TEST_P(WayBackUnderAnIndirectName, RefusesTheBackupOnceTheNameLeadsToAnotherData
 INSTANTIATE_TEST_SUITE_P(Names, WayBackUnderAnIndirectName, testing::Values(Naming::Alias, Naming::Link), namingName);
 
 // Each refusal leaves the updated database where it is, with nothing beside it, and says why.
+// After the night the program backed the database up again (a full update run again after a
+// failure, a rehearsal): that backup holds what the night changed, and the way back still takes
+// the one from before it.
+TEST_F(WayBack, TakesTheBackupFromBeforeTheNightNotOneMadeAfterIt)
+{
+    const QStringList again[] = {{QStringLiteral("--update"), QStringLiteral("c")}, {QStringLiteral("--rehearse")}};
+    for (const QStringList& arguments : again) {
+        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+        program.run(arguments);
+        ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
+        expectSame(endStateOf(database.path()), before);
+        // The next row starts from an updated database again.
+        ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
+    }
+}
+
 TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
 {
     const struct {
