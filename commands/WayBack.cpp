@@ -155,9 +155,12 @@ private:
         // server's on this machine in a folder this user may change. Elsewhere the server
         // restores the backup over the database.
         const bool onThisMachine = !throughServer_ || isThisMachine(target);
+        // The restored copy must also get the database's owner: only that user, or root, may give it.
+        const QFileInfo databaseFile(plan.database);
         filesHere_ = !throughServer_
-            || (onThisMachine && QFileInfo(plan.database).isFile()
-                && ::access(QFile::encodeName(QFileInfo(plan.database).absolutePath()).constData(), W_OK | X_OK) == 0);
+            || (onThisMachine && databaseFile.isFile()
+                && ::access(QFile::encodeName(databaseFile.absolutePath()).constData(), W_OK | X_OK) == 0
+                && (::geteuid() == 0 || databaseFile.ownerId() == ::geteuid()));
         plan.keptAsBackup = !filesHere_;
         const std::optional<OtherAttachments> others = readOtherAttachments(session_.Database1);
         if (!others || others->onlyOwnVisible)

@@ -307,6 +307,23 @@ protected:
     EndState after;
 };
 
+// The program may write in the database's folder (through its group) but the database is not its
+// own: it could not give a restored copy the database's owner, so the server restores over it.
+TEST_F(WayBackWithoutTheServersFiles, AFolderItMayWriteButADatabaseItDoesNotOwnIsRestoredOverByTheServer)
+{
+    const QString folder = QString::fromStdString(database.directory().string());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("root:nogroup"), folder}), 0);
+    using std::filesystem::perms;
+    std::filesystem::permissions(database.directory(), perms::owner_all | perms::group_all);
+    std::filesystem::permissions(database.path(), perms::owner_read | perms::owner_write | perms::group_read | perms::group_write);
+    ASSERT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 0) << program.standardError().toStdString();
+    expectState(before, database.path());
+    EXPECT_EQ(QDir(QString::fromStdString(std::filesystem::path(backup).parent_path().string()))
+                  .entryList({QStringLiteral("hotel-po-aktualizaci-*.fbk")}, QDir::Files)
+                  .size(),
+              1);
+}
+
 // A backup recorded by an earlier version that the server wrote itself (here: in the server's
 // closed folder), or one recorded without its SHA-256, cannot be proved: it is never put back,
 // whatever its server would restore, and the refusal says why.
