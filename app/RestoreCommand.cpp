@@ -63,6 +63,7 @@ int runRestoreCommand(const QString& programDir, const QStringList& arguments)
             return 3;
         }
         TerminalView view;
+        view.setCommandName(QStringLiteral("the way back"));
         const update::WayBackEnd end = update::RestoreDatabase(
             session, view, file, [yes](const update::WayBackPlan& plan) { return yes || askOnTerminal(plan); },
             acceptUnseenDeletions);

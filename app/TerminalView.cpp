@@ -33,7 +33,7 @@ void TerminalView::setButtonEnabled(update::CommandButton button, bool enabled)
 
 void TerminalView::showCommandError(const QString& text)
 {
-    say(QStringLiteral("the update ended with an error: ") + text);
+    say(commandName_ + QStringLiteral(" ended with an error: ") + text);
 }
 
 bool TerminalView::continueDespite(const update::OtherAttachments& others)

@@ -17,6 +17,8 @@ class TerminalView final : public update::UpdateView {
 public:
     // `option`: what step 7 does with the staying guests, 0 to 3 for a to d (`--update c`).
     explicit TerminalView(int option = 0) : option_(option) {}
+    // What an error ended, as standard error names it: "the update" unless said otherwise.
+    void setCommandName(const QString& name) { commandName_ = name; }
 
     bool isAutomaticMode() const override;
     int stayingGuestsOption() const override { return option_; }
@@ -64,6 +66,7 @@ private:
     void sayFirstThenNowAndThen(const QString& phase, const QString& line, bool& firstShown);
     bool backupNamed_ = false;
     bool restoreLineShown_ = false;
+    QString commandName_ = QStringLiteral("the update");
     QElapsedTimer sinceServerLine_;
 };
 

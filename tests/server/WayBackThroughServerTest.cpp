@@ -420,6 +420,8 @@ TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThat
     ASSERT_TRUE(QFile::remove(hold));
     ASSERT_TRUE(program.endsByItself());
     EXPECT_EQ(program.exitCode(), 2) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("the way back ended with an error: ")))
+        << program.standardError().toStdString();
     expectState(after, database.path());
     EXPECT_EQ(program.logEntries().filter(QStringLiteral("je vracena do stavu po aktualizaci")).size(), 1)
         << program.logEntries().join(QLatin1Char('\n')).toStdString();
