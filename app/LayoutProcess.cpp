@@ -45,6 +45,17 @@ void LayoutProcess::end()
     process_.waitForFinished(10000);
 }
 
+void LayoutProcess::draft(const QByteArray& json)
+{
+    if (stopped() || (process_.state() != QProcess::Running && !process_.waitForStarted(30000)))
+        return;
+    drafted_ = true;
+    // A NUL byte ends it; written whole now, as this process has no event loop while it checks.
+    process_.write(json + QByteArray(1, '\0'));
+    while (process_.bytesToWrite() > 0 && !stopped() && process_.state() == QProcess::Running)
+        process_.waitForBytesWritten(kStopLookMilliseconds);
+}
+
 QByteArray LayoutProcess::lay(const QByteArray& json, QString& why)
 {
     if (stopped()) {
