@@ -95,7 +95,9 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
     UpdateSession& figuresFrom = copy ? *copy : session;
     const std::optional<int> option = record.option() >= 0 ? std::optional<int>(record.option()) : std::nullopt;
     // After a stop signal the operator wants the program ended, not a check of the whole database.
-    if (!check && session.stopSignal() == 0 && session.isConnected() && figuresFrom.isConnected()) {
+    // Without stay groups there are no figures to read beside the check, nor an attachment to make for them.
+    if (!check && session.stopSignal() == 0 && session.isConnected() && figuresFrom.isConnected()
+        && !record.groups().empty()) {
         // The figures are read beside the check; once read, the layout measures the document
         // without the check while the check goes on.
         FiguresBeside figures(figuresFrom, record);
