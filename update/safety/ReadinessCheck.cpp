@@ -244,7 +244,7 @@ QString ReadinessReport::text(const QString& alias, const QString& user) const
 }
 
 ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop, std::optional<int> option,
-                               const std::function<void()>& ownWorkEnds)
+                               const std::function<void()>& beforeAttachments)
 {
     const QList<ServerScript> scripts = ServerScripts();
     ReadinessReport report;
@@ -277,8 +277,6 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         report.items.push_back(counted(connection, stayingGroupsQuery()));
         stopIfAsked();
         report.items.push_back(unfinishedStayGroups(connection, option));
-        if (ownWorkEnds)
-            ownWorkEnds();
         for (const auto& item : moneyItems(connection)) {
             stopIfAsked();
             report.items.push_back(item());
@@ -287,6 +285,8 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
             stopIfAsked();
             report.items.push_back(counted(connection, query));
         }
+        if (beforeAttachments)
+            beforeAttachments();
         stopIfAsked();
         report.items.push_back(otherAttachments(connection));
         stopIfAsked();
