@@ -46,13 +46,13 @@ bool endWithinTenSeconds(db::Connection& connection)
 }
 
 int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop, int option,
-                 bool* mustEndAtOnce, const EngineEnd& end, const update::UpdateSession::PdfMaker& pdf,
+                 bool* mustEndAtOnce, const EngineEnd& end, const update::UpdateSession::PdfLayout& pdf,
                  AutomaticCommand command)
 {
     try {
         update::UpdateSession session(programDir);
         session.setWritesProtocols(true);
-        session.setPdfMaker(pdf);
+        session.setPdfLayout(pdf);
         session.setStopProbe(stop);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);
         const update::Settings settings = update::LoadSettings(programDir);

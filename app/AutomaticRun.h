@@ -37,7 +37,7 @@ enum class AutomaticCommand { FullUpdate, StayingGuestsAlone, StockAndBanquets }
 // night's protocol out; without it the protocol is text alone.
 int runAutomatic(const QString& programDir, const NoticeShower& showNotice, const update::StopProbe& stop,
                  int option = 0, bool* mustEndAtOnce = nullptr, const EngineEnd& end = &endWithinTenSeconds,
-                 const update::UpdateSession::PdfMaker& pdf = {},
+                 const update::UpdateSession::PdfLayout& pdf = {},
                  AutomaticCommand command = AutomaticCommand::FullUpdate);
 
 } // namespace app

@@ -13,6 +13,8 @@ namespace {
 constexpr int kStopLookMilliseconds = 50;
 // A process given no document ends by itself once its input closes; this long at most.
 constexpr int kOwnEndMilliseconds = 3000;
+// About a millisecond per stay group; a real hotel has hundreds.
+constexpr int kLayoutLimitMilliseconds = 600000;
 
 } // namespace
 
@@ -45,6 +47,25 @@ void LayoutProcess::end()
     process_.waitForFinished(10000);
 }
 
+void LayoutProcess::draft(const QByteArray& json)
+{
+    if (stopped() || (process_.state() != QProcess::Running && !process_.waitForStarted(30000)))
+        return;
+    drafted_ = true;
+    // A NUL byte ends it; written whole now, as this process has no event loop while it checks.
+    process_.write(json + QByteArray(1, '\0'));
+    const QDeadlineTimer limit(kLayoutLimitMilliseconds);
+    while (process_.bytesToWrite() > 0 && !stopped() && process_.state() == QProcess::Running) {
+        // A process that reads nothing for that long lays nothing out: its document is not sent.
+        if (limit.hasExpired()) {
+            process_.kill(); // by its process id
+            process_.waitForFinished(10000);
+            return;
+        }
+        process_.waitForBytesWritten(kStopLookMilliseconds);
+    }
+}
+
 QByteArray LayoutProcess::lay(const QByteArray& json, QString& why)
 {
     if (stopped()) {
@@ -59,8 +80,7 @@ QByteArray LayoutProcess::lay(const QByteArray& json, QString& why)
     }
     process_.write(json);
     process_.closeWriteChannel();
-    // About a millisecond per stay group; a real hotel has hundreds.
-    const QDeadlineTimer limit(600000);
+    const QDeadlineTimer limit(kLayoutLimitMilliseconds);
     while (process_.state() != QProcess::NotRunning && !process_.waitForFinished(kStopLookMilliseconds)) {
         if (stopped() || limit.hasExpired()) {
             why = stopped() ? QStringLiteral("stopped during the layout")

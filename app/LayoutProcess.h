@@ -17,6 +17,9 @@ public:
     LayoutProcess& operator=(const LayoutProcess&) = delete;
     ~LayoutProcess();
 
+    // The document before its check, measured while the check runs; once, before `lay`.
+    void draft(const QByteArray& json);
+    bool drafted() const { return drafted_; }
     // The PDF of `json`, or empty with `why` filled.
     QByteArray lay(const QByteArray& json, QString& why);
 
@@ -26,6 +29,7 @@ private:
 
     const update::StopProbe stop_;
     QProcess process_;
+    bool drafted_ = false;
 };
 
 } // namespace app

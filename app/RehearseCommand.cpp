@@ -14,7 +14,7 @@
 
 namespace app {
 
-int runRehearseCommand(const QString& programDir, const QString& optionText, const update::UpdateSession::PdfMaker& pdf)
+int runRehearseCommand(const QString& programDir, const QString& optionText, const update::UpdateSession::PdfLayout& pdf)
 {
     const std::optional<int> option = stayingGuestsOptionArgument(optionText.toStdString());
     if (!option)
@@ -28,7 +28,7 @@ int runRehearseCommand(const QString& programDir, const QString& optionText, con
         }
         update::UpdateSession session(programDir);
         session.setWritesProtocols(true);
-        session.setPdfMaker(pdf);
+        session.setPdfLayout(pdf);
         session.apply(settings);
         session.setStopProbe(&stopSignal);
         session.log().setFailureReporter(&TerminalView::sayLogFailure);

@@ -13,6 +13,6 @@ namespace app {
 // 2 when the rehearsal could not be made, 64 for an option that is none of a to d, 128 plus the
 // number of a stopping signal.
 // `pdf` lays the night's protocol out; without it the protocol is text alone.
-int runRehearseCommand(const QString& programDir, const QString& option, const update::UpdateSession::PdfMaker& pdf = {});
+int runRehearseCommand(const QString& programDir, const QString& option, const update::UpdateSession::PdfLayout& pdf = {});
 
 } // namespace app

@@ -100,12 +100,22 @@ public:
 };
 
 // The program's own layout of the protocol, in a process of its own as the program does it: the
-// first started at once, with the command; a later document gets one started when it comes.
-update::UpdateSession::PdfMaker pdfThrough(const QString& program)
+// first started at once, with the command; a later document gets one started when it comes. The
+// draft before the check goes to the process that lays out the document.
+update::UpdateSession::PdfLayout pdfThrough(const QString& program)
 {
     auto early = std::make_shared<std::unique_ptr<QProcess>>(std::make_unique<QProcess>());
     (*early)->start(program, {QStringLiteral("--protocol-pdf")});
-    return [program, early](const QByteArray& json, QString& why) {
+    const auto draft = [program, early](const QByteArray& json) {
+        if (!*early) {
+            *early = std::make_unique<QProcess>();
+            (*early)->start(program, {QStringLiteral("--protocol-pdf")});
+        }
+        (*early)->write(json + QByteArray(1, '\0'));
+        while ((*early)->bytesToWrite() > 0 && (*early)->waitForBytesWritten(-1)) {
+        }
+    };
+    const auto make = [program, early](const QByteArray& json, QString& why) {
         const std::unique_ptr<QProcess> started = std::move(*early);
         QProcess fresh;
         QProcess& layout = started ? *started : fresh;
@@ -119,6 +129,7 @@ update::UpdateSession::PdfMaker pdfThrough(const QString& program)
         }
         return layout.readAllStandardOutput();
     };
+    return {make, draft};
 }
 
 } // namespace
@@ -141,7 +152,7 @@ int main(int argc, char* argv[])
     session.applySettings({copy, QStringLiteral("SYSDBA"), QString()});
     if (argc == 3) {
         session.setWritesProtocols(true);
-        session.setPdfMaker(pdfThrough(QString::fromLocal8Bit(argv[2])));
+        session.setPdfLayout(pdfThrough(QString::fromLocal8Bit(argv[2])));
     }
     CountingView view;
 

@@ -253,6 +253,7 @@ const std::string& Connection::password() const { return impl_->password; }
 void Connection::setConnectTimeout(unsigned seconds) { impl_->connectTimeout = seconds; }
 unsigned Connection::connectTimeout() const { return impl_->connectTimeout; }
 void Connection::setGarbageCollection(bool collects) { impl_->collectsGarbage = collects; }
+bool Connection::collectsGarbage() const { return impl_->collectsGarbage; }
 
 void Connection::open()
 {

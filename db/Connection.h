@@ -41,6 +41,7 @@ public:
     // Whether the attachments made from now on clear the old versions of records they read (the
     // engine's default); a database about to be dropped is spared that work.
     void setGarbageCollection(bool collects);
+    bool collectsGarbage() const;
 
     // Asked about every few hundredths of a second while a connection is being made; once it
     // answers true, the attempt is given up (ConnectAbandoned) instead of waiting for the host.

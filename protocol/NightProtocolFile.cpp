@@ -1,5 +1,6 @@
 #include "protocol/NightProtocolFile.h"
 
+#include "protocol/FiguresBeside.h"
 #include "protocol/GroupFigures.h"
 #include "protocol/ProtocolContent.h"
 #include "update/NightProtocol.h"
@@ -109,20 +110,51 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
         return;
     ProtocolClock clock(view, session.isConnected());
     QString unread;
-    try {
-        fillGroupFigures((copy ? copy : &session)->Database1, record.groups(), record.postingMarks(),
-                         [&clock](std::size_t filled, std::size_t groups) {
-                             clock.reach(static_cast<qint64>(ProtocolClock::kFigures * filled / groups));
-                         });
-    } catch (const std::exception& error) {
-        unread = visibleText(QString::fromLocal8Bit(error.what()));
-    }
+    UpdateSession& figuresFrom = copy ? *copy : session;
+    const std::optional<int> option = record.option() >= 0 ? std::optional<int>(record.option()) : std::nullopt;
     // After a stop signal the operator wants the program ended, not a check of the whole database.
-    if (!check && session.stopSignal() == 0) {
+    // Without stay groups there are no figures to read beside the check, nor an attachment to make for them.
+    if (!check && session.stopSignal() == 0 && session.isConnected() && figuresFrom.isConnected()
+        && !record.groups().empty()) {
+        // The figures are read beside the check; once read, the layout measures the document
+        // without the check while the check goes on.
+        FiguresBeside figures(figuresFrom, record);
+        bool read = false;
+        const auto takeFigures = [&] {
+            if (read)
+                return;
+            read = true;
+            unread = figures.wait();
+            clock.reach(ProtocolClock::kFigures);
+            if (session.pdfDraft() && session.pdfMaker() && session.stopSignal() == 0)
+                session.pdfDraft()(nightProtocolDocument(session, record, nullptr, rehearsalCopy, unread).toJson());
+        };
         try {
-            const std::optional<int> option = record.option() >= 0 ? std::optional<int>(record.option()) : std::nullopt;
-            check = CheckReadiness(session.Database1, [&session] { return session.stopSignal(); }, option);
+            check = CheckReadiness(
+                session.Database1,
+                [&] {
+                    if (figures.done())
+                        takeFigures();
+                    return session.stopSignal();
+                },
+                option, takeFigures);
         } catch (const Interrupted&) {
+        }
+        takeFigures();
+    } else {
+        try {
+            fillGroupFigures(figuresFrom.Database1, record.groups(), record.postingMarks(),
+                             [&clock](std::size_t filled, std::size_t groups) {
+                                 clock.reach(static_cast<qint64>(ProtocolClock::kFigures * filled / groups));
+                             });
+        } catch (const std::exception& error) {
+            unread = visibleText(QString::fromLocal8Bit(error.what()));
+        }
+        if (!check && session.stopSignal() == 0) {
+            try {
+                check = CheckReadiness(session.Database1, [&session] { return session.stopSignal(); }, option);
+            } catch (const Interrupted&) {
+            }
         }
     }
     clock.reach(ProtocolClock::kCheck);

@@ -81,6 +81,21 @@ public:
     using PdfMaker = std::function<QByteArray(const QByteArray& documentJson, QString& why)>;
     void setPdfMaker(PdfMaker maker) { pdfMaker_ = std::move(maker); }
     const PdfMaker& pdfMaker() const { return pdfMaker_; }
+    // Given the document without the check after the run, the layout measures it while the
+    // check reads the database; the maker then lays out the whole document. Optional.
+    using PdfDraft = std::function<void(const QByteArray& draftJson)>;
+    void setPdfDraft(PdfDraft draft) { pdfDraft_ = std::move(draft); }
+    const PdfDraft& pdfDraft() const { return pdfDraft_; }
+    // A layout's maker and its draft, made together.
+    struct PdfLayout {
+        PdfMaker make;
+        PdfDraft draft;
+    };
+    void setPdfLayout(PdfLayout layout)
+    {
+        setPdfMaker(std::move(layout.make));
+        setPdfDraft(std::move(layout.draft));
+    }
     const QList<ServerScript>& serverScripts() const { return serverScripts_; }
     // The command's protocol is part of its work: when one follows an unattended command, its
     // phase is said to have ended (100 %, done) only once the protocol is written, just before
@@ -106,6 +121,10 @@ public:
     // backup's watch over its gbak), so that they are not taken for anyone else's.
     void noteOwnTransactionsElsewhere(std::uint64_t count) { ownTransactionsElsewhere_ += count; }
     std::uint64_t ownTransactions() const { return Database1.transactionsStarted() + ownTransactionsElsewhere_; }
+    // Attachments this program made to the database other than through Database1 and its backups
+    // (the protocol's figures read beside its check).
+    void noteOwnAttachmentsElsewhere(std::uint64_t count) { ownAttachmentsElsewhere_ += count; }
+    std::uint64_t ownAttachments() const { return Database1.attachmentsMade() + ownAttachmentsElsewhere_; }
 
     // The Backup setting: the file the full update backs up into first; empty for none.
     QString backupFile() const { return backupFile_; }
@@ -128,6 +147,7 @@ private:
     StopProbe stop_;
     int stopsHeld_ = 0;
     std::uint64_t ownTransactionsElsewhere_ = 0;
+    std::uint64_t ownAttachmentsElsewhere_ = 0;
     NightProtocol protocol_;
     StatementRunner runner_{Q, log_, [this] { throwIfStopRequested(); }};
     int commandsEndedByError_ = 0;
@@ -136,6 +156,7 @@ private:
     bool rehearsal_ = false;
     bool writesProtocols_ = false;
     PdfMaker pdfMaker_;
+    PdfDraft pdfDraft_;
     std::optional<PhaseProgress> heldPhaseEnd_;
     std::function<void()> beforeCompletion_;
 };

@@ -6,6 +6,7 @@
 
 #include "db/Connection.h"
 #include "db/ResultSet.h"
+#include "protocol/ProtocolDocument.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cerrno>
@@ -250,6 +252,57 @@ TEST_F(NightProtocol, AStopEndsTheLayoutProcessWhereverItIs)
         EXPECT_TRUE(QDir(run.directory()).entryList({QStringLiteral("QVTDPH2012-protokol-*.pdf")}, QDir::Files).isEmpty());
         QFile::remove(hold);
     }
+}
+
+// The layout process given a draft first (the document without its check, ended by a NUL byte)
+// and then the document lays out the same pages as given the document alone, whatever of the
+// draft differs: a table left out, a fact changed, a table with one cell changed.
+TEST(ProtocolLayout, ADraftMeasuredAheadLaysOutTheSamePagesAsTheDocumentAlone)
+{
+    const auto table = [](const QString& heading, int rows, const QString& longCell) {
+        update::ProtocolSection section;
+        section.heading = heading;
+        section.columns = {QStringLiteral("Skupina"), QStringLiteral("Stav")};
+        section.widths = {20, 80};
+        for (int row = 0; row < rows; ++row)
+            section.rows.push_back({QString::number(500 + row), row % 3 ? QStringLiteral("OK") : longCell});
+        return section;
+    };
+    const QString wrapping = QString::fromUtf8("rozdělena; ubytování nocí do 30.12.2011 na účet 5001; účet uzavřen, nový "
+                                               "112001; ").repeated(3);
+    update::ProtocolDocument whole;
+    whole.title = QStringLiteral("Protokol");
+    update::ProtocolSection first;
+    first.facts = {{QString::fromUtf8("Výsledek"), QString::fromUtf8("kontrola po běhu: z kroků 1 až 7 nic nezůstalo")}};
+    whole.sections = {first, table(QStringLiteral("Skupiny"), 300, wrapping), table(QStringLiteral("Zaplaceno"), 200, wrapping),
+                      table(QStringLiteral("Kontrola po behu"), 40, wrapping)};
+    update::ProtocolDocument draft = whole;
+    draft.sections.pop_back();
+    draft.sections.front().facts.front().second = QString::fromUtf8("kontrola po běhu neproběhla");
+    // One cell that wraps in the document fits on one line in the draft.
+    draft.sections[2].rows[150][1] = QStringLiteral("OK");
+
+    const auto laidOut = [](const QByteArray& input) {
+        QTemporaryDir directory;
+        QProcess layout;
+        layout.start(QStringLiteral(DPH2012_EXECUTABLE), {QStringLiteral("--protocol-pdf")});
+        layout.write(input);
+        layout.closeWriteChannel();
+        EXPECT_TRUE(layout.waitForFinished(60000));
+        EXPECT_EQ(layout.exitCode(), 0) << layout.readAllStandardError().toStdString();
+        const QString pdf = directory.filePath(QStringLiteral("protocol.pdf"));
+        QFile file(pdf);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(layout.readAllStandardOutput());
+        file.close();
+        QProcess extract;
+        extract.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        extract.waitForFinished(60000);
+        return QString::fromUtf8(extract.readAllStandardOutput());
+    };
+    const QString alone = laidOut(whole.toJson());
+    ASSERT_GT(alone.count(QLatin1Char('\f')), 3) << alone.toStdString();
+    EXPECT_EQ(laidOut(draft.toJson() + QByteArray(1, '\0') + whole.toJson()), alone);
 }
 
 } // namespace

@@ -63,7 +63,7 @@ std::optional<TransactionMark> markTransactions(UpdateSession& session)
             mark.others = *others;
             mark.attachmentNumber = attachmentNumberNow(session);
         }
-        mark.ownAttachments = session.Database1.attachmentsMade();
+        mark.ownAttachments = session.ownAttachments();
         return mark;
     } catch (const std::exception&) {
         return std::nullopt;

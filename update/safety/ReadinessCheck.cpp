@@ -243,7 +243,8 @@ QString ReadinessReport::text(const QString& alias, const QString& user) const
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop, std::optional<int> option)
+ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop, std::optional<int> option,
+                               const std::function<void()>& beforeAttachments)
 {
     const QList<ServerScript> scripts = ServerScripts();
     ReadinessReport report;
@@ -284,6 +285,8 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
             stopIfAsked();
             report.items.push_back(counted(connection, query));
         }
+        if (beforeAttachments)
+            beforeAttachments();
         stopIfAsked();
         report.items.push_back(otherAttachments(connection));
         stopIfAsked();

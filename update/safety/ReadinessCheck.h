@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,8 +44,11 @@ struct ReadinessReport {
 // `option` (0 to 3 for a to d) is what step 7 ran with: the stay groups it must still finish are
 // counted; without one, only groups whose account a posting left open are, and a split is
 // reported. Throws Interrupted when a stop signal arrives, after the query in flight.
+// `beforeAttachments` is called before the attachments are looked at: work of the caller's own on
+// another attachment ends there.
 ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop = [] { return 0; },
-                               std::optional<int> option = std::nullopt);
+                               std::optional<int> option = std::nullopt,
+                               const std::function<void()>& beforeAttachments = {});
 // The same through a connection of its own, made with the settings; a stop signal also gives up
 // a connection being made.
 ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop,
