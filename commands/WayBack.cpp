@@ -233,6 +233,14 @@ private:
                 highestRecorded = std::max(highestRecorded, range.second);
             }
         }
+        // Work of someone else's during a command of this program cannot be told from its own.
+        for (std::size_t at = chosen; at < backups.size(); ++at)
+            if (!backups[at].sharedRanges.empty())
+                throw Refused{QStringLiteral("behem prace tohoto programu od zalohy (transakce %1 az %2) zacal v databazi "
+                                             "transakce i nekdo jiny; co v nich zapsal, nelze odlisit od prace programu a "
+                                             "navrat by to ztratil")
+                                  .arg(backups[at].sharedRanges.front().first)
+                                  .arg(backups[at].sharedRanges.front().second - 1)};
         // A database restored from a backup since counts its transactions anew: what anyone wrote
         // in it can no longer be told from the numbers recorded.
         if (const qint64 next =

@@ -124,6 +124,9 @@ public:
     // Attachments this program made to the database other than through Database1 and its backups
     // (the protocol's figures read beside its check).
     void noteOwnAttachmentsElsewhere(std::uint64_t count) { ownAttachmentsElsewhere_ += count; }
+    // Backups of the database this program recorded in this run.
+    void noteBackupRecorded() { ++backupsRecorded_; }
+    int backupsRecorded() const { return backupsRecorded_; }
     std::uint64_t ownAttachments() const { return Database1.attachmentsMade() + ownAttachmentsElsewhere_; }
 
     // The Backup setting: the file the full update backs up into first; empty for none.
@@ -148,6 +151,7 @@ private:
     int stopsHeld_ = 0;
     std::uint64_t ownTransactionsElsewhere_ = 0;
     std::uint64_t ownAttachmentsElsewhere_ = 0;
+    int backupsRecorded_ = 0;
     NightProtocol protocol_;
     StatementRunner runner_{Q, log_, [this] { throwIfStopRequested(); }};
     int commandsEndedByError_ = 0;

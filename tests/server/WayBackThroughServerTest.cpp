@@ -160,6 +160,32 @@ void expectNothingKeptBeside(const FreshDatabase& database, const std::string& b
             << folder;
 }
 
+// Another login commits while the night's update runs: its work falls among the program's own
+// transactions and cannot be told from them, so the way back refuses rather than lose it.
+TEST(WayBackThroughServer, WorkCommittedDuringTheUpdateRefusesItAndStays)
+{
+    const FreshDatabase database(HotelData::Demo);
+    db::Connection other;
+    server::connect(other, database.path());
+    server::slowDown(other, "POS_TAXES", "update", 2);
+    other.close();
+    InstalledProgram program;
+    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=hotel.fbk\r\n");
+    program.start({QStringLiteral("--update"), QStringLiteral("c")});
+    server::waitForEntry(program, server::kStep1);
+    server::connect(other, database.path());
+    other.execute("update CISSLUZ set CENA = 4242 where CISLOSLUZBY = 1");
+    other.close();
+    ASSERT_TRUE(program.endsByItself());
+    ASSERT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
+
+    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
+    EXPECT_TRUE(program.standardError().contains(QStringLiteral("zacal v databazi transakce i nekdo jiny")))
+        << program.standardError().toStdString();
+    server::connect(other, database.path());
+    EXPECT_EQ(other.selectFirst("select CENA from CISSLUZ where CISLOSLUZBY = 1").integer(0), 4242);
+}
+
 // Another login commits while the night's protocol is laid out, after the update's own work: that
 // work is not the program's, and the way back refuses rather than lose it.
 TEST(WayBackThroughServer, WorkCommittedWhileTheProtocolIsWrittenRefusesItAndStays)

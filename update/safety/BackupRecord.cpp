@@ -19,8 +19,8 @@ namespace {
 constexpr std::size_t kKept = 50;
 
 // One line per backup, its fields separated by tabs, in the order of RecordedBackup; a record of
-// an earlier version lacks the last or the last two.
-constexpr int kFields = 10;
+// an earlier version lacks the last ones.
+constexpr int kFields = 11;
 
 // "901-907,1020-1031"; nothing when a range does not read as one.
 std::optional<std::vector<std::pair<qint64, qint64>>> rangesFrom(const QByteArray& text)
@@ -56,7 +56,7 @@ bool fitsALine(const QString& text)
 std::optional<RecordedBackup> parsed(const QByteArray& line)
 {
     const QList<QByteArray> fields = line.split('\t');
-    if (fields.size() < kFields - 2 || fields.size() > kFields)
+    if (fields.size() < kFields - 3 || fields.size() > kFields)
         return std::nullopt;
     RecordedBackup backup;
     bool ok[4] = {};
@@ -70,9 +70,11 @@ std::optional<RecordedBackup> parsed(const QByteArray& line)
     backup.transactionAfterOwnWork = fields[7].toLongLong(&ok[2]);
     backup.attached = QString::fromUtf8(fields.value(8));
     const std::optional<std::vector<std::pair<qint64, qint64>>> ranges = rangesFrom(fields.value(9));
-    if (!ranges)
+    const std::optional<std::vector<std::pair<qint64, qint64>>> shared = rangesFrom(fields.value(10));
+    if (!ranges || !shared)
         return std::nullopt;
     backup.ownRanges = *ranges;
+    backup.sharedRanges = *shared;
     ok[3] = backup.made.isValid() && !backup.file.isEmpty() && (fields[5] == "0" || fields[5] == "1");
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool each) { return each; }))
         return std::nullopt;
@@ -85,7 +87,7 @@ QByteArray line(const RecordedBackup& backup)
         + backup.sha256.toLatin1() + '\t' + backup.made.toUTC().toString(Qt::ISODate).toLatin1() + '\t'
         + (backup.proved ? "1" : "0") + '\t' + QByteArray::number(backup.transactionAtBackup) + '\t'
         + QByteArray::number(backup.transactionAfterOwnWork) + '\t' + backup.attached.toUtf8() + '\t'
-        + rangesText(backup.ownRanges) + '\n';
+        + rangesText(backup.ownRanges) + '\t' + rangesText(backup.sharedRanges) + '\n';
 }
 
 } // namespace
@@ -145,6 +147,7 @@ QString BackupRecord::restart(const QString& database, RecordedBackup restored, 
     restored.transactionAtBackup = next;
     restored.transactionAfterOwnWork = 0;
     restored.ownRanges.clear();
+    restored.sharedRanges.clear();
     backups.push_back(restored);
     return write(backups);
 }
@@ -168,13 +171,14 @@ QString BackupRecord::renumber(const QString& database, const QString& file, qin
         RecordedBackup renumbered = *at;
         renumbered.transactionAtBackup = 0;
         renumbered.ownRanges = {{0, next}};
+        renumbered.sharedRanges.clear();
         renumbered.transactionAfterOwnWork = next;
         kept.push_back(renumbered);
     }
     return write(kept);
 }
 
-QString BackupRecord::noteOwnWork(const QString& database, qint64 first, qint64 next) const
+QString BackupRecord::noteOwnWork(const QString& database, qint64 first, qint64 next, bool shared) const
 {
     std::vector<RecordedBackup> backups = all();
     const auto newest = std::find_if(backups.rbegin(), backups.rend(),
@@ -188,6 +192,8 @@ QString BackupRecord::noteOwnWork(const QString& database, qint64 first, qint64 
     else
         ranges.emplace_back(first, next);
     newest->ownRanges = ranges;
+    if (shared)
+        newest->sharedRanges.emplace_back(first, next);
     newest->transactionAfterOwnWork = std::max(newest->transactionAfterOwnWork, next);
     return write(backups);
 }
@@ -229,18 +235,19 @@ void recordBackupMade(UpdateSession& session, RecordedBackup backup)
     if (session.onRehearsalCopy())
         return;
     backup.attached = attachedFile(session);
+    session.noteBackupRecorded();
     if (const QString failure = BackupRecord(session.programDir()).add(backup); !failure.isEmpty())
         session.log().WriteLog(QStringLiteral("ZALOHA CHYBA   | zalohu nelze zaznamenat pro navrat: ") + failure);
 }
 
-void recordOwnWork(UpdateSession& session, qint64 first)
+void recordOwnWork(UpdateSession& session, qint64 first, bool shared)
 {
     if (session.onRehearsalCopy() || !session.isConnected())
         return;
     const std::optional<qint64> next = nextTransaction(session);
     if (!next)
         return;
-    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, first, *next);
+    if (const QString failure = BackupRecord(session.programDir()).noteOwnWork(session.settings().alias, first, *next, shared);
         !failure.isEmpty())
         session.log().WriteLog(QStringLiteral("               | konec prace programu nelze zaznamenat pro navrat: ") + failure);
 }

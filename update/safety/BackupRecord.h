@@ -35,6 +35,9 @@ struct RecordedBackup {
     // they wrote is this program's own. Empty in a record of an earlier version, whose own work
     // is everything from the backup to transactionAfterOwnWork.
     std::vector<std::pair<qint64, qint64>> ownRanges = {};
+    // Those of them in which someone else may have written too: their work cannot be told from
+    // this program's.
+    std::vector<std::pair<qint64, qint64>> sharedRanges = {};
 
     // The transactions whose writing is this program's own since the backup, [first, end).
     std::vector<std::pair<qint64, qint64>> ownWork() const;
@@ -61,7 +64,7 @@ public:
     QString renumber(const QString& database, const QString& file, qint64 next) const;
     // Notes that a command of this program has changed the database in the transactions from
     // `first` up to `next`, on its newest backup.
-    QString noteOwnWork(const QString& database, qint64 first, qint64 next) const;
+    QString noteOwnWork(const QString& database, qint64 first, qint64 next, bool shared = false) const;
 
     // The database's backups, the newest last; none when the record is missing or not this
     // program's own.
@@ -88,6 +91,7 @@ void recordBackupMade(UpdateSession& session, RecordedBackup backup);
 // Notes, on the newest backup of the session's database, that this program's command has
 // changed the database from transaction `first` (the next one as the command began) up to now;
 // a failure is logged.
-void recordOwnWork(UpdateSession& session, qint64 first);
+// `shared`: someone else may have written during the command too.
+void recordOwnWork(UpdateSession& session, qint64 first, bool shared);
 
 } // namespace update

@@ -28,6 +28,8 @@ std::optional<qint64> attachmentNumberNow(UpdateSession& session)
     } catch (const std::exception&) {
     }
     session.noteOwnTransactionsElsewhere(probe.transactionsStarted());
+    // A probe between two marks (a command's own beside a backup's) is this program's attachment too.
+    session.noteOwnAttachmentsElsewhere(probe.attachmentsMade());
     return number;
 }
 
@@ -85,7 +87,8 @@ bool othersMayHaveChanged(UpdateSession& session, const std::optional<Transactio
         return true;
     // Attachments made between the two probes besides this program's and the backups': anyone's.
     const qint64 made = *now->attachmentNumber - *since->attachmentNumber - 1;
-    const qint64 ownMade = static_cast<qint64>(now->ownAttachments - since->ownAttachments);
+    // The later mark's own probe is not between the two.
+    const qint64 ownMade = static_cast<qint64>(now->ownAttachments - since->ownAttachments) - 1;
     if (made > ownMade + kAttachmentsPerBackup * backupsSince)
         return true;
     // Those that were there: still there, and no record changed.

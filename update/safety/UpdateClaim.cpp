@@ -1,6 +1,7 @@
 #include "update/safety/UpdateClaim.h"
 
 #include "update/safety/BackupRecord.h"
+#include "update/safety/DatabaseChanges.h"
 
 #include "db/DatabaseClaim.h"
 #include "db/EngineError.h"
@@ -52,9 +53,14 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     // Without its beginning the command's work is not noted: the way back then takes it for
     // someone else's and refuses rather than lose anyone's.
     int noted = sentBefore;
+    // Who else may have written meanwhile is told by the transactions and attachments the
+    // database counted beyond this program's own and its backups'.
+    std::optional<TransactionMark> started;
+    int backupsBefore = 0;
     const auto noteOwnWork = [&] {
         if (session.runner().statementCount() > noted && firstOwn)
-            recordOwnWork(session, *firstOwn);
+            recordOwnWork(session, *firstOwn,
+                          othersMayHaveChanged(session, started, session.backupsRecorded() - backupsBefore));
         noted = session.runner().statementCount();
     };
     // The command's work ends before its protocol, which only reads: what others do meanwhile
@@ -102,6 +108,8 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
                                    + visibleText(QString::fromStdString(foreign)));
         // Where this command's own work begins: others' work before it, since an earlier command, stays theirs.
         firstOwn = nextTransaction(session);
+        started = markTransactions(session);
+        backupsBefore = session.backupsRecorded();
         if (session.Database1.holdsClaim() && !session.Database1.claimSeesAllAttachments())
             session.log().WriteLog(QStringLiteral("               | Uzivatel %1 vidi jen sva pripojeni: aktualizaci "
                                                   "spustenou jinym uzivatelem nelze vyloucit")
