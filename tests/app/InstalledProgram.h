@@ -2,6 +2,7 @@
 
 #include "RunLogEntries.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
@@ -146,6 +147,17 @@ public:
 
     // What the program has written to its run log, timestamps aside.
     QStringList logEntries() const { return runLogEntries(directory_.filePath(QStringLiteral("QVTDPH2012.log"))); }
+    // The program's record of backups, each line split into its fields (file, size, SHA-256, ...).
+    QList<QList<QByteArray>> backupRecord() const
+    {
+        QFile record(directory_.filePath(QStringLiteral("QVTDPH2012-zalohy.stav")));
+        QList<QList<QByteArray>> lines;
+        if (record.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : record.readAll().split('\n'))
+                if (!line.isEmpty())
+                    lines.append(line.split('\t'));
+        return lines;
+    }
 
 private:
     QTemporaryDir directory_;
@@ -156,5 +168,13 @@ private:
     QStringList unset_;
     QStringList through_;
 };
+
+// The SHA-256 of a file, in hexadecimal; empty when it cannot be read.
+inline QByteArray sha256Of(const std::string& file)
+{
+    QFile read(QString::fromStdString(file));
+    return read.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(read.readAll(), QCryptographicHash::Sha256).toHex()
+                                          : QByteArray();
+}
 
 } // namespace testsupport

@@ -9,7 +9,6 @@
 #include "db/Connection.h"
 #include "db/ResultSet.h"
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -27,22 +26,11 @@ namespace {
 
 using namespace testsupport;
 
-// The SHA-256 of a file, in hexadecimal.
-QByteArray sha256Of(const std::string& file)
-{
-    QFile read(QString::fromStdString(file));
-    return read.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(read.readAll(), QCryptographicHash::Sha256).toHex()
-                                          : QByteArray();
-}
-
 // The SHA-256 the program's record of backups holds for that file.
 QByteArray recordedSha256(const InstalledProgram& program, const std::string& file)
 {
-    QFile record(program.directory() + QStringLiteral("/QVTDPH2012-zalohy.stav"));
-    if (!record.open(QIODevice::ReadOnly))
-        return "no record";
-    for (const QByteArray& line : record.readAll().split('\n'))
-        if (const QList<QByteArray> fields = line.split('\t'); fields.size() > 3 && fields[1] == QByteArray::fromStdString(file))
+    for (const QList<QByteArray>& fields : program.backupRecord())
+        if (fields.size() > 3 && fields[1] == QByteArray::fromStdString(file))
             return fields[3];
     return "not recorded";
 }

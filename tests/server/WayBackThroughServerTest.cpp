@@ -11,7 +11,6 @@
 #include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -96,33 +95,13 @@ TEST(WayBackThroughServer, PutsTheBackupBackKeepsTodaysOnlineBesideAndRefusesWhi
     }
 }
 
-// The SHA-256 of a file, in hexadecimal.
-QByteArray sha256Of(const std::string& file)
-{
-    QFile read(QString::fromStdString(file));
-    return read.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(read.readAll(), QCryptographicHash::Sha256).toHex()
-                                          : QByteArray();
-}
-
-// The program's record of backups, each line split into its fields.
-QList<QList<QByteArray>> recordOf(const InstalledProgram& program)
-{
-    QFile record(program.directory() + QStringLiteral("/QVTDPH2012-zalohy.stav"));
-    QList<QList<QByteArray>> lines;
-    if (record.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : record.readAll().split('\n'))
-            if (!line.isEmpty())
-                lines.append(line.split('\t'));
-    return lines;
-}
-
 // Rewrites the record's entry of `backup` as an earlier version could have written it: naming
 // `file`, with `sha256`.
 void rewriteRecord(const InstalledProgram& program, const std::string& backup, const std::string& file,
                    const QByteArray& sha256)
 {
     QList<QByteArray> lines;
-    for (QList<QByteArray> fields : recordOf(program)) {
+    for (QList<QByteArray> fields : program.backupRecord()) {
         if (fields.size() > 3 && fields[1] == QByteArray::fromStdString(backup)) {
             fields[1] = QByteArray::fromStdString(file);
             fields[3] = sha256;
@@ -160,46 +139,68 @@ void expectNothingKeptBeside(const FreshDatabase& database, const std::string& b
             << folder;
 }
 
-// Another login commits during the night: while the update runs, its work falls among the
-// program's own transactions and cannot be told from them; while the protocol is laid out, after
-// the update's own work, it is plainly not the program's. Either way the way back refuses rather
-// than lose it, and the work stays.
-TEST(WayBackThroughServer, WorkAnotherLoginCommittedDuringTheNightRefusesItAndStays)
+// Another login's work that the way back cannot tell from the program's own by the numbers it
+// recorded: committed while the update runs (among the program's own transactions), while the
+// protocol is laid out (after the update's own work), or after the night in a database another
+// tool has backed up and restored since (whose transactions count anew). The way back refuses
+// rather than lose it, and the work stays.
+TEST(WayBackThroughServer, WorkAnotherLoginDidThatCannotBeToldApartRefusesItAndStays)
 {
+    enum class When { DuringTheUpdate, WhileTheProtocolIsLaidOut, AfterARestoreByAnotherTool };
     const struct {
-        const char* when;
-        bool duringTheUpdate;
+        const char* name;
+        When when;
         QString said;
     } rows[] = {
-        {"during the update", true, QStringLiteral("zacal v databazi transakce i nekdo jiny")},
-        {"while the protocol is laid out", false, QStringLiteral("CISSLUZ")},
+        {"during the update", When::DuringTheUpdate, QStringLiteral("zacal v databazi transakce i nekdo jiny")},
+        {"while the protocol is laid out", When::WhileTheProtocolIsLaidOut, QStringLiteral("CISSLUZ")},
+        {"after a restore by another tool", When::AfterARestoreByAnotherTool,
+         QStringLiteral("byla od zalohy obnovena nebo nahrazena")},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.when);
+        SCOPED_TRACE(row.name);
         const FreshDatabase database(HotelData::Demo);
         db::Connection other;
         InstalledProgram program;
         program.writeSettingsText(server::settingsFor(database.path()) + "Backup=hotel.fbk\r\n");
         const QString hold = program.directory() + QStringLiteral("/hold");
-        if (row.duringTheUpdate) {
+        const QStringList night = {QStringLiteral("--update"), QStringLiteral("c")};
+        switch (row.when) {
+        case When::DuringTheUpdate:
             server::connect(other, database.path());
             server::slowDown(other, "POS_TAXES", "update", 2);
             other.close();
-            program.start({QStringLiteral("--update"), QStringLiteral("c")});
+            program.start(night);
             server::waitForEntry(program, server::kStep1);
-        } else {
-            ASSERT_FALSE(
-                program.startHeldAt(QStringLiteral("layout"), hold, {QStringLiteral("--update"), QStringLiteral("c")}).isEmpty())
+            break;
+        case When::WhileTheProtocolIsLaidOut:
+            ASSERT_FALSE(program.startHeldAt(QStringLiteral("layout"), hold, night).isEmpty())
                 << program.standardError().toStdString();
+            break;
+        case When::AfterARestoreByAnotherTool: {
+            ASSERT_EQ(program.run(night), 0) << program.standardError().toStdString();
+            const QString cycled = QString::fromStdString((database.directory() / "cycled.fbk").string());
+            const QString file = QString::fromStdString(database.path());
+            const QStringList service = {QStringLiteral("-se"), QString::fromStdString(server::address("service_mgr")),
+                                         QStringLiteral("-user"), QStringLiteral("SYSDBA"), QStringLiteral("-password"),
+                                         QString::fromLatin1(server::kPassword)};
+            for (const QStringList& files : {QStringList{QStringLiteral("-b"), file, cycled},
+                                             QStringList{QStringLiteral("-rep"), cycled, file}})
+                ASSERT_EQ(QProcess::execute(QStringLiteral("gbak"), files.mid(0, 1) + service + files.mid(1)), 0)
+                    << files.front().toStdString();
+            break;
+        }
         }
         server::connect(other, database.path());
         other.execute("update CISSLUZ set CENA = 4242 where CISLOSLUZBY = 1");
         other.close();
-        if (!row.duringTheUpdate) {
-            ASSERT_TRUE(QFile::remove(hold));
+        if (row.when != When::AfterARestoreByAnotherTool) {
+            if (row.when == When::WhileTheProtocolIsLaidOut) {
+                ASSERT_TRUE(QFile::remove(hold));
+            }
+            ASSERT_TRUE(program.endsByItself());
+            ASSERT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
         }
-        ASSERT_TRUE(program.endsByItself());
-        ASSERT_EQ(program.exitCode(), 0) << program.standardError().toStdString();
 
         program.setEnvironment(QStringLiteral("DPH2012_TEST_HOLD"), QString());
         EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
@@ -207,36 +208,6 @@ TEST(WayBackThroughServer, WorkAnotherLoginCommittedDuringTheNightRefusesItAndSt
         server::connect(other, database.path());
         EXPECT_EQ(other.selectFirst("select CENA from CISSLUZ where CISLOSLUZBY = 1").integer(0), 4242);
     }
-}
-
-// The database was backed up and restored by another tool after the night, so its transactions
-// count anew: nobody's work since can be told from the numbers recorded, and the way back refuses
-// rather than lose what another login wrote.
-TEST(WayBackThroughServer, ADatabaseRestoredByAnotherToolSinceTheNightRefusesIt)
-{
-    const FreshDatabase database(HotelData::Demo);
-    InstalledProgram program;
-    program.writeSettingsText(server::settingsFor(database.path()) + "Backup=hotel.fbk\r\n");
-    ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("c")}), 0) << program.standardError().toStdString();
-    const QString cycled = QString::fromStdString((database.directory() / "cycled.fbk").string());
-    for (const QString& mode : {QStringLiteral("-b"), QStringLiteral("-rep")}) {
-        QStringList arguments = {mode, QStringLiteral("-se"), QString::fromStdString(server::address("service_mgr")),
-                                 QStringLiteral("-user"), QStringLiteral("SYSDBA"), QStringLiteral("-password"),
-                                 QString::fromLatin1(server::kPassword), QString::fromStdString(database.path()), cycled};
-        if (mode == QLatin1String("-rep"))
-            arguments.swapItemsAt(7, 8);
-        ASSERT_EQ(QProcess::execute(QStringLiteral("gbak"), arguments), 0) << mode.toStdString();
-    }
-    db::Connection other;
-    server::connect(other, database.path());
-    other.execute("update CISSLUZ set CENA = 4242 where CISLOSLUZBY = 1");
-    other.close();
-
-    EXPECT_EQ(program.run({QStringLiteral("--restore"), QStringLiteral("--yes")}), 3) << program.standardError().toStdString();
-    EXPECT_TRUE(program.standardError().contains(QStringLiteral("byla od zalohy obnovena nebo nahrazena")))
-        << program.standardError().toStdString();
-    server::connect(other, database.path());
-    EXPECT_EQ(other.selectFirst("select CENA from CISSLUZ where CISLOSLUZBY = 1").integer(0), 4242);
 }
 
 // A login that commits and leaves just before the database is shut down for the exchange: its
@@ -427,7 +398,7 @@ TEST_F(WayBackWithoutTheServersFiles, WithoutTheBackupsStateBesideGoesOnOnlyWith
 // back from the file kept on this machine, and the next way back puts the backup's state in.
 TEST_F(WayBackWithoutTheServersFiles, RestoresOverAndPutsTodaysStateBackWhenThatFails)
 {
-    const QList<QList<QByteArray>> record = recordOf(program);
+    const QList<QList<QByteArray>> record = program.backupRecord();
     ASSERT_EQ(record.size(), 1);
     EXPECT_EQ(record.front().at(1), QByteArray::fromStdString(backup));
     EXPECT_EQ(record.front().at(3), sha256Of(backup));
