@@ -54,51 +54,31 @@ TEST_F(NightProtocolFile, APdfThatCannotBeMadeIsSaidOnceAndTheRunAndTheTextStand
     EXPECT_EQ(session.commandsEndedByError(), 0);
 }
 
-// The figures are read on an attachment of the protocol's own beside the check: the layout is given
-// the document without the check first, with the figures the whole one has; the check sees no other
-// attachment; that attachment and its transactions count as the program's own.
-TEST_F(NightProtocolFile, TheFiguresReadBesideTheCheckGoToTheLayoutFirstAndCountAsTheProgramsOwn)
+// The figures are read on an attachment of the protocol's own beside the check: the check sees
+// no other attachment, and that attachment and its transactions count as the program's own. (That
+// a draft laid out ahead changes no page is shown through the layout process itself.)
+TEST_F(NightProtocolFile, TheFiguresReadBesideTheCheckCountAsTheProgramsOwn)
 {
     view.option = 2;
     session.setWritesProtocols(true);
-    QList<QByteArray> drafts;
     QByteArray laid;
     session.setPdfLayout({[&laid](const QByteArray& json, QString&) {
                               laid = json;
                               return QByteArray("%PDF-1.4\n");
                           },
-                          [&](const QByteArray& json) {
-                              EXPECT_TRUE(laid.isEmpty()) << "the draft came after the document";
-                              drafts.append(json);
-                          }});
+                          [](const QByteArray&) {}});
     connection.close();
     ASSERT_TRUE(session.connect());
     const std::optional<update::TransactionMark> before = update::markTransactions(session);
     ASSERT_TRUE(before.has_value());
     EXPECT_TRUE(update::RunFullUpdate(session, view));
-    ASSERT_EQ(drafts.size(), 1);
-    const update::ProtocolDocument draft = update::ProtocolDocument::fromJson(drafts.front());
-    const update::ProtocolDocument whole = update::ProtocolDocument::fromJson(laid);
-    const auto section = [](const update::ProtocolDocument& document, const QString& start) {
-        for (const update::ProtocolSection& each : document.sections)
-            if (each.heading.startsWith(start))
-                return std::optional<update::ProtocolSection>(each);
-        return std::optional<update::ProtocolSection>();
-    };
-    const QString groups = QString::fromUtf8("Krok 7: skupiny");
-    const QString checked = QString::fromUtf8("Kontrola po běhu");
-    ASSERT_TRUE(section(draft, groups) && section(whole, groups));
-    EXPECT_FALSE(section(draft, groups)->rows.empty());
-    EXPECT_EQ(section(draft, groups)->rows, section(whole, groups)->rows);
-    EXPECT_FALSE(section(draft, checked));
-    const std::optional<update::ProtocolSection> check = section(whole, checked);
-    ASSERT_TRUE(check);
     bool attachmentsSeen = false;
-    for (const QStringList& row : check->rows)
-        if (row.value(0) == QStringLiteral("Dalsi pripojeni k databazi")) {
-            attachmentsSeen = true;
-            EXPECT_EQ(row.value(1), QStringLiteral("0"));
-        }
+    for (const update::ProtocolSection& section : update::ProtocolDocument::fromJson(laid).sections)
+        for (const QStringList& row : section.rows)
+            if (row.value(0) == QStringLiteral("Dalsi pripojeni k databazi")) {
+                attachmentsSeen = true;
+                EXPECT_EQ(row.value(1), QStringLiteral("0"));
+            }
     EXPECT_TRUE(attachmentsSeen);
     EXPECT_FALSE(update::othersMayHaveChanged(session, before, 0));
 }
