@@ -287,31 +287,19 @@ private:
             return failed(taken.why, QString());
         }
         log(kPrefix + QStringLiteral("Obnova zalohy do ") + restored);
-        // The others' work since the backup takes a read of the whole database: it runs beside
-        // the restore, which hashes the backup as it reads it; the names change only once both
-        // have passed.
-        // The restored database grows back to about the size of today's.
-        const qint64 todaysBytes = databaseBytes(session_.Database1);
+        // The names change only once the restore and the look beside it have both passed.
         Look beside;
-        std::future<QString> checked =
-            std::async(std::launch::async, [this, plan, &beside] { return othersWrote(plan, &beside); });
         QString failure;
-        try {
-            failure = restoreCopy(
-                session_, view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, restored,
-                todaysBytes, [this](const QString& line) { view_.showRestoreProgress(line); });
-        } catch (const Interrupted&) {
-            checked.wait();
-            log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
-            throw;
-        }
-        view_.showRestoreProgress(QString());
-        QString refusal = checked.get();
+        const QString refusal = restoreBesideTheLook(
+            plan,
+            [&](const BackupPieces& backup, qint64 todaysBytes) {
+                failure = restoreCopy(session_, view_, backup, restored, todaysBytes,
+                                      [this](const QString& line) { view_.showRestoreProgress(line); });
+                view_.showRestoreProgress(QString());
+            },
+            beside);
         // From here on the session's own transactions on the database are this program's beside the looks'.
         const std::uint64_t sessionAfterLook = session_.ownTransactions();
-        // A backup that is not the file written explains a restore that failed on it too.
-        if (opened_->sha256() != plan.backup.sha256)
-            refusal = notTheFileWritten(plan);
         if (!failure.isEmpty() || !refusal.isEmpty())
             removeFailedCopy(session_.settings(), restored);
         if (!refusal.isEmpty())
@@ -400,6 +388,28 @@ private:
             + (others ? others->attachments.join(QStringLiteral("; ")) : QStringLiteral("?"));
     }
 
+    // Restores the backup beside the database (`restore`, given the opening's pieces and the size
+    // the copy grows back to, about today's) while the look for others' work since the backup, a
+    // read of the whole database, runs beside it; `beside` gets where that look began. The
+    // refusal the look or the backup's SHA-256 gives, empty when neither: a backup that is not
+    // the file written explains a restore that failed on it too. A stop ends it once the look has.
+    QString restoreBesideTheLook(const WayBackPlan& plan, const std::function<void(const BackupPieces&, qint64)>& restore,
+                                 Look& beside)
+    {
+        const qint64 todaysBytes = databaseBytes(session_.Database1);
+        std::future<QString> checked =
+            std::async(std::launch::async, [this, plan, &beside] { return othersWrote(plan, &beside); });
+        try {
+            restore([backup = opened_](std::size_t wanted) { return backup->read(wanted); }, todaysBytes);
+        } catch (const Interrupted&) {
+            checked.wait();
+            log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
+            throw;
+        }
+        const QString refusal = checked.get();
+        return opened_->sha256() != plan.backup.sha256 ? notTheFileWritten(plan) : refusal;
+    }
+
     // Through a server whose files this program cannot rename: the backup is restored beside the
     // database for the comparison of rows, the database is shut down and checked once more,
     // today's state comes to this machine beside the night's backup, and the server restores the
@@ -417,33 +427,23 @@ private:
         } catch (const std::exception& error) {
             noCopy = visibleText(QString::fromLocal8Bit(error.what()));
         }
-        // As on the way that exchanges the files: the look for others' work runs beside the
-        // restore, which hashes the backup as it reads it.
-        const qint64 todaysBytes = databaseBytes(session_.Database1);
         Look beside;
-        std::future<QString> checked =
-            std::async(std::launch::async, [this, plan, &beside] { return othersWrote(plan, &beside); });
-        if (backupState) {
-            log(kPrefix + QStringLiteral("Obnova zalohy do ") + backupState->path());
-            try {
+        const QString refusal = restoreBesideTheLook(
+            plan,
+            [&](const BackupPieces& backup, qint64 todaysBytes) {
+                if (!backupState)
+                    return;
+                log(kPrefix + QStringLiteral("Obnova zalohy do ") + backupState->path());
                 if (const QString failure = backupState->restore(
-                        view_, [backup = opened_](std::size_t wanted) { return backup->read(wanted); }, todaysBytes,
-                        [this](const QString& line) { view_.showRestoreProgress(line); });
+                        view_, backup, todaysBytes, [this](const QString& line) { view_.showRestoreProgress(line); });
                     !failure.isEmpty()) {
                     noCopy = QStringLiteral("obnova zalohy se nezdarila: ") + failure;
                     backupState.reset();
                 }
-            } catch (const Interrupted&) {
-                checked.wait();
-                log(kFailedPrefix + QStringLiteral("preruseno pri obnove; databaze %1 zustava beze zmeny").arg(plan.database));
-                throw;
-            }
-            view_.showRestoreProgress(QString());
-        }
-        QString refusal = checked.get();
+                view_.showRestoreProgress(QString());
+            },
+            beside);
         const std::uint64_t sessionAfterLook = session_.ownTransactions();
-        if (opened_->sha256() != plan.backup.sha256)
-            refusal = notTheFileWritten(plan);
         if (!refusal.isEmpty())
             throw Refused{refusal};
         if (!noCopy.isEmpty()) {
