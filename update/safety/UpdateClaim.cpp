@@ -48,18 +48,18 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     }
     bool ran = false;
     const int sentBefore = session.runner().statementCount();
-    std::optional<qint64> firstOwn;
-    // What the program itself wrote since its backup is no one else's work to keep on the way back.
-    // Without its beginning the command's work is not noted: the way back then takes it for
-    // someone else's and refuses rather than lose anyone's.
-    int noted = sentBefore;
-    // Who else may have written meanwhile is told by the transactions and attachments the
-    // database counted beyond this program's own and its backups'.
+    // What the program itself wrote since its backup is no one else's work to keep on the way back:
+    // the transactions from the command's start, where others' work before it, since an earlier
+    // command, stays theirs. Who else may have written meanwhile is told by the transactions and
+    // attachments the database counted beyond this program's own and its backups'. Without its
+    // start the command's work is not noted: the way back then takes it for someone else's and
+    // refuses rather than lose anyone's.
     std::optional<TransactionMark> started;
     int backupsBefore = 0;
+    int noted = sentBefore;
     const auto noteOwnWork = [&] {
-        if (session.runner().statementCount() > noted && firstOwn)
-            recordOwnWork(session, *firstOwn,
+        if (session.runner().statementCount() > noted && started)
+            recordOwnWork(session, started->next,
                           othersMayHaveChanged(session, started, session.backupsRecorded() - backupsBefore));
         noted = session.runner().statementCount();
     };
@@ -106,8 +106,6 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
         for (const std::string& foreign : session.Database1.foreignClaimMarks())
             session.log().WriteLog(QStringLiteral("               | Cizi znacka aktualizace se nepocita: ")
                                    + visibleText(QString::fromStdString(foreign)));
-        // Where this command's own work begins: others' work before it, since an earlier command, stays theirs.
-        firstOwn = nextTransaction(session);
         started = markTransactions(session);
         backupsBefore = session.backupsRecorded();
         if (session.Database1.holdsClaim() && !session.Database1.claimSeesAllAttachments())
