@@ -63,25 +63,28 @@ Refusal backupRefusal(const QString& failure)
                 + failure};
 }
 
-// Sends the move, noting for the protocol what the rows it moves are worth, read just before
-// without the run log: the accountant's figure, not a statement of the update.
+// Sends the move, noting for the protocol what the rows it moved are worth: the accountant's
+// figure, read in the statement's own transaction without the run log, not a statement of the update.
 void moveRate(UpdateSession& session, const RateMove& move)
 {
-    if (session.isConnected() && session.writesProtocols()) {
-        try {
-            QStringList worth;
-            for (db::ResultSet rows = session.Database1.select(move.worthLeft().toStdString()); !rows.eof(); rows.next()) {
-                const QString currency = visibleText(QString::fromStdString(rows.text(0)).trimmed());
-                if (!rows.isNull(1))
-                    worth.append(amountText(centsFromEngine(rows.text(1))) + QLatin1Char(' ')
-                                 + (currency.isEmpty() ? QString::fromUtf8("(bez měny)") : currency));
-            }
-            session.protocol().noteWorthOfNext(worth.isEmpty() ? amountText(0) : worth.join(QStringLiteral("; ")));
-        } catch (const db::EngineError&) {
-            session.protocol().noteWorthOfNext(QString::fromUtf8("nelze zjistit"));
-        }
+    if (!session.isConnected() || !session.writesProtocols() || move.worthMoved().isEmpty()) {
+        session.runner().ExecSql(move.statement());
+        return;
     }
-    session.runner().ExecSql(move.statement());
+    session.runner().ExecSql(move.statement(), move.worthMoved(), [&session](const db::ResultSet* rows) {
+        if (!rows) {
+            session.protocol().noteWorthOfNext(QString::fromUtf8("nelze zjistit"));
+            return;
+        }
+        QStringList worth;
+        for (db::ResultSet each = *rows; !each.eof(); each.next()) {
+            const QString currency = visibleText(QString::fromStdString(each.text(0)).trimmed());
+            if (!each.isNull(1))
+                worth.append(amountText(centsFromEngine(each.text(1))) + QLatin1Char(' ')
+                             + (currency.isEmpty() ? QString::fromUtf8("(bez měny)") : currency));
+        }
+        session.protocol().noteWorthOfNext(worth.isEmpty() ? amountText(0) : worth.join(QStringLiteral("; ")));
+    });
 }
 
 void addRate14ForFoodAndBeverage(UpdateSession& session)

@@ -158,44 +158,60 @@ struct Connection::Impl {
     // How much of a result to read: nothing, the first row only, or every row.
     enum class Rows { None, First, All };
 
-    ResultSet run(const std::string& sql, Rows wanted)
+    // `readAfter`, when given, is read in the statement's transaction once the statement has run;
+    // its rows, or the engine's refusal of it, go to `read`.
+    ResultSet run(const std::string& sql, Rows wanted, const std::string* readAfter = nullptr,
+                  Connection::ExecutedWithRead* read = nullptr)
     {
         if (!attachment)
             attach();
         Transaction transaction = begin();
+        ResultSet rows = inTransaction(sql, wanted, transaction.get());
+        if (readAfter) {
+            try {
+                read->read = inTransaction(*readAfter, Rows::All, transaction.get());
+            } catch (const FbException& e) {
+                read->readRefused = detail::engineErrorFrom(e);
+            }
+        }
+        transaction.commit();
+        return rows;
+    }
+
+    ResultSet inTransaction(const std::string& sql, Rows wanted, ITransaction* transaction)
+    {
         Status status;
-        Ref<IStatement> statement(attachment->prepare(&status, transaction.get(), 0, sql.c_str(), kDialect,
+        Ref<IStatement> statement(attachment->prepare(&status, transaction, 0, sql.c_str(), kDialect,
                                                       IStatement::PREPARE_PREFETCH_METADATA));
         Ref<IMessageMetadata> output(statement->getOutputMetadata(&status));
         const unsigned type = statement->getType(&status);
         ResultSet rows;
         if (isSelect(type)) {
-            Ref<IResultSet> cursor(statement->openCursor(&status, transaction.get(), nullptr, nullptr, output.get(), 0));
-            rows = fetch(cursor.get(), output.get(), transaction.get(), wanted);
+            Ref<IResultSet> cursor(statement->openCursor(&status, transaction, nullptr, nullptr, output.get(), 0));
+            rows = fetch(cursor.get(), output.get(), transaction, wanted);
             // A selectable procedure stops at its next SUSPEND: what follows the rows read never runs.
             cursor->close(&status);
             (void)cursor.release(); // close() released it
         } else if (output->getCount(&status) > 0) {
             // EXECUTE PROCEDURE with outputs: one row.
             MessageBuffer buffer(output->getMessageLength(&status));
-            statement->execute(&status, transaction.get(), nullptr, nullptr, output.get(), buffer.data());
+            statement->execute(&status, transaction, nullptr, nullptr, output.get(), buffer.data());
             if (wanted != Rows::None)
-                rows = ResultSet(columnNames(output.get()),
-                                 {rowOf(output.get(), buffer.data(), transaction.get())});
+                rows = ResultSet(columnNames(output.get()), {rowOf(output.get(), buffer.data(), transaction)});
         } else {
-            statement->execute(&status, transaction.get(), nullptr, nullptr, nullptr, nullptr);
+            statement->execute(&status, transaction, nullptr, nullptr, nullptr, nullptr);
             rows.setChangedRows(statement->getAffectedRecords(&status));
         }
         statement->free(&status);
         (void)statement.release(); // free() released it
-        transaction.commit();
         return rows;
     }
 
-    ResultSet runReportingEngineErrors(const std::string& sql, Rows wanted)
+    ResultSet runReportingEngineErrors(const std::string& sql, Rows wanted, const std::string* readAfter = nullptr,
+                                       Connection::ExecutedWithRead* read = nullptr)
     {
         try {
-            return run(sql, wanted);
+            return run(sql, wanted, readAfter, read);
         } catch (const FbException& e) {
             forgetIfBroken(e);
             throw detail::engineErrorFrom(e);
@@ -390,6 +406,13 @@ void Connection::dropDatabase()
 std::uint64_t Connection::execute(const std::string& sql)
 {
     return impl_->runReportingEngineErrors(sql, Impl::Rows::None).changedRows();
+}
+
+Connection::ExecutedWithRead Connection::executeThenRead(const std::string& sql, const std::string& read)
+{
+    ExecutedWithRead executed;
+    executed.changedRows = impl_->runReportingEngineErrors(sql, Impl::Rows::None, &read, &executed).changedRows();
+    return executed;
 }
 
 ResultSet Connection::select(const std::string& sql)

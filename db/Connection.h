@@ -1,16 +1,18 @@
 #pragma once
 
+#include "db/EngineError.h"
+#include "db/ResultSet.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace db {
-
-class ResultSet;
 
 // A connection being made was given up because the program was asked to stop.
 class ConnectAbandoned : public std::runtime_error {
@@ -89,6 +91,16 @@ public:
     // The rows it inserted, updated or deleted, as the engine counts them (a procedure's own
     // statements are not its caller's).
     std::uint64_t execute(const std::string& sql);
+    // What executeThenRead() did: the statement's changed rows, and the read's rows or, when the
+    // engine refused the read, its error (the statement is committed all the same).
+    struct ExecutedWithRead {
+        std::uint64_t changedRows = 0;
+        ResultSet read;
+        std::optional<EngineError> readRefused;
+    };
+    // Runs `sql` as execute() does, then `read` in the same transaction before the commit: what
+    // the statement itself changed can be read there before anyone else's work can come between.
+    ExecutedWithRead executeThenRead(const std::string& sql, const std::string& read);
     // Runs one statement, fetches every row of its result as text and commits.
     ResultSet select(const std::string& sql);
     // Runs one statement, fetches its first row only, closes the cursor and commits: the rest of

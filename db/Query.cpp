@@ -10,6 +10,12 @@ std::uint64_t Query::execSql()
     return connection_.execute(sql_);
 }
 
+Connection::ExecutedWithRead Query::execSqlThenRead(const std::string& read)
+{
+    close();
+    return connection_.executeThenRead(sql_, read);
+}
+
 void Query::open()
 {
     close();

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "db/Connection.h"
 #include "db/ResultSet.h"
 
 #include <string>
 
 namespace db {
-
-class Connection;
 
 // A statement object bound to a connection: its text is replaced, then executed or opened.
 // The text is sent as it stands; names with a leading colon are not parameters.
@@ -19,6 +18,8 @@ public:
 
     // The rows the statement changed.
     std::uint64_t execSql();
+    // Executes, then reads `read` in the statement's own transaction (Connection::executeThenRead).
+    Connection::ExecutedWithRead execSqlThenRead(const std::string& read);
     void open();
     // Opens the result with its first row only; the cursor is closed after that one fetch.
     void openFirstRow();

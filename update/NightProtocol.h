@@ -60,7 +60,7 @@ public:
     // Nothing recorded: no command has begun.
     void clear() { *this = NightProtocol(); }
     void beginStep(int step) { step_ = step; }
-    // What the rows of the next statement are worth, read just before it is sent.
+    // What the rows of the statement noted next are worth, read in its own transaction.
     void noteWorthOfNext(const QString& worth) { worthOfNext_ = worth; }
     void noteChanged(const QString& statement, qint64 rows)
     {

@@ -33,12 +33,12 @@ QString RateMove::countLeft() const
     return QStringLiteral("select count(*) from %1 where %2").arg(table, oldRate);
 }
 
-QString RateMove::worthLeft() const
+QString RateMove::worthMoved() const
 {
     if (price.isEmpty())
         return {};
-    const QString worth = QStringLiteral("select %1, sum(%2) from %3 where %4").arg(currency, price, table, oldRate);
-    return (onlyIf.isEmpty() ? worth : worth + QStringLiteral(" and ") + onlyIf) + QStringLiteral(" group by 1");
+    return QStringLiteral("select %1, sum(%2) from %3 where rdb$record_version = current_transaction and %4 group by 1")
+        .arg(currency, price, table, newRate);
 }
 
 RateMove posTaxes()

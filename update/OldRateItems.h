@@ -21,8 +21,9 @@ struct RateMove {
     QString statement() const;
     // "select count(*) from <table> where <oldRate>": how many rows are left.
     QString countLeft() const;
-    // What the rows the statement would move are worth, one row per currency; empty without a price.
-    QString worthLeft() const;
+    // Read in the statement's own transaction once it has run: what the rows it moved are worth,
+    // one row per currency; empty without a price.
+    QString worthMoved() const;
 };
 
 // Step 1: the point-of-sale taxes.

@@ -9,13 +9,26 @@ namespace update {
 
 bool StatementRunner::ExecSql(const QString& statement)
 {
+    return ExecSql(statement, {}, {});
+}
+
+bool StatementRunner::ExecSql(const QString& statement, const QString& readAfter,
+                              const std::function<void(const db::ResultSet*)>& heard)
+{
     if (beforeEach_)
         beforeEach_();
     log_.WriteLog(QStringLiteral("EXEC SQL       | ") + statement);
     ++statements_;
     try {
         query_.setSql(statement.toStdString());
-        const std::uint64_t rows = query_.execSql();
+        std::uint64_t rows = 0;
+        if (readAfter.isEmpty()) {
+            rows = query_.execSql();
+        } else {
+            const db::Connection::ExecutedWithRead executed = query_.execSqlThenRead(readAfter.toStdString());
+            rows = executed.changedRows;
+            heard(executed.readRefused ? nullptr : &executed.read);
+        }
         if (protocol_)
             protocol_->noteChanged(statement, static_cast<qint64>(rows));
         return true;

@@ -7,6 +7,7 @@
 namespace db {
 class EngineError;
 class Query;
+class ResultSet;
 }
 
 namespace update {
@@ -30,6 +31,10 @@ public:
     }
 
     bool ExecSql(const QString& statement);
+    // As ExecSql; `readAfter` is then read in the statement's own transaction and `heard` gets its
+    // rows (null when the engine refused the read) before the statement is noted as done.
+    bool ExecSql(const QString& statement, const QString& readAfter,
+                 const std::function<void(const db::ResultSet*)>& heard);
     // First column of the first row as text; empty for no row or NULL; "~FAIL~" on an engine error.
     QString SelectValue(const QString& statement);
 

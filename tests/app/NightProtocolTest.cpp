@@ -90,16 +90,26 @@ TEST_F(NightProtocol, CountsTheRowsEachStepChangedAndNamesTheBackupByItsChecksum
     const std::int64_t servicePrices =
         count("select cast(sum(CENA) * 100 as integer) from CISSLUZ where DPH = 10 and TYPSLUZBY <> 1 and MENA = 'CZK'");
     std::map<std::string, std::string> linesBefore;
-    for (db::ResultSet lines = select("select ID, DPH from REC_MM_REZDET"); !lines.eof(); lines.next())
+    std::map<std::string, std::int64_t> pricesInCrowns;
+    for (db::ResultSet lines = select("select ID, DPH, iif(MENA = 'CZK', cast(CENA * coalesce(POCET, 1) * (DATUMDO - "
+                                      "DATUMOD) * 100 as integer), 0) from REC_MM_REZDET");
+         !lines.eof(); lines.next()) {
         linesBefore[lines.text(0)] = lines.text(1);
+        pricesInCrowns[lines.text(0)] = lines.integer(2);
+    }
     ASSERT_GT(taxes * services * settings, 0) << "the demo has something to move in each step";
 
     // Option a leaves every line to step 5: what moved to 14 is step 5's alone.
     ASSERT_EQ(program.run({QStringLiteral("--update"), QStringLiteral("a")}), 0) << program.standardError().toStdString();
     qint64 moved = 0;
+    std::int64_t movedPrices = 0;
     for (db::ResultSet lines = select("select ID, DPH from REC_MM_REZDET"); !lines.eof(); lines.next())
-        moved += linesBefore[lines.text(0)] == "10" && lines.text(1) == "14";
+        if (linesBefore[lines.text(0)] == "10" && lines.text(1) == "14") {
+            ++moved;
+            movedPrices += pricesInCrowns[lines.text(0)];
+        }
     ASSERT_GT(moved, 0);
+    ASSERT_GT(count("select count(*) from REC_MM_REZDET where DPH = 14"), moved) << "lines at 14 before the night too";
 
     const QString text = protocolText();
     EXPECT_EQ(changedBy(text, QStringLiteral("update pos_taxes")), taxes) << text.toStdString();
@@ -115,6 +125,11 @@ TEST_F(NightProtocol, CountsTheRowsEachStepChangedAndNamesTheBackupByItsChecksum
         QRegularExpression(QStringLiteral("update cissluz +(?:[^\\n]*; )?(-?[\\d ]+,\\d\\d) CZK +%1").arg(services)).match(text);
     ASSERT_TRUE(worth.hasMatch()) << text.toStdString();
     EXPECT_EQ(cents(worth.captured(1)), servicePrices);
+    // Step 5's figure is what the lines it moved are worth, not those at 14 before it.
+    const QRegularExpressionMatch linesWorth =
+        QRegularExpression(QStringLiteral("update rec_mm_rezdet +(?:[^\\n]*; )?(-?[\\d ]+,\\d\\d) CZK")).match(text);
+    ASSERT_TRUE(linesWorth.hasMatch()) << text.toStdString();
+    EXPECT_EQ(cents(linesWorth.captured(1)), movedPrices);
     EXPECT_TRUE(text.contains(QString::fromUtf8("Záloha vytvořena:")));
 }
 

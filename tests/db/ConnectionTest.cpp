@@ -99,17 +99,30 @@ TEST_F(ConnectionTest, EachStatementIsCommittedOnItsOwn)
     connection.execute("insert into T_LOG values (1)");
     EXPECT_THROW(connection.execute("insert into T_LOG values ('not a number')"), db::EngineError);
     EXPECT_THROW(connection.execute("insert into NO_SUCH_TABLE values (1)"), db::EngineError);
+    // A read after a statement sees, in its transaction, what the statement alone wrote; a read the
+    // engine refuses is reported and the statement is committed all the same.
+    const db::Connection::ExecutedWithRead read = connection.executeThenRead(
+        "insert into T_LOG values (2)", "select count(*), max(A) from T_LOG where rdb$record_version = current_transaction");
+    EXPECT_EQ(read.changedRows, 1u);
+    EXPECT_EQ(read.read.text(0), "1");
+    EXPECT_EQ(read.read.integer(1), 2);
+    EXPECT_FALSE(read.readRefused);
+    const db::Connection::ExecutedWithRead refused =
+        connection.executeThenRead("update T_LOG set A = 3 where A = 2", "select count(*) from NO_SUCH_TABLE");
+    EXPECT_EQ(refused.changedRows, 1u);
+    ASSERT_TRUE(refused.readRefused);
+    EXPECT_EQ(refused.readRefused->nativeError(), -204);
     connection.close();
 
-    // Another connection sees what was committed before the failures.
+    // Another connection sees what was committed around the failures.
     db::Connection other;
     other.setDatabase(database.path());
     other.setUser("SYSDBA");
     db::Query query(other);
     query.setSql("select count(*), max(A) from T_LOG");
     query.open();
-    EXPECT_EQ(query.fieldText(0), "1");
-    EXPECT_EQ(query.fieldInteger(1), 1);
+    EXPECT_EQ(query.fieldText(0), "2");
+    EXPECT_EQ(query.fieldInteger(1), 3);
 }
 
 TEST_F(ConnectionTest, UnknownTableGivesTheThreeErrorValues)
