@@ -1,12 +1,9 @@
 #pragma once
 
-#include "db/Connection.h"
+#include "db/AttachmentBeside.h"
 #include "update/NightProtocol.h"
 
 #include <QString>
-
-#include <atomic>
-#include <thread>
 
 namespace update {
 
@@ -18,21 +15,15 @@ class UpdateSession;
 class FiguresBeside {
 public:
     FiguresBeside(UpdateSession& session, NightProtocol& record);
-    FiguresBeside(const FiguresBeside&) = delete;
-    FiguresBeside& operator=(const FiguresBeside&) = delete;
-    ~FiguresBeside();
 
-    bool done() const { return done_.load(); }
+    bool done() const { return reader_.done(); }
     // Waits for the figures and the end of their attachment, which the session then counts as its
     // own; what could not be read, or empty. Once.
     QString wait();
 
 private:
     UpdateSession& session_;
-    db::Connection connection_;
-    QString unread_;
-    std::atomic<bool> done_{false};
-    std::thread reader_;
+    db::AttachmentBeside reader_;
 };
 
 } // namespace update

@@ -67,6 +67,16 @@ private:
     PhaseProgress progress_{Phase::Protocol, 100, false};
 };
 
+// The check, its attachment beside the session's counted as the session's own.
+template <typename... Arguments>
+ReadinessReport ownCheck(UpdateSession& session, Arguments&&... arguments)
+{
+    ReadinessReport report = CheckReadiness(std::forward<Arguments>(arguments)...);
+    session.noteOwnTransactionsElsewhere(report.besideTransactions);
+    session.noteOwnAttachmentsElsewhere(report.besideAttachments);
+    return report;
+}
+
 } // namespace
 
 bool runWithProtocol(UpdateSession& session, UpdateView& view, const std::function<bool()>& command)
@@ -130,8 +140,8 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
                 session.pdfDraft()(nightProtocolDocument(session, record, nullptr, rehearsalCopy, unread).toJson());
         };
         try {
-            check = CheckReadiness(
-                session.Database1,
+            check = ownCheck(
+                session, session.Database1,
                 [&] {
                     if (figures.done())
                         takeFigures();
@@ -152,7 +162,7 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
         }
         if (!check && session.stopSignal() == 0) {
             try {
-                check = CheckReadiness(session.Database1, [&session] { return session.stopSignal(); }, option);
+                check = ownCheck(session, session.Database1, [&session] { return session.stopSignal(); }, option);
             } catch (const Interrupted&) {
             }
         }

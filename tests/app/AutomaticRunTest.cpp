@@ -8,6 +8,7 @@
 #include "SilentHost.h"
 
 #include "db/Connection.h"
+#include "db/DatabaseShutdown.h"
 #include "db/ResultSet.h"
 
 #include <QFile>
@@ -278,6 +279,19 @@ TEST_F(SafetyNetRun, CheckEndsWithTwoUnconnectedOneBeforeAndZeroAfterTheUpdateWi
     EXPECT_EQ(program.run({QStringLiteral("--check")}), 0);
     const QString after = program.standardOutput();
     EXPECT_TRUE(after.contains(QRegularExpression(QStringLiteral("1 POS: dane se sazbou 10 +0 +0  OK\n")))) << after.toStdString();
+}
+
+// The check reads part of its report on a second attachment; a database that admits only one
+// (shut down to single use for support's work) is still checked whole.
+TEST_F(SafetyNetRun, ADatabaseThatAdmitsOneAttachmentIsCheckedWhole)
+{
+    connection.close();
+    const int online = program.run({QStringLiteral("--check")});
+    const QString report = program.standardOutput();
+    ASSERT_TRUE(report.contains(QStringLiteral("7 Uctovani zrusenych rezervaci"))) << report.toStdString();
+    db::shutDownDatabase(database.path(), "SYSDBA", "", 0, db::Shutdown::Single);
+    EXPECT_EQ(program.run({QStringLiteral("--check")}), online);
+    EXPECT_EQ(program.standardOutput(), report);
 }
 
 // A stop signal during the embedded engine's backup: the unfinished file goes and the backup's

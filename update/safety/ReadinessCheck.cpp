@@ -1,5 +1,6 @@
 #include "update/safety/ReadinessCheck.h"
 
+#include "db/AttachmentBeside.h"
 #include "db/Connection.h"
 #include "db/EngineError.h"
 #include "db/ResultSet.h"
@@ -14,16 +15,21 @@
 #include "update/StayingGuests.h"
 #include "update/VisibleText.h"
 
+#include <QScopeGuard>
+#include <QStringList>
+
+#include <atomic>
 #include <functional>
 #include <utility>
-
-#include <QStringList>
 
 namespace update {
 
 namespace {
 
 enum class Expect { Zero, AtLeastOne };
+
+// One line of the report, read through the connection given.
+using ItemRead = std::function<ReadinessItem(db::Connection&)>;
 
 struct CountQuery {
     QString what;
@@ -155,18 +161,18 @@ ReadinessItem linesAtRisk(const QString& what, bool counted, const std::function
 }
 
 // What no posting will charge, or charges for a stay that was cancelled: the update's to mend.
-std::vector<std::function<ReadinessItem()>> moneyItems(db::Connection& connection)
+std::vector<ItemRead> moneyItems()
 {
-    return {[&] {
+    return {[](db::Connection& connection) {
                 return linesAtRisk(QStringLiteral("7 Noci od 31.12.2011 na 1. dilu, neuctovane"), true,
                                    [&] { return linesNoPostingReaches(connection); });
             },
-            [&] {
+            [](db::Connection& connection) {
                 return linesAtRisk(QStringLiteral("7 Uctovani zrusenych rezervaci"), true,
                                    [&] { return chargesOfCancelledStays(connection); });
             },
             // Charged before the night on the hotel's own decision: the accountant decides.
-            [&] {
+            [](db::Connection& connection) {
                 return linesAtRisk(QStringLiteral("7 Pobyty od 31.12.2011 s kopii uctovaneho radku"), false,
                                    [&] { return copiesOfChargedLines(connection); });
             }};
@@ -263,6 +269,24 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         if (const int signal = stop())
             throw Interrupted{signal};
     };
+    // The stay groups left and the money at risk are the check's longest reads: they are read on
+    // an attachment of their own meanwhile. Where that attachment cannot be made, here after the rest.
+    std::vector<ItemRead> besideReads = {[option](db::Connection& beside) { return unfinishedStayGroups(beside, option); }};
+    for (ItemRead& read : moneyItems())
+        besideReads.push_back(std::move(read));
+    std::vector<ReadinessItem> besideItems;
+    std::atomic<bool> stopping{false};
+    db::AttachmentBeside beside(
+        connection,
+        [&](db::Connection& own) {
+            for (const ItemRead& read : besideReads) {
+                if (stopping.load())
+                    return;
+                besideItems.push_back(read(own));
+            }
+        },
+        [&stopping] { return stopping.load(); });
+    const auto stopBeside = qScopeGuard([&stopping] { stopping.store(true); });
     try {
         for (const CountQuery& query : rateQueries()) {
             stopIfAsked();
@@ -275,16 +299,28 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         }
         stopIfAsked();
         report.items.push_back(counted(connection, stayingGroupsQuery()));
-        stopIfAsked();
-        report.items.push_back(unfinishedStayGroups(connection, option));
-        for (const auto& item : moneyItems(connection)) {
-            stopIfAsked();
-            report.items.push_back(item());
-        }
+        std::vector<ReadinessItem> afterNewYear;
         for (const CountQuery& query : afterNewYearQueries()) {
             stopIfAsked();
-            report.items.push_back(counted(connection, query));
+            afterNewYear.push_back(counted(connection, query));
         }
+        try {
+            beside.wait();
+        } catch (const db::EngineError&) {
+            if (beside.attached())
+                throw;
+        }
+        report.besideTransactions = beside.transactionsStarted();
+        report.besideAttachments = beside.attachmentsMade();
+        if (!beside.attached()) {
+            for (const ItemRead& read : besideReads) {
+                stopIfAsked();
+                besideItems.push_back(read(connection));
+            }
+        }
+        stopIfAsked();
+        report.items.insert(report.items.end(), besideItems.begin(), besideItems.end());
+        report.items.insert(report.items.end(), afterNewYear.begin(), afterNewYear.end());
         if (beforeAttachments)
             beforeAttachments();
         stopIfAsked();

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -32,6 +33,9 @@ struct ReadinessItem {
 struct ReadinessReport {
     QString connectError; // empty when the connection opened
     std::vector<ReadinessItem> items;
+    // What the check did on an attachment of its own beside the caller's: the caller's own work.
+    std::uint64_t besideTransactions = 0;
+    std::uint64_t besideAttachments = 0;
 
     // 0 when nothing of steps 1 to 6 is left, 1 when something is, 2 when it could not connect
     // or a query failed.
