@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 PKGS  := cmake g++ make pkg-config qt6-base-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils \
-         libfbclient2 firebird-dev googletest libgtest-dev faketime poppler-utils \
+         libfbclient2 firebird-dev libssl-dev googletest libgtest-dev faketime poppler-utils \
          fontconfig fonts-dejavu-core fonts-dejavu-extra locales
 SUDO  := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

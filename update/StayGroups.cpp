@@ -100,21 +100,34 @@ QString joinedColumn(db::Connection& connection, const QString& sql)
     return values.join(QStringLiteral(", "));
 }
 
-} // namespace
-
-std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option)
+std::map<qint64, GroupState> splitNotPostedGroups(db::Connection& connection)
 {
     std::map<qint64, GroupState> groups;
+    collect(connection, splitNotPosted(), GroupState::SplitNotPosted, groups);
+    return groups;
+}
+
+// What option `option` (2 or 3) must still finish, beyond `groups`: the groups split and not posted.
+std::map<qint64, GroupState> unfinishedBeyondSplits(db::Connection& connection, int option,
+                                                     std::map<qint64, GroupState> groups)
+{
     if (option == 2) {
-        collect(connection, splitNotPosted(), GroupState::SplitNotPosted, groups);
         collect(connection, postedNotClosedOnSplit(), GroupState::PostedNotClosed, groups);
     } else if (option == 3) {
-        collect(connection, splitNotPosted(), GroupState::SplitNotPosted, groups);
         collect(connection, partOf2012NotPosted(), GroupState::PartOf2012Left, groups);
         if (itemsNameTheirUser(connection))
             collect(connection, wholeStayPostedNotClosed(), GroupState::PostedNotClosed, groups);
     }
-    return inGroupOrder(groups);
+    return groups;
+}
+
+} // namespace
+
+std::vector<StayGroup> unfinishedGroups(db::Connection& connection, int option)
+{
+    if (option != 2 && option != 3)
+        return {};
+    return inGroupOrder(unfinishedBeyondSplits(connection, option, splitNotPostedGroups(connection)));
 }
 
 std::set<qint64> groupsWithNightsLeft(db::Connection& connection)
@@ -140,10 +153,12 @@ std::vector<StayGroup> groupsLeft(db::Connection& connection, std::optional<int>
         for (const StayGroup& group : unfinishedGroups(connection, *option))
             groups.try_emplace(group.group, group.state);
     } else {
+        // Both options' split groups are the same: read once.
+        const std::map<qint64, GroupState> split = splitNotPostedGroups(connection);
         for (const int each : {2, 3})
-            for (const StayGroup& group : unfinishedGroups(connection, each))
-                if (group.state == GroupState::PostedNotClosed)
-                    groups.try_emplace(group.group, group.state);
+            for (const auto& [group, state] : unfinishedBeyondSplits(connection, each, split))
+                if (state == GroupState::PostedNotClosed)
+                    groups.try_emplace(group, state);
     }
     return inGroupOrder(groups);
 }

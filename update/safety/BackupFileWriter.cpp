@@ -69,7 +69,7 @@ void BackupFileWriter::discard()
 
 void BackupFileWriter::write(const char* data, std::size_t length)
 {
-    hash_.addData(QByteArrayView(data, static_cast<qsizetype>(length)));
+    hash_.add(data, length);
     for (std::size_t done = 0; done < length;) {
         const ssize_t count = ::write(fd_, data + done, length - done);
         if (count < 0 && errno == EINTR)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "update/safety/Sha256.h"
+
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
 
@@ -35,7 +36,7 @@ public:
     // The file this writer created, the only one it or its caller may remove.
     QString temporaryPath() const { return QFile::decodeName(temporary_); }
     // The SHA-256 of what was written, in hexadecimal: the way back proves the file by it.
-    QString sha256() const { return QString::fromLatin1(hash_.result().toHex()); }
+    QString sha256() const { return hash_.hex(); }
 
 private:
     QByteArray file_;
@@ -44,7 +45,7 @@ private:
     // The unfinished file was named or removed: its name is no longer this writer's.
     std::atomic<bool> released_ = false;
     std::atomic<bool> named_ = false;
-    QCryptographicHash hash_{QCryptographicHash::Sha256};
+    Sha256 hash_;
 };
 
 } // namespace update

@@ -1,8 +1,5 @@
 #include "update/safety/BackupHeader.h"
 
-#include <QCryptographicHash>
-#include <QFile>
-
 namespace update {
 
 namespace {
@@ -35,17 +32,6 @@ std::optional<QString> backedUpDatabaseIn(const QByteArray& head)
         at += 2 + length;
     }
     return std::nullopt;
-}
-
-QString sha256OfFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 } // namespace update

@@ -15,7 +15,4 @@ namespace update {
 std::optional<QString> backedUpDatabaseIn(const QByteArray& head);
 inline constexpr qint64 kBackupHeaderBytes = 1024;
 
-// The SHA-256 of a file this machine can read, in hexadecimal; empty when it cannot be read.
-QString sha256OfFile(const QString& path);
-
 } // namespace update

@@ -60,7 +60,7 @@ std::string OpenedBackup::read(std::size_t wanted)
             return {};
         }
         piece.resize(static_cast<std::size_t>(count));
-        hash_.addData(QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
+        hash_.add(piece.data(), piece.size());
         return piece;
     }
 }
@@ -69,7 +69,7 @@ QString OpenedBackup::sha256()
 {
     while (!failed_ && !read(kHashPiece).empty()) {
     }
-    return failed_ ? QString() : QString::fromLatin1(hash_.result().toHex());
+    return failed_ ? QString() : hash_.hex();
 }
 
 bool OpenedBackup::rewind()

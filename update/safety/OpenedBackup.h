@@ -1,9 +1,9 @@
 #pragma once
 
 #include "update/safety/Descriptor.h"
+#include "update/safety/Sha256.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QString>
 
 #include <cstddef>
@@ -37,7 +37,7 @@ public:
 private:
     const Descriptor file_;
     qint64 size_ = 0;
-    QCryptographicHash hash_{QCryptographicHash::Sha256};
+    Sha256 hash_;
     bool failed_ = false;
 };
 
