@@ -147,7 +147,8 @@ void writeNightProtocol(UpdateSession& session, UpdateView& view, NightProtocol&
                         takeFigures();
                     return session.stopSignal();
                 },
-                option, takeFigures);
+                // The figures and the layout's draft keep the processors busy meanwhile.
+                option, takeFigures, false);
         } catch (const Interrupted&) {
         }
         takeFigures();

@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace update {
@@ -250,7 +251,7 @@ QString ReadinessReport::text(const QString& alias, const QString& user) const
 }
 
 ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop, std::optional<int> option,
-                               const std::function<void()>& beforeAttachments)
+                               const std::function<void()>& beforeAttachments, bool secondAttachment)
 {
     const QList<ServerScript> scripts = ServerScripts();
     ReadinessReport report;
@@ -276,16 +277,18 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         besideReads.push_back(std::move(read));
     std::vector<ReadinessItem> besideItems;
     std::atomic<bool> stopping{false};
-    db::AttachmentBeside beside(
-        connection,
-        [&](db::Connection& own) {
-            for (const ItemRead& read : besideReads) {
-                if (stopping.load())
-                    return;
-                besideItems.push_back(read(own));
-            }
-        },
-        [&stopping] { return stopping.load(); });
+    std::optional<db::AttachmentBeside> beside;
+    if (secondAttachment)
+        beside.emplace(
+            connection,
+            [&](db::Connection& own) {
+                for (const ItemRead& read : besideReads) {
+                    if (stopping.load())
+                        return;
+                    besideItems.push_back(read(own));
+                }
+            },
+            [&stopping] { return stopping.load(); });
     const auto stopBeside = qScopeGuard([&stopping] { stopping.store(true); });
     try {
         for (const CountQuery& query : rateQueries()) {
@@ -304,15 +307,17 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
             stopIfAsked();
             afterNewYear.push_back(counted(connection, query));
         }
-        try {
-            beside.wait();
-        } catch (const db::EngineError&) {
-            if (beside.attached())
-                throw;
+        if (beside) {
+            try {
+                beside->wait();
+            } catch (const db::EngineError&) {
+                if (beside->attached())
+                    throw;
+            }
+            report.besideTransactions = beside->transactionsStarted();
+            report.besideAttachments = beside->attachmentsMade();
         }
-        report.besideTransactions = beside.transactionsStarted();
-        report.besideAttachments = beside.attachmentsMade();
-        if (!beside.attached()) {
+        if (!beside || !beside->attached()) {
             for (const ItemRead& read : besideReads) {
                 stopIfAsked();
                 besideItems.push_back(read(connection));

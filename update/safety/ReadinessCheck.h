@@ -49,10 +49,12 @@ struct ReadinessReport {
 // counted; without one, only groups whose account a posting left open are, and a split is
 // reported. Throws Interrupted when a stop signal arrives, after the query in flight.
 // `beforeAttachments` is called before the attachments are looked at: work of the caller's own on
-// another attachment ends there.
+// another attachment ends there. With `secondAttachment` the longest reads are made on an
+// attachment of the check's own meanwhile; a caller whose own work beside keeps the processors
+// busy already reads everything through `connection`.
 ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop = [] { return 0; },
                                std::optional<int> option = std::nullopt,
-                               const std::function<void()>& beforeAttachments = {});
+                               const std::function<void()>& beforeAttachments = {}, bool secondAttachment = true);
 // The same through a connection of its own, made with the settings; a stop signal also gives up
 // a connection being made.
 ReadinessReport CheckReadiness(const ConnectionSettings& settings, const StopProbe& stop,
