@@ -131,6 +131,11 @@ public:
     // database (shut down, or none): throws as run().
     void runOverFromStream(const std::string& databaseFile, const Input& input, const ProgressLine& progress) const;
 
+    // The page cache that a new database gets in its header (gbak -buffers) instead of the
+    // server's default, for a copy of this program's own that is dropped after use. A restore
+    // over an existing database never sets it: that database is the hotel's.
+    void setPageBuffers(unsigned pages) { pageBuffers_ = pages; }
+
 private:
     void restore(const std::string& backupFile, const std::string& databaseFile, const ProgressLine& progress,
                  const Input& input, const StopRequested& stop, bool replace = false) const;
@@ -139,6 +144,7 @@ private:
     std::string user_;
     std::string password_;
     unsigned connectTimeout_;
+    unsigned pageBuffers_ = 0;
 };
 
 // Drops the database of the connection string when the file its engine opens for it is named

@@ -143,6 +143,8 @@ void ServiceRestore::restore(const std::string& backupFile, const std::string& d
             start.insertString(status, isc_spb_bkp_file, backupFile.c_str());
             start.insertString(status, isc_spb_dbname, databaseFile.c_str());
             start.insertInt(status, isc_spb_options, replace ? isc_spb_res_replace : isc_spb_res_create);
+            if (pageBuffers_ > 0 && !replace)
+                start.insertInt(status, isc_spb_res_buffers, static_cast<int>(pageBuffers_));
             // Verbose only for those who ask: gbak's output of every object costs the restore time.
             if (progress)
                 start.insertInt(status, isc_spb_verbint, detail::kRecordsPerProgressLine);

@@ -60,6 +60,23 @@ TEST(ServiceRestore, ABackupThatEndsEarlyFailsAndLeavesNoPartialDatabase)
     EXPECT_FALSE(std::filesystem::exists(copy));
 }
 
+// A copy may be given a page cache of its own in its header; the database's own (0: the
+// engine's default) is never changed by a backup and restore without it.
+TEST(ServiceRestore, APageCacheAskedForIsTheNewDatabasesAlone)
+{
+    const FreshDatabase database(HotelData::Demo);
+    const std::string backup = backupOf(database);
+    for (const unsigned pages : {0u, 4000u}) {
+        const std::filesystem::path copy = database.directory() / ("copy-" + std::to_string(pages) + ".fdb");
+        db::ServiceRestore restore(database.path(), "SYSDBA", "", 5);
+        restore.setPageBuffers(pages);
+        restore.run(backup, copy.string(), {});
+        EXPECT_EQ(dump(copy.string(), "select MON$PAGE_BUFFERS from MON$DATABASE"),
+                  pages ? std::to_string(pages) + "|\n" : dump(database.path(), "select MON$PAGE_BUFFERS from MON$DATABASE"))
+            << pages;
+    }
+}
+
 // An existing file, database or not, is refused and left as it was: the database's rows (any
 // attachment, gbak's own look included, writes its header), any other file's bytes.
 TEST(ServiceRestore, AnExistingFileIsRefusedAndLeftUntouched)

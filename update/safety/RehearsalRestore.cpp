@@ -1,5 +1,7 @@
 #include "update/safety/RehearsalRestore.h"
 
+#include "db/Connection.h"
+#include "db/ResultSet.h"
 #include "db/ServiceBackup.h"
 #include "db/StreamedCopy.h"
 #include "update/PhaseClock.h"
@@ -146,6 +148,27 @@ QString restoreCopyBy(UpdateSession& production, UpdateView& view, const Restore
     return {};
 }
 
+// At most this much of this process's memory holds the pages of the copy it makes with its own
+// engine: the whole of a usual hotel's database, where the engine's default cache (2,048 pages)
+// holds a few percent of it and the restore's indexes, the update and the check would read the
+// rest from the disk page by page, over and over.
+constexpr qint64 kCopyCacheBytes = 256LL * 1024 * 1024;
+
+// The copy's page cache: the database's pages up to the bound, or the engine's default (0) when
+// its page size cannot be read.
+unsigned copyPageBuffers(UpdateSession& production, qint64 productionBytes)
+{
+    try {
+        const qint64 pageSize = production.Database1.select("select MON$PAGE_SIZE from MON$DATABASE").integer(0);
+        if (pageSize <= 0)
+            return 0;
+        const qint64 bytes = productionBytes > 0 ? std::min(productionBytes, kCopyCacheBytes) : kCopyCacheBytes;
+        return static_cast<unsigned>(bytes / pageSize);
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 } // namespace
 
 QString restoreCopy(UpdateSession& production, UpdateView& view, const QString& backup, const QString& sha256,
@@ -186,9 +209,11 @@ QString backUpIntoCopy(UpdateSession& production, UpdateView& view, RehearsalRep
     const ConnectionSettings settings = production.settings();
     const db::ServiceTarget target = db::serviceTargetOf(settings.alias.toStdString());
     const std::string user = settings.user.toStdString(), password = settings.password.toStdString();
+    db::ServiceRestore restore(settings.alias.toStdString(), user, password, settings.connectTimeout);
+    restore.setPageBuffers(copyPageBuffers(production, productionBytes));
     const db::StreamedCopy copier(db::ServiceBackup(settings.alias.toStdString(), target, user, password,
                                                     settings.connectTimeout),
-                                  db::ServiceRestore(settings.alias.toStdString(), user, password, settings.connectTimeout));
+                                  restore);
     // What the worker thread finds out, kept by it too: a worker left behind outlives this call.
     struct Found {
         db::StreamedCopyResult result;
