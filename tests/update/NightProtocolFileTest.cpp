@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -54,12 +55,15 @@ TEST_F(NightProtocolFile, APdfThatCannotBeMadeIsSaidOnceAndTheRunAndTheTextStand
     EXPECT_EQ(session.commandsEndedByError(), 0);
 }
 
-// The figures are read on an attachment of the protocol's own beside the check: the check sees
-// no other attachment, and that attachment and its transactions count as the program's own. (That
-// a draft laid out ahead changes no page is shown through the layout process itself.)
-TEST_F(NightProtocolFile, TheFiguresReadBesideTheCheckCountAsTheProgramsOwn)
+// Work beside the session's attachment: with option c the figures are read beside the check,
+// with option a the check reads its longest items beside itself. Either way the check sees no
+// other attachment, and those attachments and their transactions count as the program's own.
+// (That a draft laid out ahead changes no page is shown through the layout process itself.)
+class NightProtocolBeside : public testsupport::CommandTest, public testing::WithParamInterface<int> {};
+
+TEST_P(NightProtocolBeside, CountsAsTheProgramsOwn)
 {
-    view.option = 2;
+    view.option = GetParam();
     session.setWritesProtocols(true);
     QByteArray laid;
     session.setPdfLayout({[&laid](const QByteArray& json, QString&) {
@@ -82,5 +86,11 @@ TEST_F(NightProtocolFile, TheFiguresReadBesideTheCheckCountAsTheProgramsOwn)
     EXPECT_TRUE(attachmentsSeen);
     EXPECT_FALSE(update::othersMayHaveChanged(session, before, 0));
 }
+
+INSTANTIATE_TEST_SUITE_P(Options, NightProtocolBeside, testing::Values(0, 2),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return info.param == 0 ? std::string("TheCheckReadsBesideItself")
+                                                    : std::string("TheFiguresAreReadBesideTheCheck");
+                         });
 
 } // namespace
