@@ -18,6 +18,7 @@
 #include <QScopeGuard>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -270,62 +271,74 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         if (const int signal = stop())
             throw Interrupted{signal};
     };
-    // The stay groups left and the money at risk are the check's longest reads: they are read on
-    // an attachment of their own meanwhile. Where that attachment cannot be made, here after the rest.
-    std::vector<ItemRead> besideReads = {[option](db::Connection& beside) { return unfinishedStayGroups(beside, option); }};
+    // The report's items in its order, up to the attachments.
+    std::vector<ItemRead> reads;
+    for (const CountQuery& query : rateQueries())
+        reads.push_back([query](db::Connection& own) { return counted(own, query); });
+    const std::size_t step5Lines = reads.size() - 1; // the last of the steps' counts
+    const QList<ServerObject> objects = serverObjects();
+    for (int index = 0; index < objects.size() && index < scripts.size(); ++index)
+        reads.push_back([object = objects.at(index), script = scripts.at(index)](db::Connection& own) {
+            return serverObject(own, object, script);
+        });
+    const std::size_t stayingGroups = reads.size();
+    reads.push_back([](db::Connection& own) { return counted(own, stayingGroupsQuery()); });
+    reads.push_back([option](db::Connection& own) { return unfinishedStayGroups(own, option); });
+    const std::size_t money = reads.size();
     for (ItemRead& read : moneyItems())
-        besideReads.push_back(std::move(read));
-    std::vector<ReadinessItem> besideItems;
+        reads.push_back(std::move(read));
+    for (const CountQuery& query : afterNewYearQueries())
+        reads.push_back([query](db::Connection& own) { return counted(own, query); });
+    // Both attachments take the next item left, the longest reads first (the stay groups, step 5's
+    // lines, the money at risk), so that neither waits long for the other at the end.
+    std::vector<std::size_t> order = {stayingGroups + 1, stayingGroups, step5Lines};
+    for (std::size_t index = money; index < money + 3; ++index)
+        order.push_back(index);
+    for (std::size_t index = 0; index < reads.size(); ++index)
+        if (std::find(order.begin(), order.end(), index) == order.end())
+            order.push_back(index);
+    std::vector<std::optional<ReadinessItem>> items(reads.size());
+    std::atomic<std::size_t> taken{0};
+    const auto readNext = [&](db::Connection& own) {
+        const std::size_t at = taken.fetch_add(1);
+        if (at >= order.size())
+            return false;
+        items[order[at]] = reads[order[at]](own);
+        return true;
+    };
     std::atomic<bool> stopping{false};
     std::optional<db::AttachmentBeside> beside;
     if (secondAttachment)
         beside.emplace(
             connection,
             [&](db::Connection& own) {
-                for (const ItemRead& read : besideReads) {
-                    if (stopping.load())
-                        return;
-                    besideItems.push_back(read(own));
+                while (!stopping.load() && readNext(own)) {
                 }
             },
             [&stopping] { return stopping.load(); });
     const auto stopBeside = qScopeGuard([&stopping] { stopping.store(true); });
     try {
-        for (const CountQuery& query : rateQueries()) {
+        do
             stopIfAsked();
-            report.items.push_back(counted(connection, query));
-        }
-        const QList<ServerObject> objects = serverObjects();
-        for (int index = 0; index < objects.size() && index < scripts.size(); ++index) {
-            stopIfAsked();
-            report.items.push_back(serverObject(connection, objects.at(index), scripts.at(index)));
-        }
-        stopIfAsked();
-        report.items.push_back(counted(connection, stayingGroupsQuery()));
-        std::vector<ReadinessItem> afterNewYear;
-        for (const CountQuery& query : afterNewYearQueries()) {
-            stopIfAsked();
-            afterNewYear.push_back(counted(connection, query));
-        }
+        while (readNext(connection));
         if (beside) {
+            // Everything is taken: an attachment still being made is not waited for.
+            stopping.store(true);
             try {
                 beside->wait();
             } catch (const db::EngineError&) {
+                if (beside->attached())
+                    throw;
+            } catch (const db::ConnectAbandoned&) {
                 if (beside->attached())
                     throw;
             }
             report.besideTransactions = beside->transactionsStarted();
             report.besideAttachments = beside->attachmentsMade();
         }
-        if (!beside || !beside->attached()) {
-            for (const ItemRead& read : besideReads) {
-                stopIfAsked();
-                besideItems.push_back(read(connection));
-            }
-        }
         stopIfAsked();
-        report.items.insert(report.items.end(), besideItems.begin(), besideItems.end());
-        report.items.insert(report.items.end(), afterNewYear.begin(), afterNewYear.end());
+        for (std::optional<ReadinessItem>& item : items)
+            report.items.push_back(std::move(*item));
         if (beforeAttachments)
             beforeAttachments();
         stopIfAsked();
