@@ -15,8 +15,9 @@ namespace db {
 // `like`. The attachment is closed when the work ends.
 class AttachmentBeside {
 public:
-    // `giveUp` is asked from the thread while the attachment is being made, so it must be safe to
-    // call there; once it answers true the attempt is given up (ConnectAbandoned).
+    // `giveUp` is asked from the thread whenever an attachment is being made, a reconnect during
+    // the work too, so it must be safe to call there; once it answers true the attempt is given
+    // up (ConnectAbandoned, from the work when it was a reconnect).
     AttachmentBeside(const Connection& like, std::function<void(Connection&)> work, std::function<bool()> giveUp = {});
     AttachmentBeside(const AttachmentBeside&) = delete;
     AttachmentBeside& operator=(const AttachmentBeside&) = delete;

@@ -306,13 +306,18 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
         items[order[at]] = reads[order[at]](own);
         return true;
     };
+    // Set when the caller's side ends by a stop: the other side then takes nothing more.
     std::atomic<bool> stopping{false};
     std::optional<db::AttachmentBeside> beside;
     if (secondAttachment)
         beside.emplace(
             connection,
             [&](db::Connection& own) {
-                while (!stopping.load() && readNext(own)) {
+                try {
+                    while (!stopping.load() && readNext(own)) {
+                    }
+                } catch (const db::ConnectAbandoned&) {
+                    // A reconnect given up after a stop: its item is left for the caller's side.
                 }
             },
             [&stopping] { return stopping.load(); });
@@ -322,20 +327,23 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
             stopIfAsked();
         while (readNext(connection));
         if (beside) {
-            // Everything is taken: an attachment still being made is not waited for.
-            stopping.store(true);
+            // An attachment still being made is waited for (its connect timeout bounds it): given
+            // up, it would arrive later and be counted among the other attachments below.
             try {
                 beside->wait();
             } catch (const db::EngineError&) {
-                if (beside->attached())
-                    throw;
-            } catch (const db::ConnectAbandoned&) {
                 if (beside->attached())
                     throw;
             }
             report.besideTransactions = beside->transactionsStarted();
             report.besideAttachments = beside->attachmentsMade();
         }
+        // What the other side could not read (no second attachment, or one lost on the way) is read here.
+        for (std::size_t index = 0; index < items.size(); ++index)
+            if (!items[index]) {
+                stopIfAsked();
+                items[index] = reads[index](connection);
+            }
         stopIfAsked();
         for (std::optional<ReadinessItem>& item : items)
             report.items.push_back(std::move(*item));

@@ -47,11 +47,11 @@ struct ReadinessReport {
 // Looks at the database through the connection without changing anything and without logging.
 // `option` (0 to 3 for a to d) is what step 7 ran with: the stay groups it must still finish are
 // counted; without one, only groups whose account a posting left open are, and a split is
-// reported. Throws Interrupted when a stop signal arrives, after the query in flight.
+// reported. Throws Interrupted when a stop signal arrives, after the queries in flight.
 // `beforeAttachments` is called before the attachments are looked at: work of the caller's own on
-// another attachment ends there. With `secondAttachment` the longest reads are made on an
-// attachment of the check's own meanwhile; a caller whose own work beside keeps the processors
-// busy already reads everything through `connection`.
+// another attachment ends there. With `secondAttachment` an attachment of the check's own reads
+// beside `connection`, both taking the next item left, the longest first; a caller whose own work
+// beside keeps the processors busy already reads everything through `connection`.
 ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop = [] { return 0; },
                                std::optional<int> option = std::nullopt,
                                const std::function<void()>& beforeAttachments = {}, bool secondAttachment = true);

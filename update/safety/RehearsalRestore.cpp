@@ -154,8 +154,10 @@ QString restoreCopyBy(UpdateSession& production, UpdateView& view, const Restore
 // rest from the disk page by page, over and over.
 constexpr qint64 kCopyCacheBytes = 256LL * 1024 * 1024;
 
+constexpr qint64 kEngineDefaultPages = 2048;
+
 // The copy's page cache: the database's pages up to the bound, or the engine's default (0) when
-// its page size cannot be read.
+// that holds them already or the page size cannot be read.
 unsigned copyPageBuffers(UpdateSession& production, qint64 productionBytes)
 {
     try {
@@ -163,7 +165,8 @@ unsigned copyPageBuffers(UpdateSession& production, qint64 productionBytes)
         if (pageSize <= 0)
             return 0;
         const qint64 bytes = productionBytes > 0 ? std::min(productionBytes, kCopyCacheBytes) : kCopyCacheBytes;
-        return static_cast<unsigned>(bytes / pageSize);
+        const qint64 pages = bytes / pageSize;
+        return pages > kEngineDefaultPages ? static_cast<unsigned>(pages) : 0;
     } catch (const std::exception&) {
         return 0;
     }
