@@ -228,7 +228,7 @@ private:
         qint64 highestRecorded = 0;
         for (std::size_t at = chosen; at < backups.size(); ++at) {
             highestRecorded = std::max(highestRecorded, backups[at].transactionAtBackup);
-            for (const std::pair<qint64, qint64>& range : backups[at].ownWork()) {
+            for (const auto& range : backups[at].ownWork()) {
                 own_.push_back(range);
                 highestRecorded = std::max(highestRecorded, range.second);
             }
@@ -825,7 +825,7 @@ private:
     // The backup as this program opened it, when it is read here.
     std::shared_ptr<OpenedBackup> opened_;
     // The transactions of this program's own work since the chosen backup: [first, end).
-    std::vector<std::pair<qint64, qint64>> own_;
+    TransactionRanges own_;
 };
 
 } // namespace

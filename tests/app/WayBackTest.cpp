@@ -151,7 +151,6 @@ TEST_P(WayBackUnderAnIndirectName, RefusesTheBackupOnceTheNameLeadsToAnotherData
 
 INSTANTIATE_TEST_SUITE_P(Names, WayBackUnderAnIndirectName, testing::Values(Naming::Alias, Naming::Link), namingName);
 
-// Each refusal leaves the updated database where it is, with nothing beside it, and says why.
 // After the night the program backed the database up again (a full update run again after a
 // failure, a rehearsal): that backup holds what the night changed, and the way back still takes
 // the one from before it.
@@ -168,6 +167,7 @@ TEST_F(WayBack, TakesTheBackupFromBeforeTheNightNotOneMadeAfterIt)
     }
 }
 
+// Each refusal leaves the updated database where it is, with nothing beside it, and says why.
 TEST_F(WayBack, RefusesWithThreeAndChangesNothing)
 {
     const struct {

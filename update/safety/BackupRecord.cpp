@@ -23,9 +23,9 @@ constexpr std::size_t kKept = 50;
 constexpr int kFields = 11;
 
 // "901-907,1020-1031"; nothing when a range does not read as one.
-std::optional<std::vector<std::pair<qint64, qint64>>> rangesFrom(const QByteArray& text)
+std::optional<TransactionRanges> rangesFrom(const QByteArray& text)
 {
-    std::vector<std::pair<qint64, qint64>> ranges;
+    TransactionRanges ranges;
     for (const QByteArray& each : text.split(',')) {
         if (each.isEmpty())
             continue;
@@ -40,7 +40,7 @@ std::optional<std::vector<std::pair<qint64, qint64>>> rangesFrom(const QByteArra
     return ranges;
 }
 
-QByteArray rangesText(const std::vector<std::pair<qint64, qint64>>& ranges)
+QByteArray rangesText(const TransactionRanges& ranges)
 {
     QByteArrayList parts;
     for (const auto& [first, end] : ranges)
@@ -69,8 +69,8 @@ std::optional<RecordedBackup> parsed(const QByteArray& line)
     backup.transactionAtBackup = fields[6].toLongLong(&ok[1]);
     backup.transactionAfterOwnWork = fields[7].toLongLong(&ok[2]);
     backup.attached = QString::fromUtf8(fields.value(8));
-    const std::optional<std::vector<std::pair<qint64, qint64>>> ranges = rangesFrom(fields.value(9));
-    const std::optional<std::vector<std::pair<qint64, qint64>>> shared = rangesFrom(fields.value(10));
+    const std::optional<TransactionRanges> ranges = rangesFrom(fields.value(9));
+    const std::optional<TransactionRanges> shared = rangesFrom(fields.value(10));
     if (!ranges || !shared)
         return std::nullopt;
     backup.ownRanges = *ranges;
@@ -92,7 +92,7 @@ QByteArray line(const RecordedBackup& backup)
 
 } // namespace
 
-std::vector<std::pair<qint64, qint64>> RecordedBackup::ownWork() const
+TransactionRanges RecordedBackup::ownWork() const
 {
     if (!ownRanges.empty() || transactionAfterOwnWork == 0)
         return ownRanges;
@@ -186,7 +186,7 @@ QString BackupRecord::noteOwnWork(const QString& database, qint64 first, qint64 
     if (newest == backups.rend())
         return {};
     // What others did between two commands of this program stays theirs.
-    std::vector<std::pair<qint64, qint64>> ranges = newest->ownWork();
+    TransactionRanges ranges = newest->ownWork();
     if (!ranges.empty() && first <= ranges.back().second)
         ranges.back().second = std::max(ranges.back().second, next);
     else

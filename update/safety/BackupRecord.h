@@ -1,10 +1,11 @@
 #pragma once
 
+#include "update/safety/TransactionRanges.h"
+
 #include <QDateTime>
 #include <QString>
 
 #include <optional>
-#include <utility>
 #include <vector>
 
 namespace update {
@@ -34,13 +35,13 @@ struct RecordedBackup {
     // The transactions of each command of this program since the backup, [first, end): only what
     // they wrote is this program's own. Empty in a record of an earlier version, whose own work
     // is everything from the backup to transactionAfterOwnWork.
-    std::vector<std::pair<qint64, qint64>> ownRanges = {};
+    TransactionRanges ownRanges = {};
     // Those of them in which someone else may have written too: their work cannot be told from
     // this program's.
-    std::vector<std::pair<qint64, qint64>> sharedRanges = {};
+    TransactionRanges sharedRanges = {};
 
     // The transactions whose writing is this program's own since the backup, [first, end).
-    std::vector<std::pair<qint64, qint64>> ownWork() const;
+    TransactionRanges ownWork() const;
 
     // The transaction from which on anything written is not this program's.
     qint64 othersFrom() const { return std::max(transactionAtBackup, transactionAfterOwnWork); }

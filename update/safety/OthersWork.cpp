@@ -46,7 +46,7 @@ qint64 othersTransactionsSince(const TransactionsLookedAt& mark, qint64 next, st
     return std::max<qint64>(0, next - mark.from - static_cast<qint64>(own));
 }
 
-OthersWork othersWorkSince(db::Connection& connection, qint64 from, const std::vector<std::pair<qint64, qint64>>& own)
+OthersWork othersWorkSince(db::Connection& connection, qint64 from, const TransactionRanges& own)
 {
     static const QRegularExpression plainName(QStringLiteral("^[A-Z][A-Z0-9_$]*$"));
     QString outsideOwn = QStringLiteral("RDB$RECORD_VERSION >= %1").arg(from);

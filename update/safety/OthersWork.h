@@ -1,9 +1,10 @@
 #pragma once
 
+#include "update/safety/TransactionRanges.h"
+
 #include <QString>
 #include <QStringList>
 
-#include <utility>
 #include <vector>
 
 namespace db {
@@ -51,6 +52,6 @@ TransactionsLookedAt transactionsLookedAt(db::Connection& reader);
 qint64 othersTransactionsSince(const TransactionsLookedAt& mark, qint64 next, std::uint64_t own);
 
 // Throws db::EngineError when the database refuses to tell.
-OthersWork othersWorkSince(db::Connection& connection, qint64 from, const std::vector<std::pair<qint64, qint64>>& own);
+OthersWork othersWorkSince(db::Connection& connection, qint64 from, const TransactionRanges& own);
 
 } // namespace update

@@ -287,12 +287,13 @@ ReadinessReport CheckReadiness(db::Connection& connection, const StopProbe& stop
     const std::size_t money = reads.size();
     for (ItemRead& read : moneyItems())
         reads.push_back(std::move(read));
+    const std::size_t moneyEnd = reads.size();
     for (const CountQuery& query : afterNewYearQueries())
         reads.push_back([query](db::Connection& own) { return counted(own, query); });
     // Both attachments take the next item left, the longest reads first (the stay groups, step 5's
     // lines, the money at risk), so that neither waits long for the other at the end.
     std::vector<std::size_t> order = {stayingGroups + 1, stayingGroups, step5Lines};
-    for (std::size_t index = money; index < money + 3; ++index)
+    for (std::size_t index = money; index < moneyEnd; ++index)
         order.push_back(index);
     for (std::size_t index = 0; index < reads.size(); ++index)
         if (std::find(order.begin(), order.end(), index) == order.end())

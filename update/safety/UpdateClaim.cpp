@@ -47,7 +47,6 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
         return false;
     }
     bool ran = false;
-    const int sentBefore = session.runner().statementCount();
     // What the program itself wrote since its backup is no one else's work to keep on the way back:
     // the transactions from the command's start, where others' work before it, since an earlier
     // command, stays theirs. Who else may have written meanwhile is told by the transactions and
@@ -56,7 +55,7 @@ bool RunClaimed(UpdateSession& session, UpdateView& view, const std::function<bo
     // refuses rather than lose anyone's.
     std::optional<TransactionMark> started;
     int backupsBefore = 0;
-    int noted = sentBefore;
+    int noted = session.runner().statementCount();
     const auto noteOwnWork = [&] {
         if (session.runner().statementCount() > noted && started)
             recordOwnWork(session, started->next,
